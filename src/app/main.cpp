@@ -1,0 +1,12 @@
+#include <QApplication>
+
+#include "app/mainform.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellora 1.0"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vellora"));
+    TMainForm form;
+    form.show();
+    return QApplication::exec();
+}

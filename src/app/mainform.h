@@ -1,0 +1,248 @@
+// The main window: owns the document (the three picture slots, the picture
+// file names, the area list and the current area, the document file name)
+// and every control the user works with. Handlers are kept small; they hand
+// the work to the renderer, the project file module, the zoom panes and the
+// area tools.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "app/prompter.h"
+#include "core/areapair.h"
+#include "core/dynaarray.h"
+#include "raster/dib.h"
+
+class QLabel;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+class QFrame;
+class TBitBtnXP;
+class TImageBtn;
+class TPaintBox;
+class TSpinEdit;
+class TTintaColorComboBox;
+class TZoomPane;
+class TStatusPanel;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The clock playback reads, in milliseconds; tests install their own.
+    using TickSource = std::function<std::uint32_t()>;
+
+    explicit TMainForm(std::unique_ptr<TPrompter> prompter = nullptr, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    TPrompter& Prompter() { return *prompter_; }
+    void SetTickSource(TickSource source) { tickSource_ = std::move(source); }
+
+    // ---- Start-up, shut-down, status bar, splitters -------------------------
+    void FormCreate();
+    void FormDestroy();
+    void FormResize();
+    void Splitter1Moved();
+    void Splitter2Moved();
+    void StatusBar1DrawPanel(QPainter& canvas, const QRect& rect);
+    void SBarPaintMore();
+    void SetProStatus(int percent);
+    void WMUser(int percent);
+    void EndeBtnClick();
+    void ueberbtnClick();
+    void wwwBtnClick();
+    void PageControl2Change();
+    bool FormCloseQuery();
+
+    // ---- Pictures ------------------------------------------------------------
+    static raster::DibRecord MakeBlankPicture();
+    void LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, TZoomPane& pane);
+    void PicOpenBtn1Click();
+    void PicOpenBtn2Click();
+    void PaintBox1Paint();
+    void PaintBox2Paint();
+    void Zoom1EdChange();
+    void Zoom2EdChange();
+
+    // ---- Areas ---------------------------------------------------------------
+    void EnableObjButtons();
+    void PrevBtnClick();
+    void NextBtnClick();
+    void DelObjBtnClick();
+    void PaintBox3Paint();
+    void PaintBox4Paint();
+    void Zoom3EdChange();
+    void Zoom4EdChange();
+    void PaneMouseDown(int pane, Qt::MouseButton button, int x, int y);
+    void PaneMouseMove(int pane, int x, int y);
+    void PaneMouseUp(int pane, Qt::MouseButton button, int x, int y);
+    void SetCursors(int x, int y, int pane);
+    void dragit(int x, int y, int pane);
+
+    // ---- Morphing ------------------------------------------------------------
+    void RenderPic();
+    void TimeEdChange();
+    void PPSEdChange();
+    void PicEdChange();
+    void Zoom5EdChange();
+    void BkColorChange();
+    void PaintBox5Paint();
+    void PlayBtnClick();
+    void StopBtnClick();
+    void Timer1Timer();
+    void SavePicBtnClick();
+    void SaveAVIBtnClick();
+
+    // ---- Document ------------------------------------------------------------
+    void NewBtnClick();
+    void OpenBtnClick();
+    void SaveBtnClick();
+    void SaveAsBtnClick();
+    void SaveFile(const QString& name);
+    void OpenFile(const QString& name);
+    void DelAll();
+    void Setsavedfilename(const QString& name);
+
+    // ---- State, readable by tests --------------------------------------------
+    int ProgressPercent = 0;
+    QRect ProgressRect;
+    int Split2Percent = 0;
+    int Split1Percent = 0;
+    QString ProgramDir;
+    raster::DibRecord Pic1Dib;
+    raster::DibRecord Pic2Dib;
+    raster::DibRecord ResultDib;
+    TAreaPair* ObjPtr = nullptr;
+    std::unique_ptr<TDynaArray<TAreaPair>> ObjList;
+    int CurObj = 0;
+    int Dragging = 0;
+    int GrabX = 0;
+    int GrabY = 0;
+    int StartX = 0;
+    int StartY = 0;
+    int Grip = 0;
+    std::uint32_t PlayStartTick = 0;
+    int PlayStartPic = 0;
+    QString savedfilename;
+    QString Pic1FileName;
+    QString Pic2FileName;
+    // Cursor table, entries 1 to 13 (entry 0 unused).
+    std::array<QCursor, 14> Cursors;
+    // Number of RenderPic calls so far (for the tests and the benchmark).
+    int RenderCount = 0;
+
+    // ---- Controls -------------------------------------------------------------
+    QWidget* OuterPanel = nullptr;
+    QWidget* Panel34 = nullptr;
+    QToolButton* NewBtn = nullptr;
+    QToolButton* OpenBtn = nullptr;
+    QToolButton* SaveBtn = nullptr;
+    QToolButton* SaveAsBtn = nullptr;
+    QTabWidget* PageControl2 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+
+    QWidget* Panel1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QWidget* Panel33 = nullptr;
+    QWidget* Panel30 = nullptr;
+    TBitBtnXP* PicOpenBtn1 = nullptr;
+    TBitBtnXP* PicOpenBtn2 = nullptr;
+    TSpinEdit* Zoom1Ed = nullptr;
+    TSpinEdit* Zoom2Ed = nullptr;
+    TZoomPane* ScrollBox1 = nullptr;
+    TZoomPane* ScrollBox2 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+    TPaintBox* PaintBox2 = nullptr;
+
+    QToolButton* SpeedPointer = nullptr;
+    QToolButton* SpeedZoom = nullptr;
+    QToolButton* SpeedHand = nullptr;
+    QToolButton* SpeedRect = nullptr;
+    QWidget* Panel6 = nullptr;
+    QSplitter* Splitter2 = nullptr;
+    QWidget* Panel35 = nullptr;
+    QWidget* Panel37 = nullptr;
+    TSpinEdit* Zoom3Ed = nullptr;
+    TSpinEdit* Zoom4Ed = nullptr;
+    TZoomPane* ScrollBox3 = nullptr;
+    TZoomPane* ScrollBox4 = nullptr;
+    TPaintBox* PaintBox3 = nullptr;
+    TPaintBox* PaintBox4 = nullptr;
+    TBitBtnXP* DelObjBtn = nullptr;
+    TBitBtnXP* PrevBtn = nullptr;
+    TBitBtnXP* NextBtn = nullptr;
+
+    TSpinEdit* TimeEd = nullptr;
+    TSpinEdit* PPSEd = nullptr;
+    TSpinEdit* PicEd = nullptr;
+    TSpinEdit* Zoom5Ed = nullptr;
+    TTintaColorComboBox* BkColor = nullptr;
+    TBitBtnXP* PlayBtn = nullptr;
+    TBitBtnXP* StopBtn = nullptr;
+    TBitBtnXP* SavePicBtn = nullptr;
+    TBitBtnXP* SaveAVIBtn = nullptr;
+    TZoomPane* ScrollBox5 = nullptr;
+    TPaintBox* PaintBox5 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanel0 = nullptr;
+    TStatusPanel* StatusPanel1 = nullptr;
+    QPushButton* wwwBtn = nullptr;
+    TImageBtn* ueberbtn = nullptr;
+    TImageBtn* endebtn = nullptr;
+
+    TFileDialog OpenDialog1;
+    TFileDialog OpenDialog3;
+    TFileDialog SaveDialog1;
+    TFileDialog SaveDialog2;
+    TFileDialog SaveDialog3;
+
+    // Shows a file dialog and returns the chosen name with the dialog's
+    // default extension added where the name has none.
+    std::optional<QString> RunFileDialog(TFileDialog& dialog);
+    // Message box shortcuts through the prompter.
+    void ShowError(const QString& text, const QString& caption);
+    bool AskOkCancel(const QString& text, const QString& caption);
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildLayout();
+    QWidget* BuildPicturesPage();
+    QWidget* BuildAreasPage();
+    QWidget* BuildMorphPage();
+    // Connect the controls of one area of work to their handlers; each is
+    // defined beside those handlers.
+    void WirePictures();
+    void WireAreas();
+    void WireMorph();
+    void WireDocument();
+
+    std::unique_ptr<TPrompter> prompter_;
+    TickSource tickSource_;
+    QElapsedTimer monotonic_;
+    bool destroyed_ = false;
+};
+
+// The address the web-link button and the information dialog open: the user
+// guide shipped with the program.
+QUrl UserGuideUrl();
+extern const char* const kWebAddressCaption;

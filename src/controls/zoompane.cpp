@@ -1,0 +1,110 @@
+#include "controls/zoompane.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+#include "controls/spinedit.h"
+#include "raster/paintdib.h"
+
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_StaticContents);
+    setMouseTracking(true);
+}
+
+void TPaintBox::paintEvent(QPaintEvent* event) {
+    const QRect exposed = event->rect() & rect();
+    if (exposed.isEmpty()) return;
+    QImage canvas(exposed.size(), QImage::Format_RGB32);
+    if (canvas.isNull()) return;
+    canvas.fill(Qt::white);
+    if (onCompose) onCompose(canvas, exposed);
+    QPainter p(this);
+    p.drawImage(exposed.topLeft(), canvas);
+}
+
+void TPaintBox::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    emit MouseDown(event->button(), p.x(), p.y());
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    emit MouseMove(p.x(), p.y());
+}
+
+void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    emit MouseUp(event->button(), p.x(), p.y());
+}
+
+TZoomPane::TZoomPane(const QString& scrollBoxName, const QString& paintBoxName, QWidget* parent)
+    : QScrollArea(parent), box_(new TPaintBox) {
+    setObjectName(scrollBoxName);
+    box_->setObjectName(paintBoxName);
+    setWidgetResizable(false);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setBackgroundRole(QPalette::Dark);  // the application-workspace colour
+    setWidget(box_);
+    box_->resize(0, 0);
+    box_->onCompose = [this](QImage& canvas, QRect exposed) { Compose(canvas, exposed); };
+}
+
+int TZoomPane::Zoom() const { return zoomEdit_ != nullptr ? zoomEdit_->Value() : 100; }
+
+int TZoomPane::ToPane(std::int64_t v) const {
+    return static_cast<int>(static_cast<long double>(v) * Zoom() / 100.0L);
+}
+
+int TZoomPane::ToPicture(std::int64_t p) const {
+    const int z = Zoom();
+    if (z == 0) return 0;
+    return static_cast<int>(static_cast<long double>(p) * 100.0L / z);
+}
+
+QSize TZoomPane::ZoomedSize() const {
+    if (!picture_) return {0, 0};
+    const raster::DibRecord& pic = picture_();
+    return {std::max(0, ToPane(pic.Width())), std::max(0, ToPane(pic.Height()))};
+}
+
+void TZoomPane::Paint() {
+    const QSize size = ZoomedSize();
+    if (box_->size() != size) {
+        box_->resize(size);  // the resize brings its own paint
+        return;
+    }
+    box_->update();
+}
+
+void TZoomPane::Compose(QImage& canvas, QRect exposed) const {
+    if (picture_) {
+        const raster::DibRecord& pic = picture_();
+        const QSize size = box_->size();
+        raster::PaintDibInto(canvas, exposed.topLeft(), 0, 0, size.width(), size.height(), pic, 0, 0,
+                             pic.Width(), pic.Height());
+    }
+    if (overlay_) overlay_(canvas, exposed);
+}
+
+int TZoomPane::HorzPosition() const { return horizontalScrollBar()->value(); }
+int TZoomPane::VertPosition() const { return verticalScrollBar()->value(); }
+void TZoomPane::SetHorzPosition(int pos) { horizontalScrollBar()->setValue(pos); }
+void TZoomPane::SetVertPosition(int pos) { verticalScrollBar()->setValue(pos); }
+
+void TZoomPane::BeginHandDrag(int x, int y) {
+    handDragging_ = true;
+    handStart_ = {x, y};
+}
+
+void TZoomPane::HandDragTo(int x, int y) {
+    if (!handDragging_) return;
+    const int h = std::clamp(HorzPosition() + (handStart_.x() - x), 0, std::max(0, HorzRange() - 1));
+    const int v = std::clamp(VertPosition() + (handStart_.y() - y), 0, std::max(0, VertRange() - 1));
+    SetHorzPosition(h);
+    SetVertPosition(v);
+}

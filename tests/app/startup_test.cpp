@@ -1,0 +1,30 @@
+// The window as it starts: caption, pages, controls, the three white slots.
+#include <QTabWidget>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "controls/spinedit.h"
+#include "support/test_support.h"
+
+TEST(Startup, WindowShowsAnUnnamedDocumentOnTheFirstPage) {
+    auto f = testing_support::MakeForm();
+    TMainForm& w = *f.form;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Vellora 1.0 - [noname.mor]"));
+    EXPECT_EQ(w.size(), QSize(638, 512));
+    ASSERT_EQ(w.PageControl2->count(), 3);
+    EXPECT_EQ(w.PageControl2->tabText(0), QStringLiteral("Open pictures"));
+    EXPECT_EQ(w.PageControl2->tabText(1), QStringLiteral("Similar areas"));
+    EXPECT_EQ(w.PageControl2->tabText(2), QStringLiteral("Morphing"));
+    EXPECT_EQ(w.PageControl2->currentIndex(), 0);
+    for (const raster::DibRecord* slot : {&w.Pic1Dib, &w.Pic2Dib, &w.ResultDib}) {
+        ASSERT_TRUE(slot->HasPixels());
+        EXPECT_EQ(slot->Width(), 320);
+        EXPECT_EQ(slot->Height(), 200);
+        EXPECT_EQ(slot->BitCount(), 24);
+        EXPECT_EQ(raster::getpixel(*slot, 319, 199), 0xFFFFFFu);
+    }
+    EXPECT_TRUE(w.Pic1FileName.isEmpty());
+    EXPECT_EQ(w.CurObj, -1);
+    EXPECT_TRUE(w.SpeedRect->isChecked());
+}

@@ -1,0 +1,45 @@
+// Test entry: a QApplication on the offscreen platform, C locale.
+#include <QApplication>
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "support/test_support.h"
+
+namespace testing_support {
+
+QString OutDir(const QString& testName) {
+    QDir dir(QStringLiteral(VELLORA_TEST_OUT "/") + testName);
+    dir.removeRecursively();
+    dir.mkpath(QStringLiteral("."));
+    return dir.absolutePath();
+}
+
+FormFixture MakeForm() {
+    auto prompter = std::make_unique<TScriptedPrompter>();
+    FormFixture f;
+    f.prompter = prompter.get();
+    f.form = std::make_unique<TMainForm>(std::move(prompter));
+    return f;
+}
+
+QString SaveFailure(const QString& name, const QImage& actual, const QImage& expected) {
+    const QString dir = OutDir(QStringLiteral("failures"));
+    actual.save(dir + QLatin1Char('/') + name + QStringLiteral("-actual.png"));
+    if (!expected.isNull()) expected.save(dir + QLatin1Char('/') + name + QStringLiteral("-expected.png"));
+    return dir;
+}
+
+}  // namespace testing_support
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    std::setlocale(LC_ALL, "C");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellora 1.0"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
