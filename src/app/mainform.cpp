@@ -518,10 +518,10 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::FormResize() {
-    Splitter1->setSizes({Panel1->height() * Split1Percent / 100,
-                         Panel1->height() - Panel1->height() * Split1Percent / 100});
-    Splitter2->setSizes({Panel6->width() * Split2Percent / 100,
-                         Panel6->width() - Panel6->width() * Split2Percent / 100});
+    const int top = Panel1->height() * Split1Percent / 100;
+    Splitter1->setSizes({top, Panel1->height() - top - Splitter1->handleWidth()});
+    const int left = Panel6->width() * Split2Percent / 100;
+    Splitter2->setSizes({left, Panel6->width() - left - Splitter2->handleWidth()});
 }
 
 void TMainForm::Splitter1Moved() {
