@@ -2,42 +2,111 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <string>
 
+#include "raster/own_formats_detail.h"
+
 namespace raster {
+
+namespace detail {
+
+std::string SizeProblem(std::int64_t width, std::int64_t height, int bitCount) {
+    if (width < 1 || height < 1) {
+        return "The picture has no pixels (" + std::to_string(width) + " x " +
+               std::to_string(height) + ").";
+    }
+    if (width > kMaxSide || height > kMaxSide ||
+        RowBytes(width, bitCount) * height > kMaxPictureBytes) {
+        return "The picture is too large (" + std::to_string(width) + " x " +
+               std::to_string(height) + " pixels).";
+    }
+    return {};
+}
+
+DibRecord NewPicture(int width, int height, int bitCount) {
+    std::string problem = SizeProblem(width, height, bitCount);
+    if (!problem.empty()) return Failed(std::move(problem));
+    DibRecord dib = newdib(width, height, bitCount);
+    if (!dib.HasPixels()) return Failed("Not enough memory for this picture.");
+    return dib;
+}
+
+}  // namespace detail
 
 namespace {
 
 bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
     if (s.size() < suffix.size()) return false;
     return std::equal(suffix.begin(), suffix.end(), s.end() - static_cast<long>(suffix.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
-                                                  std::tolower(static_cast<unsigned char>(b)); });
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
 }
 
-DibRecord Failed(std::string text) {
-    DibRecord dib;
-    dib.SetErrorText(std::move(text));
-    return dib;
+bool StartsWith(std::span<const std::uint8_t> data, std::string_view magic, std::size_t at = 0) {
+    return data.size() >= at + magic.size() &&
+           std::memcmp(data.data() + at, magic.data(), magic.size()) == 0;
+}
+
+// Signatures of the formats Qt reads; such content never goes to our readers
+// whatever the file is called.
+bool HasForeignSignature(std::span<const std::uint8_t> data) {
+    return StartsWith(data, "BM") || StartsWith(data, "\x89PNG") || StartsWith(data, "GIF8") ||
+           StartsWith(data, "\xFF\xD8\xFF") || StartsWith(data, std::string_view("II*\0", 4)) ||
+           StartsWith(data, std::string_view("MM\0*", 4));
+}
+
+std::uint16_t Le16(std::span<const std::uint8_t> d, std::size_t at) {
+    return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
+}
+
+// A PCX header: every field that has a small set of legal values must have
+// one of them, so that other files (a TGA with a 10-byte id, say) are not
+// taken for PCX.
+bool LooksLikePcx(std::span<const std::uint8_t> d) {
+    if (d.size() < 128 || d[0] != 0x0A) return false;
+    const int version = d[1], encoding = d[2], bpp = d[3], planes = d[65];
+    if (version != 0 && version != 2 && version != 3 && version != 4 && version != 5) return false;
+    if (encoding > 1) return false;
+    if (bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8) return false;
+    if (planes < 1 || planes > 4) return false;
+    return Le16(d, 8) >= Le16(d, 4) && Le16(d, 10) >= Le16(d, 6) && Le16(d, 66) > 0;
 }
 
 }  // namespace
 
-OwnFormat DetectOwnFormat(std::span<const std::uint8_t> data, std::string_view fileName) {
-    if (data.size() >= 12 && std::equal(data.begin(), data.begin() + 4, "FORM") &&
-        (std::equal(data.begin() + 8, data.begin() + 12, "ILBM") ||
-         std::equal(data.begin() + 8, data.begin() + 12, "PBM "))) {
-        return OwnFormat::Iff;
+bool LooksLikeTga(std::span<const std::uint8_t> d) {
+    if (d.size() < 18) return false;
+    const int cmapType = d[1], type = d[2], entryBits = d[7], depth = d[16];
+    if (cmapType > 1 || Le16(d, 12) == 0 || Le16(d, 14) == 0) return false;
+    if (cmapType == 1 && entryBits != 15 && entryBits != 16 && entryBits != 24 && entryBits != 32)
+        return false;
+    switch (type & ~8) {
+        case 1:
+            return type != 8 && cmapType == 1 && depth == 8;
+        case 2:
+            return depth == 15 || depth == 16 || depth == 24 || depth == 32;
+        case 3:
+            return depth == 8;
+        default:
+            return false;
     }
-    if (data.size() >= 4 && data[0] == 0x0A && data[1] <= 5 && data[2] <= 1) {
-        return OwnFormat::Pcx;
-    }
-    if (EndsWithNoCase(fileName, ".tga")) return OwnFormat::Tga;
-    return OwnFormat::None;
 }
 
-DibRecord DecodePcx(std::span<const std::uint8_t>) { return Failed("PCX files are not supported yet."); }
-DibRecord DecodeTga(std::span<const std::uint8_t>) { return Failed("TGA files are not supported yet."); }
-DibRecord DecodeIff(std::span<const std::uint8_t>) { return Failed("IFF files are not supported yet."); }
+OwnFormat DetectOwnFormat(std::span<const std::uint8_t> data, std::string_view fileName) {
+    if (StartsWith(data, "FORM") && (StartsWith(data, "ILBM", 8) || StartsWith(data, "PBM ", 8))) {
+        return OwnFormat::Iff;
+    }
+    const bool tgaName = EndsWithNoCase(fileName, ".tga");
+    // A TGA has no signature; under its own suffix a sound TGA header wins
+    // over the (weaker) chance that the bytes also pass for a PCX header.
+    if (tgaName && LooksLikeTga(data)) return OwnFormat::Tga;
+    if (LooksLikePcx(data)) return OwnFormat::Pcx;
+    if (HasForeignSignature(data)) return OwnFormat::None;
+    if (tgaName) return OwnFormat::Tga;
+    return OwnFormat::None;
+}
 
 }  // namespace raster

@@ -1,7 +1,9 @@
 // Readers of our own for the formats no library here reads both correctly
 // and safely: ZSoft PCX, Truevision TGA and Amiga IFF (ILBM and Deluxe Paint
 // PBM). Each works on the whole file in memory, checks every read against its
-// end, and returns a record without pixels and with an error text on failure.
+// end, checks the picture size before allocating, and returns a record
+// without pixels and with an error text on failure. Truncated pixel data is
+// refused rather than shown half-defined.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +18,21 @@ enum class OwnFormat { None, Pcx, Tga, Iff };
 
 // Decides from the first bytes (and, for TGA, which has no signature, the
 // file name's suffix as well) whether one of our own readers handles a file.
+// Content wins: a BMP, PNG, GIF, JPEG or TIFF named *.tga is not a TGA.
 OwnFormat DetectOwnFormat(std::span<const std::uint8_t> data, std::string_view fileName);
 
+// True when the first 18 bytes are a TGA header of a kind DecodeTga reads.
+bool LooksLikeTga(std::span<const std::uint8_t> data);
+
+// PCX: 1, 2, 4 or 8 bits in 1 to 4 planes. Up to 16 colours give a 1- or
+// 4-bit palette picture, 8 bits in one plane an 8-bit one (colour table at
+// the end of the file), 8 bits in 3 or 4 planes a 24-bit picture.
 DibRecord DecodePcx(std::span<const std::uint8_t> data);
+// TGA: types 1, 2, 3 and their RLE forms 9, 10, 11; 8-bit colour-mapped and
+// grey give 8-bit palette pictures, 15/16/24/32-bit true colour 24-bit ones.
 DibRecord DecodeTga(std::span<const std::uint8_t> data);
+// IFF: ILBM with 1-8 planes (palette picture; EHB and HAM resolved), 24 or 32
+// planes (24-bit), and Deluxe Paint's chunky "PBM "; ByteRun1 or none.
 DibRecord DecodeIff(std::span<const std::uint8_t> data);
 
 }  // namespace raster

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs every benchmark program of a build folder, one after the other.
+set -euo pipefail
+build=${1:-build-bench}
+for b in "$build"/bench/*_bench; do
+    [[ -x "$b" ]] || continue
+    echo "== $(basename "$b")"
+    QT_QPA_PLATFORM=offscreen "$b" --benchmark_min_time=0.2
+done

@@ -1,0 +1,525 @@
+// OpenDib on the fixture files of every type and variant, and on files it
+// must refuse.
+#include <QFile>
+#include <QImage>
+#include <QObject>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "raster/dib.h"
+#include "raster/opendib.h"
+#include "raster/own_formats.h"
+#include "raster/progress_event.h"
+#include "support/test_support.h"
+
+using namespace raster;
+using testing_support::DataPath;
+using testing_support::OutDir;
+
+namespace {
+
+// The patterns tests/data/make_fixtures.py draws.
+constexpr int kW = 37, kH = 23;
+constexpr std::array<RgbEntry, 16> kPal16 = {{{0, 0, 0},
+                                              {255, 255, 255},
+                                              {255, 0, 0},
+                                              {0, 255, 0},
+                                              {0, 0, 255},
+                                              {255, 255, 0},
+                                              {0, 255, 255},
+                                              {255, 0, 255},
+                                              {128, 0, 0},
+                                              {0, 128, 0},
+                                              {0, 0, 128},
+                                              {128, 128, 0},
+                                              {0, 128, 128},
+                                              {128, 0, 128},
+                                              {192, 192, 192},
+                                              {64, 64, 64}}};
+
+enum class Kind { Rgb, P16, P2, P256, Grey, P16In5Bits };
+// Whether the file keeps the pattern's colour indices (the writer took our
+// palette order), and which way round.
+enum class Indices { Unknown, Same, Inverted };
+
+int Idx16(int x, int y) {
+    return (x / 3 + (y / 2) * 2 + x * y / 13) % 16;
+}
+int Idx256(int x, int y) {
+    return (x + y * kW) % 256;
+}
+
+std::uint32_t Pack(RgbEntry c) {
+    return c.red | (c.green << 8) | (std::uint32_t{c.blue} << 16);
+}
+
+int PatternIndex(Kind kind, int x, int y) {
+    switch (kind) {
+        case Kind::P2:
+            return Idx16(x, y) % 2;
+        case Kind::P256:
+            return Idx256(x, y);
+        case Kind::Grey:
+            return (x * 7 + y * 3) % 256;
+        default:
+            return Idx16(x, y);
+    }
+}
+
+std::uint32_t PatternColour(Kind kind, int x, int y) {
+    switch (kind) {
+        case Kind::Rgb:
+            return Pack({static_cast<std::uint8_t>(x * 7 % 256),
+                         static_cast<std::uint8_t>(y * 11 % 256),
+                         static_cast<std::uint8_t>(x * y * 3 % 256)});
+        case Kind::P16:
+            return Pack(kPal16[Idx16(x, y)]);
+        case Kind::P2:
+            return Idx16(x, y) % 2 ? 0xFFFFFFu : 0u;
+        case Kind::P256: {
+            const int i = Idx256(x, y);
+            return Pack({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 37 % 256),
+                         static_cast<std::uint8_t>(255 - i)});
+        }
+        case Kind::Grey: {
+            const auto v = static_cast<std::uint8_t>((x * 7 + y * 3) % 256);
+            return Pack({v, v, v});
+        }
+        case Kind::P16In5Bits: {
+            const RgbEntry c = kPal16[Idx16(x, y)];
+            auto five = [](int v) { return static_cast<std::uint8_t>((v >> 3) * 255 / 31); };
+            return Pack({five(c.red), five(c.green), five(c.blue)});
+        }
+    }
+    return 0;
+}
+
+struct FixtureCase {
+    const char* file;
+    Kind kind;
+    int bits;
+    Indices indices;
+};
+
+void PrintTo(const FixtureCase& c, std::ostream* os) {
+    *os << c.file;
+}
+
+// Compares every pixel; reports the first few differences.
+void ExpectPattern(const DibRecord& dib, const FixtureCase& c) {
+    int bad = 0;
+    for (int y = 0; y < kH && bad < 5; ++y) {
+        for (int x = 0; x < kW && bad < 5; ++x) {
+            const std::uint32_t want = PatternColour(c.kind, x, y);
+            const std::uint32_t got = PixelColor(dib, x, y);
+            if (got != want) {
+                ADD_FAILURE() << c.file << " colour at " << x << "," << y << ": " << std::hex << got
+                              << " instead of " << want;
+                ++bad;
+            }
+            if (c.indices == Indices::Unknown) continue;
+            const int index = PatternIndex(c.kind, x, y);
+            const std::uint32_t wantIndex = c.indices == Indices::Same ? index : 1 - index;
+            if (getpixel(dib, x, y) != wantIndex) {
+                ADD_FAILURE() << c.file << " index at " << x << "," << y << ": "
+                              << getpixel(dib, x, y) << " instead of " << wantIndex;
+                ++bad;
+            }
+        }
+    }
+}
+
+class FixtureTest : public ::testing::TestWithParam<FixtureCase> {};
+
+TEST_P(FixtureTest, LoadsWithSizeDepthPaletteAndPixels) {
+    const FixtureCase& c = GetParam();
+    const DibRecord dib = OpenDib(DataPath(c.file).toStdString());
+    ASSERT_TRUE(dib.HasPixels()) << dib.ErrorText();
+    EXPECT_EQ(DibWidth(dib), kW);
+    EXPECT_EQ(DibHeight(dib), kH);
+    EXPECT_EQ(DibBitCount(dib), c.bits);
+    EXPECT_EQ(dib.BytesPerRow() % 4, 0);
+    if (c.bits <= 8) {
+        EXPECT_EQ(dib.PaletteSize(), 1 << c.bits);
+    }
+    // Two known pixels first (top left, bottom right), then all of them.
+    EXPECT_EQ(PixelColor(dib, 0, 0), PatternColour(c.kind, 0, 0));
+    EXPECT_EQ(PixelColor(dib, kW - 1, kH - 1), PatternColour(c.kind, kW - 1, kH - 1));
+    ExpectPattern(dib, c);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Own, FixtureTest,
+    ::testing::Values(FixtureCase{"pcx_2.pcx", Kind::P2, 1, Indices::Unknown},
+                      FixtureCase{"pcx_16_planes.pcx", Kind::P16, 4, Indices::Unknown},
+                      FixtureCase{"pcx_16_packed.pcx", Kind::P16, 4, Indices::Unknown},
+                      FixtureCase{"pcx_16_even.pcx", Kind::P16, 4, Indices::Same},
+                      FixtureCase{"pcx_256.pcx", Kind::P256, 8, Indices::Unknown},
+                      FixtureCase{"pcx_24.pcx", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"tga_24.tga", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"tga_24_rle_topleft.tga", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"tga_32_rle.tga", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"tga_16.tga", Kind::P16In5Bits, 24, Indices::Unknown},
+                      FixtureCase{"tga_8_cmap.tga", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"tga_8_cmap_rle_topleft.tga", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"tga_grey.tga", Kind::Grey, 8, Indices::Same},
+                      FixtureCase{"ilbm_1plane.iff", Kind::P2, 1, Indices::Same},
+                      FixtureCase{"ilbm_4planes.iff", Kind::P16, 4, Indices::Same},
+                      FixtureCase{"ilbm_uncompressed.iff", Kind::P16, 4, Indices::Same},
+                      FixtureCase{"ilbm_mask_oddchunk.iff", Kind::P16, 4, Indices::Same},
+                      FixtureCase{"ilbm_8planes.lbm", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"ilbm_24.iff", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"pbm_deluxe.lbm", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"pbm_unpadded.lbm", Kind::P256, 8, Indices::Same}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Qt, FixtureTest,
+    ::testing::Values(FixtureCase{"bmp_1.bmp", Kind::P2, 1, Indices::Same},
+                      FixtureCase{"bmp_1_white_first.bmp", Kind::P2, 1, Indices::Inverted},
+                      FixtureCase{"bmp_4.bmp", Kind::P16, 4, Indices::Same},
+                      FixtureCase{"bmp_8.bmp", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"bmp_24.bmp", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"bmp_rle4.rle", Kind::P16, 4, Indices::Same},
+                      FixtureCase{"bmp_rle8.rle", Kind::P256, 8, Indices::Unknown},
+                      FixtureCase{"dib_24.dib", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"dib_packed_8.dib", Kind::P16, 8, Indices::Same},
+                      FixtureCase{"gif_16.gif", Kind::P16, 4, Indices::Unknown},
+                      FixtureCase{"gif_256.gif", Kind::P256, 8, Indices::Unknown},
+                      FixtureCase{"png_1.png", Kind::P2, 1, Indices::Same},
+                      FixtureCase{"png_8.png", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"png_grey.png", Kind::Grey, 8, Indices::Same},
+                      FixtureCase{"png_24.png", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"tiff_8.tif", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"tiff_24.tif", Kind::Rgb, 24, Indices::Unknown}));
+
+TEST(OpenDibTest, HamPictureMatchesNetpbm) {
+    const DibRecord dib = OpenDib(DataPath("ilbm_ham.iff").toStdString());
+    ASSERT_TRUE(dib.HasPixels()) << dib.ErrorText();
+    EXPECT_EQ(DibBitCount(dib), 24);
+    const QImage ref(DataPath("ilbm_ham_ref.png"));
+    ASSERT_EQ(ref.size(), QSize(DibWidth(dib), DibHeight(dib)));
+    for (int y = 0; y < ref.height(); ++y)
+        for (int x = 0; x < ref.width(); ++x) {
+            const QRgb c = ref.pixel(x, y);
+            ASSERT_EQ(PixelColor(dib, x, y), Pack({static_cast<std::uint8_t>(qRed(c)),
+                                                   static_cast<std::uint8_t>(qGreen(c)),
+                                                   static_cast<std::uint8_t>(qBlue(c))}))
+                << x << "," << y;
+        }
+}
+
+TEST(OpenDibTest, JpegUnderBothSuffixes) {
+    const std::array<std::uint32_t, 4> quarters = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF};
+    for (const char* name : {"jpeg_quarters.jpg", "jpeg_quarters.jif"}) {
+        const DibRecord dib = OpenDib(DataPath(name).toStdString());
+        ASSERT_TRUE(dib.HasPixels()) << name << ": " << dib.ErrorText();
+        EXPECT_EQ(DibWidth(dib), 64);
+        EXPECT_EQ(DibHeight(dib), 48);
+        EXPECT_EQ(DibBitCount(dib), 24);
+        for (int i = 0; i < 4; ++i) {
+            const std::uint32_t got = PixelColor(dib, (i % 2) * 32 + 16, (i / 2) * 24 + 12);
+            for (int shift : {0, 8, 16}) {
+                const int a = (got >> shift) & 0xFF, b = (quarters[i] >> shift) & 0xFF;
+                EXPECT_LE(std::abs(a - b), 8) << name << " quarter " << i;
+            }
+        }
+    }
+}
+
+QString CopyTo(const QString& dir, const QString& fixture, const QString& name) {
+    const QString target = dir + QLatin1Char('/') + name;
+    QFile::remove(target);
+    EXPECT_TRUE(QFile::copy(DataPath(fixture), target));
+    return target;
+}
+
+TEST(OpenDibTest, ContentDecidesNotTheSuffix) {
+    const QString dir = OutDir(QStringLiteral("opendib_content"));
+    // A PNG and a PCX under misleading names, a BMP as .tga.
+    for (auto [fixture, name] : {std::pair{"png_24.png", "looks.tga"},
+                                 {"pcx_24.pcx", "noext"},
+                                 {"bmp_24.bmp", "picture.jpg"},
+                                 {"ilbm_24.iff", "x.bmp"}}) {
+        const DibRecord dib = OpenDib(CopyTo(dir, fixture, name).toStdString());
+        ASSERT_TRUE(dib.HasPixels()) << name << ": " << dib.ErrorText();
+        EXPECT_EQ(PixelColor(dib, 5, 7), PatternColour(Kind::Rgb, 5, 7)) << name;
+    }
+    // A TGA has no signature: only its suffix makes it one.
+    const DibRecord tga = OpenDib(CopyTo(dir, "tga_24.tga", "picture.dat").toStdString());
+    EXPECT_FALSE(tga.HasPixels());
+    EXPECT_FALSE(tga.ErrorText().empty());
+}
+
+TEST(OpenDibTest, NamesWithSpacesAndNonAsciiLetters) {
+    const QString dir = OutDir(QStringLiteral("opendib_names"));
+    for (auto [fixture, name] :
+         {std::pair{"tga_24.tga", QStringLiteral("Bild mit Äpfeln und ß.tga")},
+          {"png_24.png", QStringLiteral("ça va – ünïcödé.png")},
+          {"pcx_24.pcx", QStringLiteral("пример файла.pcx")}}) {
+        const DibRecord dib = OpenDib(CopyTo(dir, fixture, name).toStdString());
+        ASSERT_TRUE(dib.HasPixels()) << name.toStdString() << ": " << dib.ErrorText();
+        EXPECT_EQ(PixelColor(dib, 3, 4), PatternColour(Kind::Rgb, 3, 4));
+    }
+}
+
+TEST(OpenDibTest, MissingEmptyFolderAndUnreadableAreRefused) {
+    const QString dir = OutDir(QStringLiteral("opendib_fail"));
+    QFile empty(dir + QStringLiteral("/empty.bmp"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    for (const QString& name :
+         {dir + QStringLiteral("/missing.bmp"), empty.fileName(), dir, QString()}) {
+        const DibRecord dib = OpenDib(name.toStdString());
+        EXPECT_FALSE(dib.HasPixels()) << name.toStdString();
+        EXPECT_FALSE(dib.ErrorText().empty()) << name.toStdString();
+    }
+    EXPECT_EQ(OpenDib((dir + QStringLiteral("/missing.bmp")).toStdString()).ErrorText(),
+              "The file does not exist.");
+    EXPECT_EQ(OpenDib(empty.fileName().toStdString()).ErrorText(), "The file is empty.");
+    EXPECT_EQ(OpenDib(dir.toStdString()).ErrorText(), "This is a folder, not a picture file.");
+    EXPECT_FALSE(OpenDib("/dev/null").HasPixels());
+
+    const QString locked = CopyTo(dir, "bmp_24.bmp", "locked.bmp");
+    QFile::setPermissions(locked, QFileDevice::Permissions());
+    QFile probe(locked);
+    if (probe.open(QIODevice::ReadOnly)) GTEST_SKIP() << "running with rights to read any file";
+    const DibRecord dib = OpenDib(locked.toStdString());
+    EXPECT_FALSE(dib.HasPixels());
+    EXPECT_NE(dib.ErrorText().find("cannot be opened"), std::string::npos) << dib.ErrorText();
+}
+
+std::vector<std::uint8_t> ReadAll(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    const QByteArray b = f.readAll();
+    return {b.begin(), b.end()};
+}
+
+DibRecord Decode(const std::vector<std::uint8_t>& bytes, const char* name) {
+    return DecodePicture(bytes, name);
+}
+
+// Cut at several lengths, every file is refused with a text or (where a Qt
+// decoder fills in what is missing) comes back whole in size. Our own readers
+// always refuse a cut within the picture data.
+TEST(OpenDibTest, TruncatedFilesOfEveryType) {
+    const char* files[] = {"pcx_2.pcx",
+                           "pcx_16_planes.pcx",
+                           "pcx_16_packed.pcx",
+                           "pcx_16_even.pcx",
+                           "pcx_256.pcx",
+                           "pcx_24.pcx",
+                           "tga_24.tga",
+                           "tga_24_rle_topleft.tga",
+                           "tga_32_rle.tga",
+                           "tga_16.tga",
+                           "tga_8_cmap.tga",
+                           "tga_8_cmap_rle_topleft.tga",
+                           "tga_grey.tga",
+                           "ilbm_1plane.iff",
+                           "ilbm_4planes.iff",
+                           "ilbm_uncompressed.iff",
+                           "ilbm_mask_oddchunk.iff",
+                           "ilbm_8planes.lbm",
+                           "ilbm_24.iff",
+                           "ilbm_ham.iff",
+                           "pbm_deluxe.lbm",
+                           "pbm_unpadded.lbm",
+                           "bmp_1.bmp",
+                           "bmp_4.bmp",
+                           "bmp_8.bmp",
+                           "bmp_24.bmp",
+                           "bmp_rle4.rle",
+                           "bmp_rle8.rle",
+                           "dib_24.dib",
+                           "dib_packed_8.dib",
+                           "gif_16.gif",
+                           "gif_256.gif",
+                           "png_1.png",
+                           "png_8.png",
+                           "png_24.png",
+                           "tiff_8.tif",
+                           "tiff_24.tif",
+                           "jpeg_quarters.jpg"};
+    for (const char* file : files) {
+        const std::vector<std::uint8_t> whole = ReadAll(DataPath(file));
+        const bool own = DetectOwnFormat(whole, file) != OwnFormat::None;
+        for (std::size_t cut : {std::size_t{1}, std::size_t{17}, std::size_t{60}, whole.size() / 4,
+                                whole.size() / 2, whole.size() * 3 / 4}) {
+            const std::vector<std::uint8_t> part(whole.begin(),
+                                                 whole.begin() + static_cast<long>(cut));
+            const DibRecord dib = Decode(part, file);
+            if (dib.HasPixels()) {
+                EXPECT_FALSE(own) << file << " cut at " << cut << " was accepted";
+                EXPECT_GT(DibWidth(dib), 0);
+                EXPECT_EQ(dib.Bits().size(), std::size_t(dib.BytesPerRow()) * DibHeight(dib));
+            } else {
+                EXPECT_FALSE(dib.ErrorText().empty()) << file << " cut at " << cut;
+            }
+        }
+    }
+}
+
+// What a Qt decoder leaves out of a truncated BMP is black, not whatever the
+// memory held.
+TEST(OpenDibTest, TruncatedBmpMissingRowsAreBlack) {
+    // Dirty the heap with blocks of the size the decoder will ask for.
+    for (int i = 0; i < 4; ++i) {
+        QImage junk(kW, kH, QImage::Format_RGB32);
+        junk.fill(0x00ABCDEF);
+    }
+    std::vector<std::uint8_t> bytes = ReadAll(DataPath("bmp_24.bmp"));
+    bytes.resize(bytes.size() / 2);
+    const DibRecord dib = Decode(bytes, "cut.bmp");
+    if (!dib.HasPixels()) return;  // refusing is as good
+    // Rows are stored bottom-up: the bottom half is there, the top is missing.
+    EXPECT_EQ(PixelColor(dib, 5, kH - 1), PatternColour(Kind::Rgb, 5, kH - 1));
+    for (int x = 0; x < kW; ++x) EXPECT_EQ(PixelColor(dib, x, 0), 0u) << x;
+}
+
+void PutLe16(std::vector<std::uint8_t>& d, std::size_t at, unsigned v) {
+    d[at] = static_cast<std::uint8_t>(v);
+    d[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void PutBe16(std::vector<std::uint8_t>& d, std::size_t at, unsigned v) {
+    d[at] = static_cast<std::uint8_t>(v >> 8);
+    d[at + 1] = static_cast<std::uint8_t>(v);
+}
+void PutLe32(std::vector<std::uint8_t>& d, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) d[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::size_t FindChunk(const std::vector<std::uint8_t>& d, const char* id) {
+    const std::string s(d.begin(), d.end());
+    return s.find(id);
+}
+
+// Headers that claim huge pictures are refused with a clear text before any
+// pixel memory is taken; so are claims the file's size cannot back.
+TEST(OpenDibTest, OversizedHeaderClaimsAreRefused) {
+    auto tooLarge = [](const std::vector<std::uint8_t>& d, const char* name) {
+        const DibRecord dib = Decode(d, name);
+        EXPECT_FALSE(dib.HasPixels()) << name;
+        EXPECT_NE(dib.ErrorText().find("too large"), std::string::npos)
+            << name << ": " << dib.ErrorText();
+    };
+    {
+        auto d = ReadAll(DataPath("pcx_24.pcx"));
+        PutLe16(d, 8, 65535);
+        PutLe16(d, 10, 65535);
+        PutLe16(d, 66, 65535);
+        tooLarge(d, "big.pcx");
+    }
+    {
+        auto d = ReadAll(DataPath("tga_24.tga"));
+        PutLe16(d, 12, 65535);
+        PutLe16(d, 14, 65535);
+        tooLarge(d, "big.tga");
+    }
+    {
+        auto d = ReadAll(DataPath("ilbm_24.iff"));
+        const std::size_t at = FindChunk(d, "BMHD") + 8;
+        PutBe16(d, at, 65535);
+        PutBe16(d, at + 2, 65535);
+        tooLarge(d, "big.iff");
+    }
+    {
+        auto d = ReadAll(DataPath("bmp_24.bmp"));
+        PutLe32(d, 18, 100000);
+        PutLe32(d, 22, 100000);
+        tooLarge(d, "big.bmp");
+    }
+    {
+        auto d = ReadAll(DataPath("jpeg_quarters.jpg"));
+        const std::size_t sof = FindChunk(d, "\xFF\xC0");
+        ASSERT_NE(sof, std::string::npos);
+        PutBe16(d, sof + 5, 65000);
+        PutBe16(d, sof + 7, 65000);
+        tooLarge(d, "big.jpg");
+    }
+    {
+        auto d = ReadAll(DataPath("gif_256.gif"));
+        PutLe16(d, 6, 65535);
+        PutLe16(d, 8, 65535);
+        const DibRecord dib = Decode(d, "big.gif");
+        EXPECT_FALSE(dib.HasPixels() && DibWidth(dib) > 10000) << dib.ErrorText();
+    }
+    {
+        // Within the limits, but a few KB cannot hold 20000 x 20000 pixels.
+        auto d = ReadAll(DataPath("pcx_256.pcx"));
+        PutLe16(d, 8, 19999);
+        PutLe16(d, 10, 19999);
+        PutLe16(d, 66, 20000);
+        const DibRecord dib = Decode(d, "claims.pcx");
+        EXPECT_FALSE(dib.HasPixels());
+        EXPECT_NE(dib.ErrorText().find("truncated"), std::string::npos) << dib.ErrorText();
+    }
+}
+
+TEST(OpenDibTest, DetectionDoesNotTakeOtherFiles) {
+    for (const char* file : {"bmp_24.bmp", "png_24.png", "gif_256.gif", "tiff_24.tif",
+                             "jpeg_quarters.jpg", "tga_8_cmap.tga"}) {
+        const auto d = ReadAll(DataPath(file));
+        EXPECT_EQ(DetectOwnFormat(d, "picture.pcx"), OwnFormat::None) << file;
+    }
+    // A TGA whose 10-byte id makes it start with the PCX marker stays a TGA.
+    auto tga = ReadAll(DataPath("tga_24.tga"));
+    tga[0] = 10;
+    tga.insert(tga.begin() + 18, 10, 'i');
+    EXPECT_EQ(DetectOwnFormat(tga, "x.tga"), OwnFormat::Tga);
+    const DibRecord dib = Decode(tga, "x.tga");
+    ASSERT_TRUE(dib.HasPixels()) << dib.ErrorText();
+    EXPECT_EQ(PixelColor(dib, 9, 9), PatternColour(Kind::Rgb, 9, 9));
+}
+
+class ProgressLog : public QObject {
+public:
+    std::vector<int> percents;
+    bool event(QEvent* e) override {
+        if (e->type() != TProgressEvent::kType) return QObject::event(e);
+        percents.push_back(static_cast<TProgressEvent*>(e)->Percent());
+        return true;
+    }
+};
+
+TEST(OpenDibTest, ProgressRisesToHundred) {
+    const QString dir = OutDir(QStringLiteral("opendib_progress"));
+    QImage big(640, 480, QImage::Format_RGB32);
+    big.fill(Qt::darkCyan);
+    const QString name = dir + QStringLiteral("/big.bmp");
+    ASSERT_TRUE(big.save(name));
+    ProgressLog log;
+    const DibRecord dib = OpenDib(name.toStdString(), 0, &log);
+    ASSERT_TRUE(dib.HasPixels()) << dib.ErrorText();
+    ASSERT_GE(log.percents.size(), 3u);
+    for (std::size_t i = 1; i < log.percents.size(); ++i)
+        EXPECT_GT(log.percents[i], log.percents[i - 1]);
+    EXPECT_EQ(log.percents.back(), 100);
+
+    ProgressLog small;
+    ASSERT_TRUE(OpenDib(DataPath("pcx_2.pcx").toStdString(), 0, &small).HasPixels());
+    ASSERT_FALSE(small.percents.empty());
+    EXPECT_EQ(small.percents.back(), 100);
+}
+
+// Damaged files that once made a reader misbehave (tests/data/regressions,
+// named after the fault): each is now refused with a text.
+TEST(OpenDibTest, RegressionFilesAreRefused) {
+    const std::filesystem::path dir = DataPath(QStringLiteral("regressions")).toStdString();
+    ASSERT_TRUE(std::filesystem::exists(dir));
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const DibRecord dib = OpenDib(entry.path().string());
+        EXPECT_FALSE(dib.HasPixels()) << entry.path();
+        EXPECT_FALSE(dib.ErrorText().empty()) << entry.path();
+        ++count;
+    }
+    EXPECT_GT(count, 0);
+}
+
+}  // namespace
