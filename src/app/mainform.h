@@ -132,8 +132,13 @@ public:
     int StartX = 0;
     int StartY = 0;
     int Grip = 0;
+    // The pane (0 or 1) in which an area is being dragged out with the Area
+    // tool, from the press to the release; -1 otherwise.
+    int CreatePane = -1;
     std::uint32_t PlayStartTick = 0;
     int PlayStartPic = 0;
+    // True while "Save AVI video..." writes the sequence.
+    bool Exporting = false;
     QString savedfilename;
     QString Pic1FileName;
     QString Pic2FileName;

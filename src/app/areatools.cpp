@@ -1,0 +1,306 @@
+#include "app/areatools.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace areatools {
+
+namespace {
+
+std::int64_t Trunc(long double v) {
+    // Stored coordinates can be anything a project file holds; keep the
+    // conversion defined for them.
+    constexpr long double kMax =
+        static_cast<long double>(std::numeric_limits<std::int64_t>::max() / 2);
+    if (std::isnan(v)) return 0;
+    return static_cast<std::int64_t>(std::clamp(v, -kMax, kMax));
+}
+
+bool Is32Bit(const QImage& canvas) {
+    switch (canvas.format()) {
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Pixel access for one canvas; the colour channels are inverted, alpha kept.
+class Surface {
+public:
+    Surface(QImage& canvas, QPoint origin)
+        : canvas_(canvas), ox_(origin.x()), oy_(origin.y()), fast_(Is32Bit(canvas)) {}
+
+    // The canvas in pane coordinates: [left, right) x [top, bottom).
+    std::int64_t Left() const { return ox_; }
+    std::int64_t Top() const { return oy_; }
+    std::int64_t Right() const { return std::int64_t{ox_} + canvas_.width(); }
+    std::int64_t Bottom() const { return std::int64_t{oy_} + canvas_.height(); }
+
+    bool HasRow(std::int64_t y) const { return y >= Top() && y < Bottom(); }
+    bool HasColumn(std::int64_t x) const { return x >= Left() && x < Right(); }
+
+    void Invert(std::int64_t x, std::int64_t y) {
+        const int cx = static_cast<int>(x - ox_);
+        const int cy = static_cast<int>(y - oy_);
+        if (fast_) {
+            reinterpret_cast<QRgb*>(canvas_.scanLine(cy))[cx] ^= 0x00FFFFFFu;
+        } else {
+            canvas_.setPixel(cx, cy, canvas_.pixel(cx, cy) ^ 0x00FFFFFFu);
+        }
+    }
+
+    void SetBlack(std::int64_t x, std::int64_t y) {
+        const int cx = static_cast<int>(x - ox_);
+        const int cy = static_cast<int>(y - oy_);
+        if (fast_) {
+            reinterpret_cast<QRgb*>(canvas_.scanLine(cy))[cx] = 0xFF000000u;
+        } else {
+            canvas_.setPixel(cx, cy, 0xFF000000u);
+        }
+    }
+
+private:
+    QImage& canvas_;
+    int ox_, oy_;
+    bool fast_;
+};
+
+// Inverts the pixels of one straight run of the perimeter. The run goes from
+// (x0, y0) by (dx, dy) for `count` pixels; `index0` is the perimeter index of
+// its first pixel, which decides the dots.
+void InvertRun(Surface& s, std::int64_t x0, std::int64_t y0, int dx, int dy, std::int64_t count,
+               std::int64_t index0, bool dotted) {
+    if (count <= 0) return;
+    // Clip the run to the canvas: only the steps k with the pixel inside.
+    std::int64_t kFrom = 0;
+    std::int64_t kTo = count - 1;
+    auto clip = [&](std::int64_t p0, int d, std::int64_t lo, std::int64_t hi) {
+        // p0 + d*k in [lo, hi)
+        if (d == 0) {
+            if (p0 < lo || p0 >= hi) kTo = -1;
+            return;
+        }
+        if (d > 0) {
+            kFrom = std::max(kFrom, lo - p0);
+            kTo = std::min(kTo, hi - 1 - p0);
+        } else {
+            kFrom = std::max(kFrom, p0 - (hi - 1));
+            kTo = std::min(kTo, p0 - lo);
+        }
+    };
+    clip(x0, dx, s.Left(), s.Right());
+    clip(y0, dy, s.Top(), s.Bottom());
+    if (kFrom > kTo) return;
+    std::int64_t k = kFrom;
+    if (dotted && ((index0 + k) & 1) != 0) ++k;
+    const int step = dotted ? 2 : 1;
+    for (; k <= kTo; k += step) s.Invert(x0 + dx * k, y0 + dy * k);
+}
+
+}  // namespace
+
+std::int64_t ToPane(std::int64_t v, int z) {
+    return Trunc(static_cast<long double>(z) * static_cast<long double>(v) / 100.0L);
+}
+
+std::int64_t ToPicture(std::int64_t p, int z) {
+    if (z == 0) return 0;
+    return Trunc(static_cast<long double>(p) * 100.0L / static_cast<long double>(z));
+}
+
+std::int64_t DragToPicture(std::int64_t p, int z) {
+    if (z == 0) return 0;
+    return Trunc(static_cast<long double>(p) / static_cast<long double>(z) * 100.0L);
+}
+
+std::int64_t ZoomCentre(std::int64_t v, int z) {
+    return Trunc(static_cast<long double>(z) * (static_cast<long double>(v) / 100.0L));
+}
+
+int ClampToInt(std::int64_t v) {
+    return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
+bool PointBetween(std::int64_t px, std::int64_t py, std::int64_t x1, std::int64_t y1,
+                  std::int64_t x2, std::int64_t y2) {
+    return px >= std::min(x1, x2) && px <= std::max(x1, x2) && py >= std::min(y1, y2) &&
+           py <= std::max(y1, y2);
+}
+
+HitResult HitTestCurrent(std::int64_t x, std::int64_t y, std::int64_t l, std::int64_t t,
+                         std::int64_t w, std::int64_t h) {
+    auto near = [&](std::int64_t cx, std::int64_t cy) {
+        return cx - 3 <= x && x <= cx + 3 && cy - 3 <= y && y <= cy + 3;
+    };
+    const std::int64_t r = l + w;
+    const std::int64_t b = t + h;
+    const std::int64_t mx = l + w / 2;
+    const std::int64_t my = t + h / 2;
+    if (near(l, t)) return {1, 1, x - l, y - t};
+    if (near(r, t)) return {2, 2, x - r, y - t};
+    if (near(l, b)) return {3, 3, x - l, y - b};
+    if (near(r, b)) return {4, 4, x - r, y - b};
+    if (near(mx, t)) return {5, 5, 0, y - t};
+    if (near(mx, b)) return {6, 6, 0, y - b};
+    if (near(l, my)) return {7, 7, x - l, 0};
+    if (near(r, my)) return {8, 8, x - r, 0};
+    if (PointBetween(x, y, l, t, r, b)) return {9, 9, x - l, y - t};
+    return {0, kArrowSlot, 0, 0};
+}
+
+int DragHalf(TAreaHalf half, int grip, std::int64_t nx, std::int64_t ny, int pictureWidth,
+             int pictureHeight) {
+    // 64-bit throughout: the stored 32-bit values are what 32-bit arithmetic
+    // gives, without its overflow being undefined.
+    std::int64_t l = half.left;
+    std::int64_t t = half.top;
+    std::int64_t w = std::int64_t{half.right} - half.left + 1;
+    std::int64_t h = std::int64_t{half.bottom} - half.top + 1;
+    switch (grip) {
+        case 1:
+            w = w + l - nx;
+            h = h + t - ny;
+            l = nx;
+            t = ny;
+            break;
+        case 2:
+            w = nx - l;
+            h = h + t - ny;
+            t = ny;
+            break;
+        case 3:
+            w = w + l - nx;
+            h = ny - t;
+            l = nx;
+            break;
+        case 4:
+            w = nx - l;
+            h = ny - t;
+            break;
+        case 5:
+            h = h + t - ny;
+            t = ny;
+            break;
+        case 6:
+            h = ny - t;
+            break;
+        case 7:
+            w = w + l - nx;
+            l = nx;
+            break;
+        case 8:
+            w = nx - l;
+            break;
+        case 9:
+            l = nx;
+            t = ny;
+            break;
+        default:
+            return grip;
+    }
+    // Dragged across the opposite edge: the grip becomes its mirror for the
+    // rest of the drag (the vertical test sees the horizontal mirror).
+    constexpr int kHorzMirror[10] = {0, 2, 1, 4, 3, 5, 6, 8, 7, 9};
+    constexpr int kVertMirror[10] = {0, 3, 4, 1, 2, 6, 5, 7, 8, 9};
+    if (w < 0) {
+        grip = kHorzMirror[grip];
+        w = -w;
+        l = l - w;
+    }
+    if (h < 0) {
+        grip = kVertMirror[grip];
+        h = -h;
+        t = t - h;
+    }
+    if (l + w < 0) l = -w;
+    if (t + h < 0) t = -h;
+    l = std::min<std::int64_t>(l, std::int64_t{pictureWidth} - 1);
+    t = std::min<std::int64_t>(t, std::int64_t{pictureHeight} - 1);
+    half.left = static_cast<std::int32_t>(l);
+    half.top = static_cast<std::int32_t>(t);
+    half.right = static_cast<std::int32_t>(l + w - 1);
+    half.bottom = static_cast<std::int32_t>(t + h - 1);
+    return grip;
+}
+
+void MapCreation(const CreationInput& in, TAreaHalf own, TAreaHalf other) {
+    auto toPicture = [&](std::int64_t p) {
+        return static_cast<std::int32_t>(ToPicture(p, in.zoom));
+    };
+    // (other size x p) div own size, in integers truncating toward zero; the
+    // 64-bit product gives the 32-bit result wherever that one is defined.
+    auto scale = [](std::int64_t otherSize, std::int64_t p, std::int64_t ownSize) -> std::int64_t {
+        if (ownSize == 0) return 0;
+        return otherSize * p / ownSize * 100;
+    };
+    auto otherCoord = [&](std::int64_t otherSize, std::int64_t p, std::int64_t ownSize) {
+        if (in.zoom == 0) return std::int32_t{0};
+        return static_cast<std::int32_t>(
+            Trunc(static_cast<long double>(scale(otherSize, p, ownSize)) /
+                  static_cast<long double>(in.zoom)));
+    };
+    own.left = toPicture(in.startX);
+    own.top = toPicture(in.startY);
+    own.right = toPicture(in.endX);
+    own.bottom = toPicture(in.endY);
+    other.left = otherCoord(in.otherWidth, in.startX, in.ownWidth);
+    other.top = otherCoord(in.otherHeight, in.startY, in.ownHeight);
+    other.right = otherCoord(in.otherWidth, in.endX, in.ownWidth);
+    other.bottom = otherCoord(in.otherHeight, in.endY, in.ownHeight);
+}
+
+void InvertOutline(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+                   std::int64_t y2, bool dotted) {
+    if (canvas.isNull()) return;
+    // The rectangle primitive orders its corners and leaves out the right
+    // column and the bottom row; an empty rectangle draws nothing.
+    const std::int64_t a = std::min(x1, x2);
+    const std::int64_t b = std::max(x1, x2) - 1;
+    const std::int64_t c = std::min(y1, y2);
+    const std::int64_t d = std::max(y1, y2) - 1;
+    if (b < a || d < c) return;
+    Surface s(canvas, origin);
+    const std::int64_t top = b - a + 1;               // top row, left to right
+    const std::int64_t right = d - c;                 // right column below it, downwards
+    const std::int64_t bottom = d > c ? b - a : 0;    // bottom row, right to left
+    const std::int64_t left = b > a ? d - c - 1 : 0;  // left column, upwards
+    InvertRun(s, a, c, 1, 0, top, 0, dotted);
+    InvertRun(s, b, c + 1, 0, 1, right, top, dotted);
+    InvertRun(s, b - 1, d, -1, 0, bottom, top + right, dotted);
+    InvertRun(s, a, d - 1, 0, -1, left, top + right + bottom, dotted);
+}
+
+void FillBlack(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+               std::int64_t y2) {
+    if (canvas.isNull()) return;
+    Surface s(canvas, origin);
+    const std::int64_t l = std::max(std::min(x1, x2), s.Left());
+    const std::int64_t r = std::min(std::max(x1, x2), s.Right());
+    const std::int64_t t = std::max(std::min(y1, y2), s.Top());
+    const std::int64_t b = std::min(std::max(y1, y2), s.Bottom());
+    for (std::int64_t y = t; y < b; ++y) {
+        for (std::int64_t x = l; x < r; ++x) s.SetBlack(x, y);
+    }
+}
+
+void markrec(QImage& canvas, QPoint origin, std::int64_t x, std::int64_t y, std::int64_t w,
+             std::int64_t h) {
+    InvertOutline(canvas, origin, x, y, x + w, y + h, false);
+    const std::int64_t centres[8][2] = {
+        {x, y},         {x + w, y},         {x, y + h},     {x + w, y + h},
+        {x + w / 2, y}, {x + w / 2, y + h}, {x, y + h / 2}, {x + w, y + h / 2},
+    };
+    for (const auto& c : centres) FillBlack(canvas, origin, c[0] - 3, c[1] - 3, c[0] + 3, c[1] + 3);
+}
+
+void DottedRect(QImage& canvas, QPoint origin, std::int64_t l, std::int64_t t, std::int64_t r,
+                std::int64_t b) {
+    InvertOutline(canvas, origin, l, t, r, b, true);
+}
+
+}  // namespace areatools

@@ -1,0 +1,402 @@
+// The area editor on the "Similar areas" page, driven through the real panes
+// with mouse and key events: painting, the four tools, the cursors, the
+// object buttons and Esc.
+#include <QApplication>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "controls/bitbtnxp.h"
+#include "controls/spinedit.h"
+#include "controls/zoompane.h"
+#include "support/test_support.h"
+
+namespace {
+
+raster::DibRecord Picture(int w, int h, std::uint8_t grey) {
+    raster::DibRecord dib = raster::newdib(w, h, 24);
+    for (int y = 0; y < h; ++y) std::memset(dib.Row(y), grey, static_cast<std::size_t>(w) * 3);
+    return dib;
+}
+
+class AreaEditor : public ::testing::Test {
+protected:
+    void SetUp() override { Prepare(320, 200, 640, 400); }
+
+    void Prepare(int w1, int h1, int w2, int h2, std::uint8_t grey = 255) {
+        form().Pic1Dib = Picture(w1, h1, grey);
+        form().Pic2Dib = Picture(w2, h2, grey);
+        form().resize(1400, 900);
+        form().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+        form().PageControl2->setCurrentIndex(1);
+        form().PaintBox3Paint();
+        form().PaintBox4Paint();
+        QApplication::processEvents();
+    }
+
+    TMainForm& form() { return *f_.form; }
+    TPaintBox* box(int pane) { return pane == 0 ? form().PaintBox3 : form().PaintBox4; }
+
+    void Press(int pane, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+        QTest::mousePress(box(pane), b, Qt::NoModifier, p);
+        held_ = b;
+    }
+    // While a button is held QTest sends the move straight to the box, as the
+    // captured mouse delivers it (also outside the box); otherwise it is a
+    // plain hover.
+    void Move(int pane, QPoint p) {
+        if (held_ != Qt::NoButton) {
+            QTest::mouseMove(box(pane), p);
+            return;
+        }
+        QMouseEvent e(QEvent::MouseMove, QPointF(p), QPointF(box(pane)->mapToGlobal(p)),
+                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(box(pane), &e);
+    }
+    void Release(int pane, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+        QTest::mouseRelease(box(pane), b, Qt::NoModifier, p);
+        held_ = Qt::NoButton;
+    }
+    void Drag(int pane, QPoint from, QPoint to) {
+        Press(pane, from);
+        Move(pane, to);
+        Release(pane, to);
+    }
+
+    void AddArea(const TAreaPair& a) { *form().ObjList->Add() = a; }
+    TAreaPair Area(int i) { return *form().ObjList->GotoIndex(i); }
+    bool ButtonsEnabled() {
+        return form().DelObjBtn->isEnabled() && form().PrevBtn->isEnabled() &&
+               form().NextBtn->isEnabled();
+    }
+    QImage Shown(int pane) {
+        return box(pane)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    testing_support::FormFixture f_ = testing_support::MakeForm();
+    Qt::MouseButton held_ = Qt::NoButton;
+};
+
+}  // namespace
+
+TEST_F(AreaEditor, CurrentAreaIsASolidInversionWithGripsOthersAreDotted) {
+    for (std::uint8_t grey : {std::uint8_t{255}, std::uint8_t{0}}) {
+        SCOPED_TRACE(grey);
+        Prepare(320, 200, 320, 200, grey);
+        form().ObjList->Clear();
+        AddArea({10, 20, 29, 39, 10, 20, 29, 39});
+        form().CurObj = 0;
+        form().PaintBox3Paint();
+        form().PaintBox4Paint();
+        const QRgb bg = grey ? 0xFFFFFFFFu : 0xFF000000u;
+        const QRgb inv = grey ? 0xFF000000u : 0xFFFFFFFFu;
+
+        QImage expected(320, 200, QImage::Format_RGB32);
+        expected.fill(bg);
+        for (int x = 10; x <= 29; ++x) expected.setPixel(x, 20, inv), expected.setPixel(x, 39, inv);
+        for (int y = 20; y <= 39; ++y) expected.setPixel(10, y, inv), expected.setPixel(29, y, inv);
+        const QPoint centres[] = {{10, 20}, {30, 20}, {10, 40}, {30, 40},
+                                  {20, 20}, {20, 40}, {10, 30}, {30, 30}};
+        for (QPoint c : centres) {
+            for (int y = c.y() - 3; y <= c.y() + 2; ++y) {
+                for (int x = c.x() - 3; x <= c.x() + 2; ++x) expected.setPixel(x, y, 0xFF000000u);
+            }
+        }
+        for (int pane : {0, 1}) {
+            const QImage shown = Shown(pane);
+            if (shown != expected)
+                testing_support::SaveFailure(QStringLiteral("areas-current"), shown, expected);
+            EXPECT_TRUE(shown == expected) << "pane " << pane;
+        }
+
+        // Not current: dotted over 10..28 x 20..38 only, every other pixel.
+        form().CurObj = -1;
+        form().PaintBox3Paint();
+        const QImage dotted = Shown(0);
+        int inverted = 0;
+        for (int y = 0; y < 200; ++y) {
+            for (int x = 0; x < 320; ++x) {
+                if (dotted.pixel(x, y) == bg) continue;
+                ++inverted;
+                EXPECT_EQ(dotted.pixel(x, y), inv);
+                EXPECT_TRUE((x == 10 || x == 28) ? (y >= 20 && y <= 38)
+                                                 : (y == 20 || y == 38) && x > 10 && x < 28)
+                    << x << "," << y;
+            }
+        }
+        EXPECT_EQ(inverted, 36);  // 72 perimeter pixels, one in two
+        EXPECT_EQ(dotted.pixel(10, 20), inv);
+        EXPECT_EQ(dotted.pixel(11, 20), bg);
+    }
+}
+
+TEST_F(AreaEditor, PaneSizeFollowsTheZoomAndEachPaneShowsItsOwnHalf) {
+    form().Zoom3Ed->SetValue(50);
+    EXPECT_EQ(form().PaintBox3->size(), QSize(160, 100));
+    form().Zoom3Ed->SetValue(300);
+    EXPECT_EQ(form().PaintBox3->size(), QSize(960, 600));
+    form().Zoom3Ed->SetValue(100);
+    AddArea({0, 0, 9, 9, 100, 100, 109, 109});
+    QApplication::processEvents();
+    EXPECT_EQ(Shown(0).pixel(0, 0), 0xFF000000u);
+    EXPECT_EQ(Shown(0).pixel(100, 100), 0xFFFFFFFFu);
+    EXPECT_EQ(Shown(1).pixel(0, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(Shown(1).pixel(100, 100), 0xFF000000u);
+}
+
+TEST_F(AreaEditor, AreaToolCreatesByClickAndByDragInEitherDirection) {
+    EXPECT_FALSE(form().DelObjBtn->isEnabled());
+    Press(0, {40, 30});
+    EXPECT_EQ(form().Grip, 1);
+    Release(0, {40, 30});
+    ASSERT_EQ(form().ObjList->Count(), 1u);
+    EXPECT_EQ(Area(0), (TAreaPair{40, 30, 90, 80, 80, 60, 180, 160}));
+    EXPECT_EQ(form().CurObj, 0);
+    EXPECT_EQ(form().Grip, 0);
+    EXPECT_TRUE(ButtonsEnabled());
+
+    Drag(0, {100, 100}, {60, 70});
+    EXPECT_EQ(form().CurObj, 1);
+    const TAreaPair leftwards = Area(1);
+    EXPECT_EQ(leftwards.Left1, 100);
+    EXPECT_EQ(leftwards.Right1, 60);
+    EXPECT_EQ(leftwards.Top1, 100);
+    EXPECT_EQ(leftwards.Bottom1, 70);
+
+    // Zoom 200 in the own pane maps both halves; the other pane's zoom
+    // plays no part.
+    form().Zoom3Ed->SetValue(200);
+    form().Zoom4Ed->SetValue(50);
+    Drag(0, {20, 20}, {120, 80});
+    EXPECT_EQ(Area(2), (TAreaPair{10, 10, 60, 40, 20, 20, 120, 80}));
+
+    // Created in the right pane: the left half is the "other" one. A release
+    // in the same column moves the end one column on.
+    Press(1, {200, 100});
+    Move(1, {200, 300});
+    EXPECT_EQ(Area(3).Bottom2, 600);
+    Release(1, {200, 300});
+    EXPECT_EQ(Area(3), (TAreaPair{200, 100, 200, 300, 400, 200, 402, 600}));
+    // Moves after the release change nothing.
+    Move(1, {10, 10});
+    EXPECT_EQ(Area(3), (TAreaPair{200, 100, 200, 300, 400, 200, 402, 600}));
+}
+
+TEST_F(AreaEditor, PointerSelectsTheLastAreaUnderTheMouseWithoutStartingADrag) {
+    AddArea({10, 10, 100, 100, 0, 0, 0, 0});
+    AddArea({50, 50, 150, 150, 0, 0, 0, 0});
+    AddArea({200, 10, 250, 60, 0, 0, 0, 0});
+    form().SpeedPointer->click();
+    Press(0, {60, 60});
+    EXPECT_EQ(form().CurObj, 1);
+    EXPECT_EQ(form().Dragging, 0);
+    Move(0, {90, 90});
+    Release(0, {90, 90});
+    EXPECT_EQ(Area(1).Left1, 50);
+    EXPECT_TRUE(ButtonsEnabled());
+
+    Press(0, {20, 20});
+    Release(0, {20, 20});
+    EXPECT_EQ(form().CurObj, 0);
+    Press(0, {300, 190});
+    Release(0, {300, 190});
+    EXPECT_EQ(form().CurObj, -1);
+    EXPECT_FALSE(form().DelObjBtn->isEnabled());
+}
+
+TEST_F(AreaEditor, GripsResizeMirrorAndMovesStopAtThePictureEdges) {
+    AddArea({100, 100, 149, 149, 0, 0, 9, 9});
+    form().CurObj = 0;
+    form().SpeedPointer->click();
+
+    // 4 pixels off the top-left grip: outside everything, the selection goes.
+    Press(0, {96, 96});
+    Release(0, {96, 96});
+    EXPECT_EQ(form().CurObj, -1);
+    form().CurObj = 0;
+    Press(0, {97, 97});
+    EXPECT_EQ(form().Grip, 1);
+    EXPECT_EQ(form().Dragging, 1);
+    Release(0, {97, 97});
+    EXPECT_EQ(Area(0), (TAreaPair{100, 100, 149, 149, 0, 0, 9, 9}));
+
+    // Right-middle grip dragged past the left edge becomes the left-middle.
+    Press(0, {150, 125});
+    EXPECT_EQ(form().Grip, 8);
+    Move(0, {80, 125});
+    EXPECT_EQ(form().Grip, 7);
+    EXPECT_EQ(Area(0).Left1, 80);
+    EXPECT_EQ(Area(0).Right1, 99);
+    Move(0, {70, 125});
+    Release(0, {70, 125});
+    EXPECT_EQ(Area(0), (TAreaPair{70, 100, 99, 149, 0, 0, 9, 9}));
+    EXPECT_EQ(form().Dragging, 0);
+
+    // Moving: the captured mouse goes far outside the pane.
+    Press(0, {80, 120});
+    EXPECT_EQ(form().Grip, 9);
+    Move(0, {-900, -900});
+    EXPECT_EQ(Area(0), (TAreaPair{-30, -50, -1, -1, 0, 0, 9, 9}));
+    Release(0, {5000, 5000});
+    EXPECT_EQ(Area(0), (TAreaPair{319, 199, 348, 248, 0, 0, 9, 9}));
+}
+
+TEST_F(AreaEditor, ZoomToolStepsWithinLimitsAndCentresTheClickedPoint) {
+    Prepare(1920, 1080, 640, 400);
+    form().SpeedZoom->click();
+    TZoomPane* pane = form().ScrollBox3;
+    const int halfW = pane->width() / 2;
+    const int halfH = pane->height() / 2;
+
+    Press(0, {800, 700});  // picture point (800, 700)
+    Release(0, {800, 700});
+    EXPECT_EQ(form().Zoom3Ed->Value(), 110);
+    EXPECT_EQ(form().PaintBox3->width(), 2112);
+    EXPECT_EQ(pane->HorzPosition(), 880 - halfW);
+    EXPECT_EQ(pane->VertPosition(), 770 - halfH);
+
+    form().Zoom3Ed->SetValue(300);
+    pane->SetHorzPosition(0);
+    pane->SetVertPosition(0);
+    Press(0, {600, 450});  // picture point (200, 150)
+    EXPECT_EQ(form().Zoom3Ed->Value(), 300);
+    EXPECT_EQ(pane->HorzPosition(), std::max(0, 600 - halfW));
+    EXPECT_EQ(pane->VertPosition(), std::max(0, 450 - halfH));
+    Release(0, {600, 450});
+
+    form().Zoom3Ed->SetValue(10);
+    Press(0, {100, 50}, Qt::RightButton);
+    EXPECT_EQ(form().Zoom3Ed->Value(), 10);
+    Release(0, {100, 50}, Qt::RightButton);
+
+    // A middle click near the lower right corner only centres: both bars end.
+    form().Zoom3Ed->SetValue(100);
+    Press(0, {1915, 1075}, Qt::MiddleButton);
+    EXPECT_EQ(form().Zoom3Ed->Value(), 100);
+    EXPECT_EQ(pane->HorzPosition(), pane->horizontalScrollBar()->maximum());
+    EXPECT_EQ(pane->VertPosition(), pane->verticalScrollBar()->maximum());
+    EXPECT_GT(pane->HorzPosition(), 0);
+    Release(0, {1915, 1075}, Qt::MiddleButton);
+    EXPECT_EQ(form().ObjList->Count(), 0u);
+}
+
+TEST_F(AreaEditor, HandToolScrollsWithTheMouseAndStopsAtZero) {
+    Prepare(1920, 1080, 640, 400);
+    form().SpeedHand->click();
+    TZoomPane* pane = form().ScrollBox3;
+    Drag(0, {300, 300}, {350, 320});
+    EXPECT_EQ(pane->HorzPosition(), 0);
+    EXPECT_EQ(pane->VertPosition(), 0);
+    Press(0, {300, 300});
+    Move(0, {250, 260});
+    EXPECT_EQ(pane->HorzPosition(), 50);
+    EXPECT_EQ(pane->VertPosition(), 40);
+    Release(0, {250, 260});
+    Move(0, {100, 100});  // no longer dragging
+    EXPECT_EQ(pane->HorzPosition(), 50);
+    EXPECT_EQ(form().ObjList->Count(), 0u);
+}
+
+TEST_F(AreaEditor, CursorsShowTheToolAndWithThePointerTheGripUnderTheMouse) {
+    auto same = [](const QCursor& a, const QCursor& b) {
+        return a.shape() == b.shape() &&
+               (a.shape() != Qt::BitmapCursor || a.pixmap().toImage() == b.pixmap().toImage());
+    };
+    auto expectBoth = [&](int slot) {
+        EXPECT_TRUE(same(form().PaintBox3->cursor(), form().Cursors[slot])) << slot;
+        EXPECT_TRUE(same(form().PaintBox4->cursor(), form().Cursors[slot])) << slot;
+    };
+    Move(0, {5, 5});
+    expectBoth(13);
+    form().SpeedZoom->click();
+    Move(1, {5, 5});
+    expectBoth(11);
+    form().SpeedHand->click();
+    Move(0, {5, 5});
+    expectBoth(9);
+    form().SpeedPointer->click();
+    Move(0, {5, 5});
+    expectBoth(10);
+
+    AddArea({100, 100, 149, 129, 0, 0, 0, 0});
+    form().CurObj = 0;
+    const struct {
+        QPoint p;
+        int slot;
+    } spots[] = {
+        {{100, 100}, 1}, {{150, 100}, 2}, {{100, 130}, 3}, {{150, 130}, 4}, {{125, 100}, 5},
+        {{125, 130}, 6}, {{100, 115}, 7}, {{150, 115}, 8}, {{120, 110}, 9}, {{10, 10}, 10},
+    };
+    for (const auto& s : spots) {
+        Move(0, s.p);
+        expectBoth(s.slot);
+        EXPECT_EQ(form().Grip, s.slot % 10);
+    }
+    // The right pane tests its own half (a single point at 0, 0).
+    Move(1, {2, 2});
+    EXPECT_EQ(form().Grip, 1);
+}
+
+TEST_F(AreaEditor, ObjectButtonsWrapDeleteKeepsOrderAndEscClicksTheFirstEnabled) {
+    form().DelObjBtn->click();
+    form().PrevBtn->click();
+    EXPECT_EQ(form().CurObj, -1);
+    const TAreaPair a{1, 1, 5, 5, 1, 1, 5, 5}, b{2, 2, 6, 6, 2, 2, 6, 6}, c{3, 3, 7, 7, 3, 3, 7, 7};
+    for (const TAreaPair& p : {a, b, c}) AddArea(p);
+    form().CurObj = 0;
+    form().EnableObjButtons();
+    form().PrevBtn->click();
+    EXPECT_EQ(form().CurObj, 2);
+    form().NextBtn->click();
+    EXPECT_EQ(form().CurObj, 0);
+    form().NextBtn->click();
+    EXPECT_EQ(form().CurObj, 1);
+
+    // Esc with the focus in a zoom field deletes the current area.
+    form().activateWindow();
+    form().Zoom3Ed->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(form().Zoom3Ed, Qt::Key_Escape);
+    ASSERT_EQ(form().ObjList->Count(), 2u);
+    EXPECT_EQ(Area(0), a);
+    EXPECT_EQ(Area(1), c);
+    EXPECT_EQ(form().CurObj, -1);
+    EXPECT_FALSE(ButtonsEnabled());
+    EXPECT_EQ(form().Zoom3Ed->Value(), 100);
+    // With a modifier, or on another page, Esc does nothing.
+    form().CurObj = 0;
+    form().EnableObjButtons();
+    QTest::keyClick(form().Zoom3Ed, Qt::Key_Escape, Qt::ShiftModifier);
+    form().PageControl2->setCurrentIndex(0);
+    QTest::keyClick(form().PageControl2, Qt::Key_Escape);
+    EXPECT_EQ(form().ObjList->Count(), 2u);
+}
+
+TEST_F(AreaEditor, EscDuringADragOrACreationEndsIt) {
+    Press(0, {40, 30});
+    QTest::keyClick(&form(), Qt::Key_Escape);
+    EXPECT_EQ(form().ObjList->Count(), 0u);
+    Move(0, {60, 60});
+    Release(0, {60, 60});
+    EXPECT_EQ(form().ObjList->Count(), 0u);
+
+    AddArea({10, 10, 50, 50, 0, 0, 0, 0});
+    AddArea({100, 100, 150, 150, 0, 0, 0, 0});
+    form().CurObj = 1;
+    form().EnableObjButtons();
+    form().SpeedPointer->click();
+    Press(0, {120, 120});
+    EXPECT_EQ(form().Dragging, 1);
+    QTest::keyClick(&form(), Qt::Key_Escape);
+    Move(0, {20, 20});
+    Release(0, {20, 20});
+    ASSERT_EQ(form().ObjList->Count(), 1u);
+    EXPECT_EQ(Area(0), (TAreaPair{10, 10, 50, 50, 0, 0, 0, 0}));
+}
