@@ -61,9 +61,20 @@ void StretchRows(QImage& target, QPoint origin, const Stretch& s, const DibRecor
 }
 
 void StretchRows24(QImage& target, QPoint origin, const Stretch& s, const DibRecord& dib, QRect area) {
+    // At one-to-one scale the columns follow each other: convert the run
+    // straight through, without the table lookups.
+    const std::int64_t first = SourceColumn(s, area.left() - s.X);
+    const std::int64_t last = SourceColumn(s, area.right() - s.X);
+    const bool straight = s.SrcW == s.DestW && first >= 0 && last < dib.Width();
     StretchRows(target, origin, s, dib, area,
-                [](const std::uint8_t* src, const std::vector<int>& table, QRgb* out) {
-                    for (std::size_t k = 0; k < table.size(); ++k) {
+                [straight](const std::uint8_t* src, const std::vector<int>& table, QRgb* out) {
+                    const std::size_t n = table.size();
+                    if (straight && n > 0) {
+                        const std::uint8_t* p = src + 3 * static_cast<std::size_t>(table[0]);
+                        for (std::size_t k = 0; k < n; ++k, p += 3) out[k] = qRgb(p[2], p[1], p[0]);
+                        return;
+                    }
+                    for (std::size_t k = 0; k < n; ++k) {
                         const int c = table[k];
                         if (c < 0) {
                             out[k] = qRgb(0, 0, 0);
