@@ -5,8 +5,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS := -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache
+PKG_BUILD ?= build-pkg
 
 .PHONY: deps build run test asan fuzz bench clean
+.PHONY: package demo screenshots
 
 deps:
 	@scripts/install-deps.sh
@@ -41,4 +43,22 @@ bench: deps
 	scripts/run-benchmarks.sh build-bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-bench
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-bench $(PKG_BUILD)
+
+# The Debian package, built in Release without tests or benchmarks.
+package: deps
+	cmake -S . -B $(PKG_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DVELLORA_TESTS=OFF -DVELLORA_BENCH=OFF
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	rm -f $(PKG_BUILD)/vellora_*.deb
+	cd $(PKG_BUILD) && cpack -G DEB
+	@echo "The package is $(PKG_BUILD)/$$(cd $(PKG_BUILD) && ls vellora_*.deb); install it with: sudo apt install ./$(PKG_BUILD)/$$(cd $(PKG_BUILD) && ls vellora_*.deb)"
+
+# Renders the example project to an AVI video without the window.
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target vellora-render
+	scripts/demo.sh $(BUILD)/tools/vellora-render $(BUILD)/demo/faces.avi
+
+# Takes the user guide's screenshots from the real program on a virtual X server.
+screenshots: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target vellora
+	scripts/screenshots.sh $(BUILD)/src/app/vellora docs

@@ -10,6 +10,8 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     # used by the tests: fixture checks, video decoding, a real X server
     netpbm python3 python3-pil imagemagick ffmpeg xvfb xauth
+    # the screenshots (make screenshots) and the Debian package (make package)
+    xdotool dpkg-dev desktop-file-utils
 )
 
 missing=()
