@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -152,6 +153,8 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
     WireMorph();
     WireDocument();
     FormCreate();
+    // Every pane shows its picture from the start.
+    for (TZoomPane* pane : {ScrollBox1, ScrollBox2, ScrollBox3, ScrollBox4, ScrollBox5}) pane->Paint();
 }
 
 TMainForm::~TMainForm() { FormDestroy(); }
@@ -425,25 +428,30 @@ QWidget* TMainForm::BuildMorphPage() {
                              artwork::Glyph::SavePicture);
     SaveAVIBtn = GlyphButton(QStringLiteral("SaveAVIBtn"), QStringLiteral("Save AVI video..."),
                              artwork::Glyph::SaveVideo);
-    auto place = [panel40](QWidget* w, const QString& label, int x, int y, int width) {
-        if (!label.isEmpty()) {
-            auto* l = new QLabel(label, panel40);
-            l->setGeometry(x, y, width, 16);
-            y += 16;
-        }
-        w->setParent(panel40);
-        w->setGeometry(x, y, width, 24);
+    // Labels above their fields, the buttons in a column of their own; a grid
+    // keeps everything visible at the window's size of 638 x 512.
+    auto* grid = new QGridLayout(panel40);
+    grid->setContentsMargins(6, 2, 6, 2);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(0);
+    auto labelled = [grid](QWidget* field, const QString& label, int row, int column) {
+        grid->addWidget(new QLabel(label), row, column);
+        grid->addWidget(field, row + 1, column);
     };
-    place(TimeEd, QStringLiteral("Length in seconds:"), 8, 4, 105);
-    place(PPSEd, QStringLiteral("Pictures per second:"), 120, 4, 105);
-    place(PicEd, QStringLiteral("Actual picture:"), 232, 4, 90);
-    place(Zoom5Ed, QStringLiteral("Zoom:"), 8, 50, 65);
-    place(BkColor, QStringLiteral("Background:"), 80, 50, 140);
-    place(PlayBtn, QString(), 330, 8, 70);
-    place(StopBtn, QString(), 330, 38, 70);
-    place(SavePicBtn, QString(), 232, 66, 120);
-    place(SaveAVIBtn, QString(), 232 + 124, 66, 130);
-    panel40->setMinimumWidth(500);
+    labelled(TimeEd, QStringLiteral("Length in seconds:"), 0, 0);
+    labelled(PPSEd, QStringLiteral("Pictures per second:"), 0, 1);
+    labelled(PicEd, QStringLiteral("Actual picture:"), 0, 2);
+    labelled(Zoom5Ed, QStringLiteral("Zoom:"), 2, 0);
+    labelled(BkColor, QStringLiteral("Background:"), 2, 1);
+    grid->addWidget(PlayBtn, 1, 3);
+    grid->addWidget(StopBtn, 3, 3);
+    auto* saves = new QHBoxLayout;
+    saves->setContentsMargins(0, 2, 0, 0);
+    saves->addWidget(SavePicBtn);
+    saves->addWidget(SaveAVIBtn);
+    saves->addStretch(1);
+    grid->addLayout(saves, 4, 0, 1, 4);
+    grid->setColumnStretch(4, 1);
     right->addWidget(panel40);
 
     ScrollBox5 = new TZoomPane(QStringLiteral("ScrollBox5"), QStringLiteral("PaintBox5"));
