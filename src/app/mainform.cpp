@@ -588,6 +588,11 @@ bool TMainForm::FormCloseQuery() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    // A video being written is cancelled from its progress dialog first.
+    if (Exporting) {
+        event->ignore();
+        return;
+    }
     if (FormCloseQuery()) {
         Timer1->stop();
         event->accept();

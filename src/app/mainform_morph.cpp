@@ -1,10 +1,66 @@
 // The "Morphing" page: rendering, preview, playback and the save commands.
 #include "app/mainform.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "app/export/aviwriter.h"
+#include "app/export/picturefile.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/tintacolorcombobox.h"
 #include "controls/zoompane.h"
 #include "core/renderer.h"
+
+namespace {
+
+// SaveDialog1's filter entries after "All pictures", in this order.
+constexpr appexport::PictureFormat kPictureFilterFormats[] = {
+    appexport::PictureFormat::Bmp, appexport::PictureFormat::Png, appexport::PictureFormat::Jpeg,
+    appexport::PictureFormat::Tiff};
+// SaveDialog2's second entry writes the lossless variant.
+constexpr int kUncompressedFilterIndex = 2;
+
+QColor ToQColor(std::uint32_t v) {
+    return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+}
+
+std::uint32_t FromQColor(const QColor& c) {
+    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
+           (static_cast<std::uint32_t>(c.blue()) << 16);
+}
+
+int ToInt(double v) {
+    return static_cast<int>(std::clamp(v, static_cast<double>(std::numeric_limits<int>::min()),
+                                       static_cast<double>(std::numeric_limits<int>::max())));
+}
+
+// Asks for a file name to save to. `complete` turns the typed name into the
+// name actually written (an extension added); when that differs and such a
+// file exists, the dialog's overwrite question did not cover it, so it is
+// asked here.
+std::optional<QString> ChooseSaveName(TMainForm& form, TFileDialog& dialog, const QString& caption,
+                                      const std::function<QString(const QString&)>& complete) {
+    if (!form.Prompter().Execute(&form, dialog)) return std::nullopt;
+    const QString typed = dialog.fileName;
+    const QString name = complete(typed);
+    if (name != typed && QFileInfo::exists(name) &&
+        !form.AskOkCancel(QStringLiteral("\"%1\" already exists.\nDo you want to replace it?")
+                              .arg(QFileInfo(name).fileName()),
+                          caption)) {
+        return std::nullopt;
+    }
+    dialog.fileName = name;
+    return name;
+}
+
+}  // namespace
 
 void TMainForm::WireMorph() {
     ScrollBox5->SetZoomEdit(Zoom5Ed);
@@ -14,6 +70,36 @@ void TMainForm::WireMorph() {
     connect(PicEd, &TSpinEdit::Changed, this, [this] { PicEdChange(); });
     connect(Zoom5Ed, &TSpinEdit::Changed, this, [this] { Zoom5EdChange(); });
     connect(BkColor, &TTintaColorComboBox::Change, this, [this] { BkColorChange(); });
+    connect(PlayBtn, &TBitBtnXP::clicked, this, [this] { PlayBtnClick(); });
+    connect(StopBtn, &TBitBtnXP::clicked, this, [this] { StopBtnClick(); });
+    connect(SavePicBtn, &TBitBtnXP::clicked, this, [this] { SavePicBtnClick(); });
+    connect(SaveAVIBtn, &TBitBtnXP::clicked, this, [this] { SaveAVIBtnClick(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    // "More..." asks with the window's colour dialog, the current colour
+    // preselected.
+    BkColor->chooseColor = [this](std::uint32_t current) -> std::optional<std::uint32_t> {
+        const std::optional<QColor> chosen = Prompter().ChooseColor(this, ToQColor(current));
+        if (!chosen || !chosen->isValid()) return std::nullopt;
+        return FromQColor(*chosen);
+    };
+
+    SaveDialog1.objectName = QStringLiteral("SaveDialog1");
+    SaveDialog1.save = true;
+    SaveDialog1.overwritePrompt = true;
+    SaveDialog1.filter = QStringLiteral(
+        "All pictures|*.BMP;*.PNG;*.JPG;*.JPEG;*.TIF;*.TIFF|BMP - Windows Bitmap|*.BMP|"
+        "PNG - Portable Network Graphics|*.PNG|JPEG - JFIF Compliant|*.JPG;*.JPEG|"
+        "TIF - Tagged Image File Format|*.TIF;*.TIFF");
+    SaveDialog1.filterIndex = 1;
+
+    SaveDialog2.objectName = QStringLiteral("SaveDialog2");
+    SaveDialog2.save = true;
+    SaveDialog2.overwritePrompt = true;
+    SaveDialog2.filter =
+        QStringLiteral("AVI files (*.AVI)|*.AVI|AVI files, uncompressed (*.AVI)|*.AVI");
+    SaveDialog2.filterIndex = 1;
+    SaveDialog2.defaultExt = QStringLiteral("AVI");
 }
 
 void TMainForm::RenderPic() {
@@ -21,7 +107,9 @@ void TMainForm::RenderPic() {
     std::vector<TAreaPair> areas;
     ObjList->First();
     while (ObjList->Next()) areas.push_back(*ObjPtr);
-    const double N = static_cast<double>(TimeEd->Value()) * PPSEd->Value();
+    // Extended precision holds the product of any two field values exactly;
+    // the renderer clamps N and n into a valid range itself.
+    const long double N = static_cast<long double>(TimeEd->Value()) * PPSEd->Value();
     core::TMorphInput input;
     input.pic1 = &Pic1Dib;
     input.pic2 = &Pic2Dib;
@@ -33,25 +121,156 @@ void TMainForm::RenderPic() {
 }
 
 void TMainForm::TimeEdChange() {
+    // N in floating point: the typed values may lie outside the fields'
+    // ranges, so the product is kept within what the field can hold.
     const double N = static_cast<double>(TimeEd->Value()) * PPSEd->Value();
-    PicEd->SetMaxValue(static_cast<int>(std::min(N, 2147483647.0)));
+    PicEd->SetMaxValue(ToInt(N));
     if (PicEd->Value() > N) PicEd->SetValue(PicEd->MaxValue());
     RenderPic();
     PaintBox5Paint();
 }
-void TMainForm::PPSEdChange() { TimeEdChange(); }
+
+void TMainForm::PPSEdChange() {
+    TimeEdChange();
+}
+
 void TMainForm::PicEdChange() {
     RenderPic();
     PaintBox5Paint();
 }
-void TMainForm::Zoom5EdChange() { PaintBox5Paint(); }
+
+void TMainForm::Zoom5EdChange() {
+    PaintBox5Paint();
+}
+
 void TMainForm::BkColorChange() {
     RenderPic();
     PaintBox5Paint();
 }
-void TMainForm::PaintBox5Paint() { ScrollBox5->Paint(); }
-void TMainForm::PlayBtnClick() {}
-void TMainForm::StopBtnClick() {}
-void TMainForm::Timer1Timer() {}
-void TMainForm::SavePicBtnClick() {}
-void TMainForm::SaveAVIBtnClick() {}
+
+void TMainForm::PaintBox5Paint() {
+    ScrollBox5->Paint();
+}
+
+void TMainForm::PlayBtnClick() {
+    if (Exporting) return;
+    if (PicEd->Value() == PicEd->MaxValue()) PicEd->SetValue(1);
+    PlayStartPic = PicEd->Value();
+    // A rate typed below 1 plays at 1 picture per second; a rate typed far
+    // above the range still ticks at most once per millisecond.
+    const int rate = std::max(1, PPSEd->Value());
+    Timer1->setInterval(std::max(1, 1000 / rate / 2));
+    Timer1->start();
+    PlayStartTick = tickSource_();
+}
+
+void TMainForm::StopBtnClick() {
+    if (Timer1->isActive()) {
+        Timer1->stop();
+    } else {
+        PicEd->SetValue(1);
+    }
+}
+
+void TMainForm::Timer1Timer() {
+    const int N = PicEd->MaxValue();
+    if (PicEd->Value() >= N) {
+        Timer1->stop();
+        return;
+    }
+    // Unsigned difference: correct across one wrap of the tick count.
+    const std::uint32_t elapsed = tickSource_() - PlayStartTick;
+    double t = std::trunc(static_cast<double>(PPSEd->Value()) * elapsed / 1000.0 + PlayStartPic);
+    if (t > N) t = N;
+    PicEd->SetValue(ToInt(t));
+}
+
+void TMainForm::SavePicBtnClick() {
+    const QString caption = QStringLiteral("Save picture");
+    const std::optional<QString> name =
+        ChooseSaveName(*this, SaveDialog1, caption, [this](const QString& typed) {
+            // A name without a picture extension takes the one of the chosen
+            // filter entry, and ".bmp" with "All pictures".
+            if (appexport::FormatForName(typed)) return typed;
+            const int entry = SaveDialog1.filterIndex - 2;
+            if (entry >= 0 && entry < static_cast<int>(std::size(kPictureFilterFormats)))
+                return typed + appexport::ExtensionOf(kPictureFilterFormats[entry]);
+            return appexport::PictureFileName(typed);
+        });
+    if (!name) return;
+    const QString error = appexport::SavePicture(ResultDib, *name);
+    if (!error.isEmpty()) ShowError(error, caption);
+}
+
+void TMainForm::SaveAVIBtnClick() {
+    if (Exporting) return;
+    const QString caption = QStringLiteral("Save AVI video");
+    const std::optional<QString> name = ChooseSaveName(
+        *this, SaveDialog2, caption,
+        [this](const QString& typed) { return WithDefaultExt(typed, SaveDialog2.defaultExt); });
+    if (!name) return;
+
+    // Playback would move the picture number under the export's feet.
+    Timer1->stop();
+    Exporting = true;
+    const appexport::VideoCodec codec = SaveDialog2.filterIndex == kUncompressedFilterIndex
+                                            ? appexport::VideoCodec::Uncompressed
+                                            : appexport::VideoCodec::MotionJpeg;
+    const int count = std::max(1, PicEd->MaxValue());
+    const int rate = std::max(1, PPSEd->Value());
+    const int shown = PicEd->Value();
+
+    // Each picture is rendered by RenderPic with the picture number shown in
+    // the field; the field's change handler is held back so that nothing is
+    // rendered twice.
+    auto render = [this](int n) -> const raster::DibRecord& {
+        {
+            const QSignalBlocker quiet(PicEd);
+            PicEd->SetValue(n);
+        }
+        RenderPic();
+        PaintBox5Paint();
+        return ResultDib;
+    };
+    std::unique_ptr<TProgress> progress = Prompter().BeginProgress(
+        this, QStringLiteral("Writing the video \"%1\"...").arg(QFileInfo(*name).fileName()),
+        caption);
+    int lastPercent = -1;
+    auto report = [&](int written, int total) {
+        const int percent = static_cast<int>(static_cast<std::int64_t>(written) * 100 / total);
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            SetProStatus(percent);
+            progress->SetPercent(percent);
+        }
+        // Keeps the window painted and lets the progress display take the
+        // cancel request.
+        QCoreApplication::processEvents();
+        return !progress->Cancelled();
+    };
+    const appexport::ExportResult result =
+        appexport::WriteAviSequence(*name, count, rate, codec, render, report);
+    progress.reset();
+    Exporting = false;
+
+    // Back to the picture shown before the export.
+    {
+        const QSignalBlocker quiet(PicEd);
+        PicEd->SetValue(shown);
+    }
+    RenderPic();
+    PaintBox5Paint();
+    SetProStatus(0);
+
+    switch (result.status) {
+        case appexport::ExportStatus::Done:
+            break;
+        case appexport::ExportStatus::Cancelled:
+            Prompter().Message(this, result.message, caption, TPrompter::Icon::Information,
+                               TPrompter::Buttons::Ok);
+            break;
+        case appexport::ExportStatus::Failed:
+            ShowError(result.message, caption);
+            break;
+    }
+}

@@ -6,11 +6,20 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProgressDialog>
+
+#include <algorithm>
 
 QString QtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList entries;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
+        // A name that already shows its patterns ("AVI files (*.AVI)") is
+        // complete as it is.
+        if (parts[i].contains(QLatin1Char('(')) && parts[i].endsWith(QLatin1Char(')'))) {
+            entries << parts[i];
+            continue;
+        }
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         entries << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
@@ -70,3 +79,42 @@ std::optional<QColor> TQtPrompter::ChooseColor(QWidget* parent, QColor initial) 
 void TQtPrompter::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
 
 void TQtPrompter::ShowModal(QDialog& dialog) { dialog.exec(); }
+
+namespace {
+
+class TSilentProgress : public TProgress {
+public:
+    void SetPercent(int) override {}
+    bool Cancelled() const override { return false; }
+};
+
+// A window-modal progress dialog: the window it belongs to keeps repainting
+// but takes no input while the operation runs; Cancel and Esc cancel.
+class TDialogProgress : public TProgress {
+public:
+    TDialogProgress(QWidget* parent, const QString& text, const QString& caption)
+        : dialog_(text, QStringLiteral("Cancel"), 0, 100, parent) {
+        dialog_.setWindowTitle(caption);
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(0);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    void SetPercent(int percent) override { dialog_.setValue(std::clamp(percent, 0, 100)); }
+    bool Cancelled() const override { return dialog_.wasCanceled(); }
+
+private:
+    QProgressDialog dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<TProgress> TPrompter::BeginProgress(QWidget*, const QString&, const QString&) {
+    return std::make_unique<TSilentProgress>();
+}
+
+std::unique_ptr<TProgress> TQtPrompter::BeginProgress(QWidget* parent, const QString& text,
+                                                      const QString& caption) {
+    return std::make_unique<TDialogProgress>(parent, text, caption);
+}

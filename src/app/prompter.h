@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 class QDialog;
@@ -24,6 +25,15 @@ struct TFileDialog {
     bool overwritePrompt = false;
 };
 
+// The display of a long operation: how far it is and whether the user asked
+// to cancel it.
+class TProgress {
+public:
+    virtual ~TProgress() = default;
+    virtual void SetPercent(int percent) = 0;
+    virtual bool Cancelled() const = 0;
+};
+
 class TPrompter {
 public:
     enum class Icon { None, Information, Warning, Error, Question };
@@ -40,6 +50,11 @@ public:
     virtual std::optional<QColor> ChooseColor(QWidget* parent, QColor initial) = 0;
     virtual void OpenUrl(const QUrl& url) = 0;
     virtual void ShowModal(QDialog& dialog) = 0;
+    // Shows the progress of a long operation, with a way to cancel it, until
+    // the returned object is destroyed. The base shows nothing and never
+    // cancels.
+    virtual std::unique_ptr<TProgress> BeginProgress(QWidget* parent, const QString& text,
+                                                     const QString& caption);
 };
 
 // The real dialogs: QMessageBox, QFileDialog, QColorDialog, QDesktopServices.
@@ -51,6 +66,8 @@ public:
     std::optional<QColor> ChooseColor(QWidget* parent, QColor initial) override;
     void OpenUrl(const QUrl& url) override;
     void ShowModal(QDialog& dialog) override;
+    std::unique_ptr<TProgress> BeginProgress(QWidget* parent, const QString& text,
+                                             const QString& caption) override;
 };
 
 // The filter in Qt's form: "Name (*.a *.b);;Name (*.c)".

@@ -2,8 +2,8 @@
 
 #include <QAbstractItemView>
 #include <QPainter>
-#include <QStyledItemDelegate>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 
 #include <array>
 
@@ -14,18 +14,32 @@ struct NamedColor {
     std::uint32_t rgb;  // red in the lowest byte
 };
 
-constexpr std::uint32_t Rgb(unsigned r, unsigned g, unsigned b) { return r | (g << 8) | (b << 16); }
+constexpr std::uint32_t Rgb(unsigned r, unsigned g, unsigned b) {
+    return r | (g << 8) | (b << 16);
+}
 
 constexpr std::array<NamedColor, 16> kColors{{
-    {"Black", Rgb(0, 0, 0)},        {"Maroon", Rgb(128, 0, 0)},   {"Green", Rgb(0, 128, 0)},
-    {"Olive", Rgb(128, 128, 0)},    {"Navy", Rgb(0, 0, 128)},     {"Purple", Rgb(128, 0, 128)},
-    {"Teal", Rgb(0, 128, 128)},     {"Gray", Rgb(128, 128, 128)}, {"Silver", Rgb(192, 192, 192)},
-    {"Red", Rgb(255, 0, 0)},        {"Lime", Rgb(0, 255, 0)},     {"Yellow", Rgb(255, 255, 0)},
-    {"Blue", Rgb(0, 0, 255)},       {"Fuchsia", Rgb(255, 0, 255)}, {"Aqua", Rgb(0, 255, 255)},
+    {"Black", Rgb(0, 0, 0)},
+    {"Maroon", Rgb(128, 0, 0)},
+    {"Green", Rgb(0, 128, 0)},
+    {"Olive", Rgb(128, 128, 0)},
+    {"Navy", Rgb(0, 0, 128)},
+    {"Purple", Rgb(128, 0, 128)},
+    {"Teal", Rgb(0, 128, 128)},
+    {"Gray", Rgb(128, 128, 128)},
+    {"Silver", Rgb(192, 192, 192)},
+    {"Red", Rgb(255, 0, 0)},
+    {"Lime", Rgb(0, 255, 0)},
+    {"Yellow", Rgb(255, 255, 0)},
+    {"Blue", Rgb(0, 0, 255)},
+    {"Fuchsia", Rgb(255, 0, 255)},
+    {"Aqua", Rgb(0, 255, 255)},
     {"White", Rgb(255, 255, 255)},
 }};
 
-QColor ToQColor(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+QColor ToQColor(std::uint32_t v) {
+    return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+}
 
 // Swatch from 4 px right of the left edge and 1 px below the top to x = 24
 // and 1 px above the bottom, framed in black; the name from 30 px.
@@ -43,10 +57,12 @@ void DrawEntry(QPainter& p, const QRect& r, QColor swatch, const QString& name, 
 class SwatchDelegate : public QStyledItemDelegate {
 public:
     explicit SwatchDelegate(TTintaColorComboBox* box) : QStyledItemDelegate(box), box_(box) {}
-    void paint(QPainter* p, const QStyleOptionViewItem& opt, const QModelIndex& index) const override {
+    void paint(QPainter* p, const QStyleOptionViewItem& opt,
+               const QModelIndex& index) const override {
         p->save();
         const int i = index.row();
-        const std::uint32_t c = i == TTintaColorComboBox::kMoreEntry ? box_->ColorValue() : box_->EntryColor(i);
+        const std::uint32_t c =
+            i == TTintaColorComboBox::kMoreEntry ? box_->ColorValue() : box_->EntryColor(i);
         DrawEntry(*p, opt.rect, ToQColor(c), index.data().toString(), opt.palette,
                   opt.state & QStyle::State_Selected);
         p->restore();
@@ -67,7 +83,8 @@ TTintaColorComboBox::TTintaColorComboBox(QWidget* parent) : QComboBox(parent) {
 }
 
 std::uint32_t TTintaColorComboBox::EntryColor(int index) const {
-    if (index >= 0 && index < static_cast<int>(kColors.size())) return kColors[static_cast<std::size_t>(index)].rgb;
+    if (index >= 0 && index < static_cast<int>(kColors.size()))
+        return kColors[static_cast<std::size_t>(index)].rgb;
     return custom_;
 }
 
@@ -96,10 +113,10 @@ QString TTintaColorComboBox::HTMLcolor() const {
 
 void TTintaColorComboBox::Pick(int index) {
     if (index == kMoreEntry) {
-        if (chooseColor) {
-            if (const auto chosen = chooseColor(color_)) SetColorValue(*chosen);
-            else SetColorValue(color_);
-        }
+        // Without an answer the colour stays, and so does the entry showing it.
+        const std::optional<std::uint32_t> chosen =
+            chooseColor ? chooseColor(color_) : std::nullopt;
+        SetColorValue(chosen.value_or(color_));
     } else if (index >= 0 && index < kMoreEntry) {
         SetColorValue(kColors[static_cast<std::size_t>(index)].rgb);
     }
@@ -113,6 +130,7 @@ void TTintaColorComboBox::paintEvent(QPaintEvent*) {
     opt.currentText.clear();
     opt.currentIcon = QIcon();
     p.drawComplexControl(QStyle::CC_ComboBox, opt);
-    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
     DrawEntry(p, field, ToQColor(color_), currentText(), palette(), false);
 }

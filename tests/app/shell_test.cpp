@@ -180,3 +180,11 @@ TEST(Shell, InformationDialogAndWebLinkGoThroughThePrompter) {
     EXPECT_FALSE(about.CopyrightLabel()->text().contains(QStringLiteral("XXXX")));
     EXPECT_TRUE(about.CopyrightLabel()->text().contains(QString::number(QDate::currentDate().year())));
 }
+
+TEST(Shell, FileDialogFiltersAndDefaultExtensions) {
+    EXPECT_EQ(QtFilter(QStringLiteral("AVI files (*.AVI)|*.AVI|All pictures|*.BMP;*.PNG")),
+              QStringLiteral("AVI files (*.AVI);;All pictures (*.BMP *.PNG)"));
+    EXPECT_EQ(WithDefaultExt(QStringLiteral("/tmp/a.b/face"), QStringLiteral("mor")), QStringLiteral("/tmp/a.b/face.mor"));
+    EXPECT_EQ(WithDefaultExt(QStringLiteral("/tmp/face.png"), QStringLiteral("mor")), QStringLiteral("/tmp/face.png"));
+    EXPECT_EQ(WithDefaultExt(QString(), QStringLiteral("mor")), QString());
+}

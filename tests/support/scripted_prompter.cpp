@@ -45,3 +45,26 @@ std::vector<TScriptedPrompter::Asked> TScriptedPrompter::Messages() const {
         if (a.kind == Asked::Kind::Message) out.push_back(a);
     return out;
 }
+
+namespace {
+
+class TScriptedProgress : public TProgress {
+public:
+    explicit TScriptedProgress(TScriptedPrompter& owner) : owner_(owner) {}
+    void SetPercent(int percent) override {
+        owner_.progressPercents.push_back(percent);
+        if (owner_.cancelProgressAt && percent >= *owner_.cancelProgressAt) cancelled_ = true;
+    }
+    bool Cancelled() const override { return cancelled_; }
+
+private:
+    TScriptedPrompter& owner_;
+    bool cancelled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<TProgress> TScriptedPrompter::BeginProgress(QWidget*, const QString&, const QString& caption) {
+    progressShown.push_back(caption);
+    return std::make_unique<TScriptedProgress>(*this);
+}

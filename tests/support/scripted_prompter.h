@@ -33,9 +33,18 @@ public:
     std::optional<QColor> ChooseColor(QWidget* parent, QColor initial) override;
     void OpenUrl(const QUrl& url) override;
     void ShowModal(QDialog& dialog) override;
+    std::unique_ptr<TProgress> BeginProgress(QWidget* parent, const QString& text,
+                                             const QString& caption) override;
 
     // The messages asked so far, in order.
     std::vector<Asked> Messages() const;
     std::optional<QColor> lastInitialColor;
     std::vector<TFileDialog> dialogsShown;
+
+    // Progress displays: the captions of those shown, every percentage set,
+    // and a scripted cancel once a percentage at or above cancelProgressAt
+    // has been shown.
+    std::vector<QString> progressShown;
+    std::vector<int> progressPercents;
+    std::optional<int> cancelProgressAt;
 };

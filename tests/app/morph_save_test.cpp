@@ -1,0 +1,232 @@
+// "Save picture..." and "Save AVI video..." through the window: the dialogs,
+// the files they write, progress, cancel and failure.
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "avi_decode.h"
+#include "controls/bitbtnxp.h"
+#include "controls/spinedit.h"
+#include "controls/tintacolorcombobox.h"
+#include "core/renderer.h"
+#include "support/test_support.h"
+
+using testing_support::MakeForm;
+using Asked = TScriptedPrompter::Asked;
+
+namespace {
+
+raster::DibRecord Gradient(int w, int h, bool flip) {
+    raster::DibRecord dib = raster::newdib(w, h, 24);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t r = static_cast<std::uint32_t>(x * 255 / (w - 1));
+            const std::uint32_t g = static_cast<std::uint32_t>(y * 255 / (h - 1));
+            raster::setpixel(dib, x, y,
+                             flip ? (g | (r << 8) | (200u << 16)) : (r | (g << 8) | (40u << 16)));
+        }
+    }
+    return dib;
+}
+
+raster::DibRecord Expected(TMainForm& w, int n, int N) {
+    std::vector<TAreaPair> areas;
+    w.ObjList->First();
+    while (w.ObjList->Next()) areas.push_back(*w.ObjPtr);
+    core::TMorphInput in;
+    in.pic1 = &w.Pic1Dib;
+    in.pic2 = &w.Pic2Dib;
+    in.areas = areas;
+    in.n = n;
+    in.N = N;
+    in.background = w.BkColor->ColorValue();
+    return core::RenderMorph(in);
+}
+
+// A window with two odd-sized pictures, one area pair, a 4-picture sequence
+// at 4 pictures per second and picture 3 shown.
+struct SavePage {
+    testing_support::FormFixture f = MakeForm();
+    TMainForm& w = *f.form;
+    QString dir;
+
+    explicit SavePage(const QString& name) : dir(testing_support::OutDir(name)) {
+        w.Pic1Dib = Gradient(21, 13, false);
+        w.Pic2Dib = Gradient(19, 11, true);
+        TAreaPair* a = w.ObjList->Add();
+        *a = TAreaPair{2, 2, 8, 6, 10, 4, 17, 9};
+        w.TimeEd->SetText(QStringLiteral("1"));
+        w.PPSEd->SetText(QStringLiteral("4"));
+        w.PicEd->SetText(QStringLiteral("3"));
+    }
+    QString Path(const QString& name) const { return dir + QLatin1Char('/') + name; }
+    QStringList Files() const { return QDir(dir).entryList(QDir::Files); }
+};
+
+}  // namespace
+
+TEST(SavePicture, WritesTheShownPictureInTheFormatOfTheName) {
+    SavePage p(QStringLiteral("save_picture"));
+    TMainForm& w = p.w;
+    const QImage shown = avi_decode::ToImage(w.ResultDib);
+
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("a.png")));
+    QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+    ASSERT_EQ(p.f.prompter->dialogsShown.size(), 1u);
+    const TFileDialog& dlg = p.f.prompter->dialogsShown.back();
+    EXPECT_EQ(dlg.objectName, QStringLiteral("SaveDialog1"));
+    EXPECT_TRUE(dlg.save);
+    EXPECT_TRUE(dlg.overwritePrompt);
+    EXPECT_EQ(QImageReader(p.Path(QStringLiteral("a.png"))).format(), "png");
+    EXPECT_TRUE(QImage(p.Path(QStringLiteral("a.png"))).convertToFormat(QImage::Format_RGB888) ==
+                shown);
+
+    // No known extension: BMP with ".bmp" added, or the chosen entry's format.
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("b")));
+    QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+    const raster::DibRecord b = raster::OpenDib(p.Path(QStringLiteral("b.bmp")).toStdString());
+    ASSERT_TRUE(b.HasPixels());
+    EXPECT_TRUE(std::ranges::equal(b.Bits(), w.ResultDib.Bits()));
+    w.SaveDialog1.filterIndex = 5;  // TIFF
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("c")));
+    QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+    EXPECT_EQ(QImageReader(p.Path(QStringLiteral("c.tif"))).format(), "tiff");
+    EXPECT_TRUE(QImage(p.Path(QStringLiteral("c.tif"))).convertToFormat(QImage::Format_RGB888) ==
+                shown);
+    w.SaveDialog1.filterIndex = 1;
+    EXPECT_TRUE(p.f.prompter->Messages().empty());
+
+    // "b" again: the dialog asked about "b", not about "b.bmp", so the
+    // window asks; declining keeps the old file.
+    w.PicEd->SetValue(1);
+    p.f.prompter->messageAnswers.push_back(false);
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("b")));
+    QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+    ASSERT_EQ(p.f.prompter->Messages().size(), 1u);
+    EXPECT_TRUE(p.f.prompter->Messages()[0].text.contains(QStringLiteral("b.bmp")));
+    EXPECT_TRUE(std::ranges::equal(
+        raster::OpenDib(p.Path(QStringLiteral("b.bmp")).toStdString()).Bits(), b.Bits()));
+
+    // Cancelling the dialog writes nothing; a folder that is missing says so.
+    const QStringList before = p.Files();
+    QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("missing/d.png")));
+    QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+    EXPECT_EQ(p.Files(), before);
+    ASSERT_EQ(p.f.prompter->Messages().size(), 2u);
+    EXPECT_EQ(p.f.prompter->Messages()[1].icon, TPrompter::Icon::Error);
+    EXPECT_TRUE(p.f.prompter->Messages()[1].text.contains(QStringLiteral("d.png")));
+}
+
+TEST(SaveVideo, UncompressedVideoHoldsEveryPictureOfTheSequence) {
+    SavePage p(QStringLiteral("save_video_raw"));
+    TMainForm& w = p.w;
+    const int rendersBefore = w.RenderCount;
+    w.SaveDialog2.filterIndex = 2;
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("movie")));
+    QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
+
+    const TFileDialog& dlg = p.f.prompter->dialogsShown.back();
+    EXPECT_EQ(dlg.objectName, QStringLiteral("SaveDialog2"));
+    EXPECT_TRUE(dlg.filter.startsWith(QStringLiteral("AVI files (*.AVI)|*.AVI|")));
+    EXPECT_EQ(dlg.defaultExt, QStringLiteral("AVI"));
+    EXPECT_TRUE(dlg.overwritePrompt);
+    EXPECT_TRUE(p.f.prompter->Messages().empty());
+    EXPECT_EQ(p.Files(), QStringList{QStringLiteral("movie.AVI")});
+
+    const avi_decode::TVideo v = avi_decode::Read(p.Path(QStringLiteral("movie.AVI")));
+    ASSERT_EQ(v.error, "");
+    EXPECT_EQ(v.codec, "rawvideo");
+    EXPECT_EQ(v.width, 21);
+    EXPECT_EQ(v.height, 13);
+    EXPECT_EQ(v.frameRate.num, 4 * v.frameRate.den);
+    ASSERT_EQ(v.frames.size(), 4u);
+    for (int n = 1; n <= 4; ++n) {
+        const QImage expected = avi_decode::ToImage(Expected(w, n, 4));
+        EXPECT_TRUE(v.frames[static_cast<std::size_t>(n - 1)] == expected)
+            << "frame " << n << ", saved in "
+            << testing_support::SaveFailure(QStringLiteral("video-frame-%1").arg(n),
+                                            v.frames[n - 1], expected)
+                   .toStdString();
+    }
+    EXPECT_FALSE(v.frames.front() == v.frames.back())
+        << "the frames must follow the picture number";
+
+    // Progress went to 100 and is cleared; picture 3 is shown again.
+    EXPECT_EQ(p.f.prompter->progressShown.size(), 1u);
+    EXPECT_EQ(p.f.prompter->progressPercents.back(), 100);
+    EXPECT_EQ(w.ProgressPercent, 0);
+    EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
+    EXPECT_EQ(w.RenderCount, rendersBefore + 4 + 1);
+    EXPECT_TRUE(std::ranges::equal(w.ResultDib.Bits(), Expected(w, 3, 4).Bits()));
+}
+
+TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
+    SavePage p(QStringLiteral("save_video_mjpeg"));
+    TMainForm& w = p.w;
+    QTest::mouseClick(w.PlayBtn, Qt::LeftButton);  // the export stops playback
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("movie.avi")));
+    QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
+    EXPECT_FALSE(w.Timer1->isActive());
+    const avi_decode::TVideo v = avi_decode::Read(p.Path(QStringLiteral("movie.avi")));
+    ASSERT_EQ(v.error, "");
+    EXPECT_EQ(v.codec, "mjpeg");
+    ASSERT_EQ(v.frames.size(), 4u);
+    for (int n = 1; n <= 4; ++n)
+        EXPECT_GT(avi_decode::Psnr(v.frames[n - 1], avi_decode::ToImage(Expected(w, n, 4))), 35.0)
+            << n;
+}
+
+TEST(SaveVideo, CancelAndFailureLeaveNoFileAndSaySo) {
+    SavePage p(QStringLiteral("save_video_cancel"));
+    TMainForm& w = p.w;
+    p.f.prompter->cancelProgressAt = 50;
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("movie.avi")));
+    QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
+    EXPECT_TRUE(p.Files().isEmpty()) << p.Files().join(' ').toStdString();
+    ASSERT_EQ(p.f.prompter->Messages().size(), 1u);
+    EXPECT_EQ(p.f.prompter->Messages()[0].icon, TPrompter::Icon::Information);
+    EXPECT_TRUE(p.f.prompter->Messages()[0].text.contains(QStringLiteral("cancelled")));
+    EXPECT_EQ(p.f.prompter->progressPercents.back(), 50);
+    EXPECT_EQ(w.ProgressPercent, 0);
+    EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
+
+    p.f.prompter->cancelProgressAt.reset();
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("missing/movie.avi")));
+    QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
+    ASSERT_EQ(p.f.prompter->Messages().size(), 2u);
+    EXPECT_EQ(p.f.prompter->Messages()[1].icon, TPrompter::Icon::Error);
+    EXPECT_TRUE(p.f.prompter->Messages()[1].text.contains(QStringLiteral("does not exist")));
+    EXPECT_TRUE(p.Files().isEmpty());
+    EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
+}
+
+TEST(SaveVideo, TheWindowsProgressDialogShowsThePercentageAndCancels) {
+    QWidget parent;
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    TQtPrompter prompter;
+    std::unique_ptr<TProgress> progress = prompter.BeginProgress(&parent, QStringLiteral("Writing"),
+                                                                 QStringLiteral("Save AVI video"));
+    progress->SetPercent(40);
+    auto* dialog = parent.findChild<QProgressDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->value(), 40);
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    EXPECT_FALSE(progress->Cancelled());
+    auto* cancel = dialog->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_TRUE(progress->Cancelled());
+    progress.reset();
+    EXPECT_EQ(parent.findChild<QProgressDialog*>(), nullptr);
+}
