@@ -5,6 +5,7 @@
 // variable points at the visited element and Index() is its index + 1.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -18,7 +19,8 @@ public:
     explicit TDynaArray(T** cursorVar = nullptr) : FCursorVar(cursorVar) {}
     TDynaArray(const TDynaArray&) = delete;
     TDynaArray& operator=(const TDynaArray&) = delete;
-    ~TDynaArray() { SetCurrent(nullptr); }
+    // Leaves the owner's cursor variable alone: the owner may be half gone.
+    ~TDynaArray() = default;
 
     std::uint32_t Count() const { return FCount; }
     std::int32_t Index() const { return FIndex; }
@@ -26,6 +28,7 @@ public:
     // The element block; null while the array is empty.
     const T* Data() const { return FData.get(); }
     std::size_t Allocated() const { return FAllocated; }
+    static constexpr std::uint32_t Granularity() { return FGranularity; }
     static constexpr std::size_t ItemSize() { return sizeof(T); }
 
     // No range check: callers pass valid indexes only.
@@ -77,17 +80,19 @@ private:
         if (FCursorVar != nullptr) *FCursorVar = item;
     }
 
-    // The block always holds exactly `count` elements (growth step 1); an
-    // empty array holds no block.
+    // The block grows in whole steps of FGranularity elements, so with step 1
+    // it holds exactly `count` elements; an empty array holds no block.
     void Resize(std::uint32_t count) {
-        const std::size_t needed = std::size_t{count} * sizeof(T);
+        const std::size_t needed =
+            count == 0 ? 0 : (std::size_t{count - 1} / FGranularity + 1) * sizeof(T) * FGranularity;
         if (needed != FAllocated) {
             if (count == 0) {
                 FData.reset();
             } else {
-                auto block = std::make_unique<T[]>(count);
-                if (FData) std::memcpy(static_cast<void*>(block.get()), FData.get(),
-                                       std::min(needed, FAllocated));
+                auto block = std::make_unique<T[]>(needed / sizeof(T));
+                if (FData)
+                    std::memcpy(static_cast<void*>(block.get()), FData.get(),
+                                std::min(needed, FAllocated));
                 FData = std::move(block);
             }
             FAllocated = needed;
@@ -101,4 +106,5 @@ private:
     std::uint32_t FCount = 0;
     std::int32_t FIndex = -1;
     std::size_t FAllocated = 0;
+    static constexpr std::uint32_t FGranularity = 1;
 };

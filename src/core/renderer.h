@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "core/areapair.h"
 #include "raster/dib.h"
@@ -14,13 +15,27 @@ struct TMorphInput {
     const raster::DibRecord* pic1 = nullptr;
     const raster::DibRecord* pic2 = nullptr;
     std::span<const TAreaPair> areas;
-    std::int64_t n = 1;  // picture number; clamped into 1..N
-    std::int64_t N = 1;  // number of pictures; below 1 counts as 1
+    std::int64_t n = 1;            // picture number; clamped into 1..N
+    std::int64_t N = 1;            // number of pictures; below 1 counts as 1
     std::uint32_t background = 0;  // red in the lowest byte
 };
 
 // Renders into a new 24-bit picture as wide and high as the larger of the two
-// pictures. Both pictures must hold pixels.
+// pictures. A missing picture (null or without pixels) counts as 0 x 0 and
+// shows the background; when both are missing the result has no pixels.
+// Uses a second thread for large pictures.
 raster::DibRecord RenderMorph(const TMorphInput& input);
+
+// The final coordinate maps of a render, held per axis: result cell (x, y)
+// shows column col1[x], row row1[y] of picture 1 (col2, row2 of picture 2),
+// and nothing when either entry is -1.
+struct TMorphMaps {
+    std::vector<std::int32_t> col1, row1, col2, row2;
+};
+TMorphMaps MorphMaps(const TMorphInput& input);
+
+// mix(p, q) = (p * (N - n) + q * n) div N, truncating toward zero, computed
+// without overflow for any N >= 1 and 0 <= n <= N.
+std::int64_t MorphMix(std::int64_t p, std::int64_t q, std::int64_t n, std::int64_t N);
 
 }  // namespace core
