@@ -154,7 +154,7 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
     WireDocument();
     FormCreate();
     // Every pane shows its picture from the start.
-    for (TZoomPane* pane : {ScrollBox1, ScrollBox2, ScrollBox3, ScrollBox4, ScrollBox5}) pane->Paint();
+    RepaintPanes();
 }
 
 TMainForm::~TMainForm() { FormDestroy(); }

@@ -113,6 +113,8 @@ public:
     void OpenFile(const QString& name);
     void DelAll();
     void Setsavedfilename(const QString& name);
+    // Repaints the five picture panes, PaintBox1 to PaintBox5, in turn.
+    void RepaintPanes();
 
     // ---- State, readable by tests --------------------------------------------
     int ProgressPercent = 0;

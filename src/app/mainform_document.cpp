@@ -47,15 +47,19 @@ void TMainForm::Setsavedfilename(const QString& name) {
     setWindowTitle(QStringLiteral("Vellora 1.0 - [") + shown + QStringLiteral("]"));
 }
 
-void TMainForm::NewBtnClick() {
-    if (!AskOkCancel(kLoseQuestion, QStringLiteral("File/New"))) return;
-    DelAll();
-    RenderPic();
+void TMainForm::RepaintPanes() {
     PaintBox1Paint();
     PaintBox2Paint();
     PaintBox3Paint();
     PaintBox4Paint();
     PaintBox5Paint();
+}
+
+void TMainForm::NewBtnClick() {
+    if (!AskOkCancel(kLoseQuestion, QStringLiteral("File/New"))) return;
+    DelAll();
+    RenderPic();
+    RepaintPanes();
     Setsavedfilename(QString());
 }
 
@@ -173,11 +177,7 @@ void TMainForm::OpenFile(const QString& name) {
 
     Setsavedfilename(name);
     RenderPic();
-    PaintBox1Paint();
-    PaintBox2Paint();
-    PaintBox3Paint();
-    PaintBox4Paint();
-    PaintBox5Paint();
+    RepaintPanes();
 }
 
 void TMainForm::DelAll() {

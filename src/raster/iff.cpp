@@ -15,6 +15,7 @@ namespace raster {
 namespace {
 
 using detail::ByteReader;
+using detail::CopyRow;
 using detail::Failed;
 
 constexpr std::uint32_t kCamgEhb = 0x80;
@@ -36,12 +37,7 @@ public:
     ByteRun1(ByteReader& in, bool compressed) : in_(in), compressed_(compressed) {}
 
     bool Fill(std::span<std::uint8_t> row) {
-        if (!compressed_) {
-            auto src = in_.Take(row.size());
-            if (src.empty() && !row.empty()) return false;
-            std::copy(src.begin(), src.end(), row.begin());
-            return true;
-        }
+        if (!compressed_) return CopyRow(in_, row);
         std::size_t x = 0;
         while (x < row.size()) {
             if (pending_ == 0) {

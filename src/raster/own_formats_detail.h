@@ -2,6 +2,7 @@
 // the file's bytes, size checks made before any allocation, and error records.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -68,6 +69,14 @@ private:
     std::span<const std::uint8_t> data_;
     std::size_t pos_ = 0;
 };
+
+// Copies the next row.size() bytes into row; false when the file ends first.
+inline bool CopyRow(ByteReader& in, std::span<std::uint8_t> row) {
+    auto src = in.Take(row.size());
+    if (src.empty() && !row.empty()) return false;
+    std::copy(src.begin(), src.end(), row.begin());
+    return true;
+}
 
 inline DibRecord Failed(std::string text) {
     DibRecord dib;

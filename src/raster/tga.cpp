@@ -11,6 +11,7 @@ namespace raster {
 namespace {
 
 using detail::ByteReader;
+using detail::CopyRow;
 using detail::Failed;
 
 // A 15/16-bit TGA colour (ARRRRRGG GGGBBBBB, little-endian) widened to 8 bits
@@ -35,12 +36,7 @@ public:
         : in_(in), pixelBytes_(static_cast<std::size_t>(pixelBytes)), compressed_(compressed) {}
 
     bool Fill(std::span<std::uint8_t> row) {
-        if (!compressed_) {
-            auto src = in_.Take(row.size());
-            if (src.empty() && !row.empty()) return false;
-            std::copy(src.begin(), src.end(), row.begin());
-            return true;
-        }
+        if (!compressed_) return CopyRow(in_, row);
         std::size_t x = 0;
         const std::size_t count = row.size() / pixelBytes_;
         while (x < count) {

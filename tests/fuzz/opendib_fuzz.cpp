@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "fuzz/fuzz_check.h"
 #include "raster/opendib.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -13,13 +14,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                              "p.gif", "p.png", "p.jpg", "p.tif"};
     const char* name = kNames[data[0] % 8];
     const raster::DibRecord dib = raster::DecodePicture(std::span(data + 1, size - 1), name);
-    if (dib.HasPixels()) {
-        if (dib.Bits().size() != static_cast<std::size_t>(dib.BytesPerRow()) * dib.Height())
-            __builtin_trap();
-        volatile std::uint32_t sum = 0;
-        for (std::uint8_t b : dib.Bits()) sum = sum + b;
-    } else if (dib.ErrorText().empty()) {
-        __builtin_trap();
-    }
+    CheckDecoded(dib);
     return 0;
 }

@@ -146,7 +146,7 @@ struct TAviWriter::Impl {
     std::unique_ptr<AVCodecContext, CodecContextFree> codec;
     std::unique_ptr<AVFrame, FrameFree> frame;
     std::unique_ptr<AVPacket, PacketFree> packet;
-    VideoFormat spec;
+    VideoFormat video;
     AVStream* stream = nullptr;
     int frames = 0;
     bool finished = false;
@@ -184,8 +184,8 @@ QString TAviWriter::Open(const QString& fileName, const VideoFormat& format) {
         return QStringLiteral("the picture size %1 x %2 cannot be written as a video")
             .arg(format.width)
             .arg(format.height);
-    d.spec = format;
-    d.spec.fps = std::max(1, format.fps);
+    d.video = format;
+    d.video.fps = std::max(1, format.fps);
     const QByteArray path = QFile::encodeName(fileName);
 
     AVFormatContext* fc = nullptr;
@@ -195,9 +195,9 @@ QString TAviWriter::Open(const QString& fileName, const VideoFormat& format) {
     d.format.reset(fc);
     d.stream = avformat_new_stream(fc, nullptr);
     if (!d.stream) return DescribeAvError(AVERROR(ENOMEM));
-    const AVRational timeBase{1, d.spec.fps};
+    const AVRational timeBase{1, d.video.fps};
     d.stream->time_base = timeBase;
-    d.stream->avg_frame_rate = AVRational{d.spec.fps, 1};
+    d.stream->avg_frame_rate = AVRational{d.video.fps, 1};
     d.packet.reset(av_packet_alloc());
     if (!d.packet) return DescribeAvError(AVERROR(ENOMEM));
 
@@ -211,7 +211,7 @@ QString TAviWriter::Open(const QString& fileName, const VideoFormat& format) {
         c->width = format.width;
         c->height = format.height;
         c->time_base = timeBase;
-        c->framerate = AVRational{d.spec.fps, 1};
+        c->framerate = AVRational{d.video.fps, 1};
         c->pix_fmt = AV_PIX_FMT_YUVJ444P;
         c->color_range = AVCOL_RANGE_JPEG;
         c->flags |= AV_CODEC_FLAG_QSCALE;
@@ -263,12 +263,12 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
     Impl& d = *impl_;
     if (!d.format || d.finished) return QStringLiteral("the video is not open");
     if (!picture.HasPixels()) return QStringLiteral("there is no picture to write");
-    if (picture.Width() != d.spec.width || picture.Height() != d.spec.height)
+    if (picture.Width() != d.video.width || picture.Height() != d.video.height)
         return QStringLiteral("a picture of %1 x %2 does not fit a video of %3 x %4")
             .arg(picture.Width())
             .arg(picture.Height())
-            .arg(d.spec.width)
-            .arg(d.spec.height);
+            .arg(d.video.width)
+            .arg(d.video.height);
 
     const int stride = static_cast<int>(raster::RowBytes(picture.Width(), 24));
     const std::uint8_t* bits = picture.Bits().data();
@@ -299,7 +299,7 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
         pkt->duration = 1;
         pkt->flags |= AV_PKT_FLAG_KEY;
         pkt->stream_index = d.stream->index;
-        av_packet_rescale_ts(pkt, AVRational{1, d.spec.fps}, d.stream->time_base);
+        av_packet_rescale_ts(pkt, AVRational{1, d.video.fps}, d.stream->time_base);
         const int r = av_write_frame(d.format.get(), pkt);
         pkt->data = nullptr;
         pkt->size = 0;
