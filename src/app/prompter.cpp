@@ -55,7 +55,10 @@ bool TQtPrompter::Execute(QWidget* parent, TFileDialog& dlg) {
     QFileDialog fd(parent, dlg.title);
     fd.setObjectName(dlg.objectName);
     fd.setAcceptMode(dlg.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    fd.setFileMode(dlg.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Typed names need not exist: opening a missing file is reported by the
+    // command itself, as for any file that cannot be read.
+    fd.setFileMode(QFileDialog::AnyFile);
+    if (!dlg.defaultExt.isEmpty()) fd.setDefaultSuffix(dlg.defaultExt);
     if (!dlg.overwritePrompt) fd.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = QtFilter(dlg.filter).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
     if (!filters.isEmpty()) {
