@@ -25,11 +25,13 @@ TAboutBox::TAboutBox(QWidget* parent, std::function<void()> openWebPage) : QDial
     auto* v = new QVBoxLayout;
     auto* title = new QLabel(QStringLiteral("<h2>Vellora 1.0</h2>"));
     v->addWidget(title);
-    v->addWidget(new QLabel(QStringLiteral(
-        "Picture morphing: load a start and an end picture, mark corresponding areas\n"
-        "(an eye and the same eye), and watch one picture turn into the other.\n\n"
-        "Save the in-between pictures as pictures or the whole sequence as an AVI video,\n"
-        "and keep your work in a project file (.mor).")));
+    auto* about = new QLabel(QStringLiteral(
+        "<p>Picture morphing: load a start and an end picture, mark corresponding areas (an eye and "
+        "the same eye), and watch one picture turn into the other.</p>"
+        "<p>Save the in-between pictures as pictures or the whole sequence as an AVI video, and keep "
+        "your work in a project file (.mor).</p>"));
+    about->setWordWrap(true);
+    v->addWidget(about);
     copyright_ = new QLabel(WithYear(QStringLiteral("Copyright (c) XXXX The Vellora developers"),
                                      QDate::currentDate().year()));
     copyright_->setObjectName(QStringLiteral("CopyrightLabel"));
