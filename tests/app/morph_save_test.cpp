@@ -37,19 +37,6 @@ raster::DibRecord Gradient(int w, int h, bool flip) {
     return dib;
 }
 
-raster::DibRecord Expected(TMainForm& w, int n, int N) {
-    std::vector<TAreaPair> areas;
-    w.ObjList->First();
-    while (w.ObjList->Next()) areas.push_back(*w.ObjPtr);
-    core::TMorphInput in;
-    in.pic1 = &w.Pic1Dib;
-    in.pic2 = &w.Pic2Dib;
-    in.areas = areas;
-    in.n = n;
-    in.N = N;
-    in.background = w.BkColor->ColorValue();
-    return core::RenderMorph(in);
-}
 
 // A window with two odd-sized pictures, one area pair, a 4-picture sequence
 // at 4 pictures per second and picture 3 shown.
@@ -150,7 +137,7 @@ TEST(SaveVideo, UncompressedVideoHoldsEveryPictureOfTheSequence) {
     EXPECT_EQ(v.frameRate.num, 4 * v.frameRate.den);
     ASSERT_EQ(v.frames.size(), 4u);
     for (int n = 1; n <= 4; ++n) {
-        const QImage expected = avi_decode::ToImage(Expected(w, n, 4));
+        const QImage expected = avi_decode::ToImage(testing_support::RenderedFromForm(w, n, 4));
         EXPECT_TRUE(v.frames[static_cast<std::size_t>(n - 1)] == expected)
             << "frame " << n << ", saved in "
             << testing_support::SaveFailure(QStringLiteral("video-frame-%1").arg(n),
@@ -166,7 +153,7 @@ TEST(SaveVideo, UncompressedVideoHoldsEveryPictureOfTheSequence) {
     EXPECT_EQ(w.ProgressPercent, 0);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
     EXPECT_EQ(w.RenderCount, rendersBefore + 4 + 1);
-    EXPECT_TRUE(std::ranges::equal(w.ResultDib.Bits(), Expected(w, 3, 4).Bits()));
+    EXPECT_TRUE(std::ranges::equal(w.ResultDib.Bits(), testing_support::RenderedFromForm(w, 3, 4).Bits()));
 }
 
 TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
@@ -181,7 +168,7 @@ TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
     EXPECT_EQ(v.codec, "mjpeg");
     ASSERT_EQ(v.frames.size(), 4u);
     for (int n = 1; n <= 4; ++n)
-        EXPECT_GT(avi_decode::Psnr(v.frames[n - 1], avi_decode::ToImage(Expected(w, n, 4))), 35.0)
+        EXPECT_GT(avi_decode::Psnr(v.frames[n - 1], avi_decode::ToImage(testing_support::RenderedFromForm(w, n, 4))), 35.0)
             << n;
 }
 

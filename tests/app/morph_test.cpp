@@ -36,20 +36,6 @@ raster::DibRecord Filled(int w, int h, std::uint32_t color) {
     return dib;
 }
 
-// Picture n of N as the renderer makes it from the window's document.
-raster::DibRecord Expected(TMainForm& w, int n, int N) {
-    std::vector<TAreaPair> areas;
-    w.ObjList->First();
-    while (w.ObjList->Next()) areas.push_back(*w.ObjPtr);
-    core::TMorphInput in;
-    in.pic1 = &w.Pic1Dib;
-    in.pic2 = &w.Pic2Dib;
-    in.areas = areas;
-    in.n = n;
-    in.N = N;
-    in.background = w.BkColor->ColorValue();
-    return core::RenderMorph(in);
-}
 
 bool Same(const raster::DibRecord& a, const raster::DibRecord& b) {
     return a.Width() == b.Width() && a.Height() == b.Height() &&
@@ -98,7 +84,7 @@ TEST(MorphPage, StartsWithTwentyFivePicturesAndPictureOneRendered) {
     EXPECT_EQ(w.BkColor->HTMLcolor(), QStringLiteral("#000000"));
     EXPECT_FALSE(w.Timer1->isActive());
     EXPECT_EQ(w.RenderCount, 1);
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 1, 25)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
     EXPECT_EQ(w.PaintBox5->size(), QSize(320, 200));
 }
 
@@ -106,7 +92,7 @@ TEST(MorphPage, ShorterLengthPullsThePictureNumberIntoRange) {
     MorphPage p;
     TMainForm& w = p.w;
     MorphPage::TypeOver(w.PicEd, QStringLiteral("20"));
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 20, 25)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 20, 25)));
 
     // Typing 2 over the selected 5: N = 10, the picture number follows,
     // which renders through the picture field and once more for the length.
@@ -115,7 +101,7 @@ TEST(MorphPage, ShorterLengthPullsThePictureNumberIntoRange) {
     EXPECT_EQ(w.PicEd->MaxValue(), 10);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("10"));
     EXPECT_EQ(w.RenderCount, renders + 2);
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 10, 10)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 10, 10)));
 
     // Deleting the digit first: the empty field reads as 1 for a moment,
     // N = 5 pulls the picture number to 5, and it stays when 2 is typed.
@@ -130,7 +116,7 @@ TEST(MorphPage, ShorterLengthPullsThePictureNumberIntoRange) {
     QTest::keyClicks(w.TimeEd, QStringLiteral("2"));
     EXPECT_EQ(w.PicEd->MaxValue(), 10);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("5"));
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 5, 10)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 5, 10)));
 
     // A longer sequence keeps the number and renders once; a rate change
     // does the same.
@@ -139,7 +125,7 @@ TEST(MorphPage, ShorterLengthPullsThePictureNumberIntoRange) {
     EXPECT_EQ(w.PicEd->MaxValue(), 18);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("5"));
     EXPECT_EQ(w.RenderCount, renders + 1);
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 5, 18)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 5, 18)));
 }
 
 TEST(MorphPage, OnlyNewPictureNumbersRenderAndZoomOnlyRepaints) {
@@ -189,7 +175,7 @@ TEST(MorphPlayback, FollowsTheClockAndEndsAfterTheLastPicture) {
     p.Tick(6000);
     EXPECT_EQ(p.Pic(), 6);
     EXPECT_EQ(w.RenderCount, renders + 1);
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 6, 25)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 6, 25)));
     p.Tick(6000);  // a second tick for the same picture does nothing
     EXPECT_EQ(w.RenderCount, renders + 1);
     p.Tick(9800);
@@ -235,7 +221,7 @@ TEST(MorphPlayback, PlayRestartsAtTheEndAndContinuesElsewhere) {
     QTest::mouseClick(w.PlayBtn, Qt::LeftButton);
     EXPECT_EQ(p.Pic(), 1);
     EXPECT_EQ(w.PlayStartPic, 1);
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 1, 25)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
 
     QTest::mouseClick(w.StopBtn, Qt::LeftButton);
     w.PicEd->SetValue(7);
@@ -248,7 +234,7 @@ TEST(MorphPlayback, PlayRestartsAtTheEndAndContinuesElsewhere) {
     // An edit during playback shows at once; the next tick goes on from
     // the start values, not from the edited number.
     MorphPage::TypeOver(w.PicEd, QStringLiteral("20"));
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 20, 25)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 20, 25)));
     p.Tick(21200);
     EXPECT_EQ(p.Pic(), 13);
 
@@ -271,7 +257,7 @@ TEST(MorphPlayback, StopKeepsThePictureWhilePlayingAndRewindsWhenStopped) {
     QTest::mouseClick(w.StopBtn, Qt::LeftButton);
     EXPECT_EQ(p.Pic(), 1);
     EXPECT_EQ(w.RenderCount, renders + 1);
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 1, 25)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
     QTest::mouseClick(w.StopBtn, Qt::LeftButton);  // already at 1: nothing to render
     EXPECT_EQ(w.RenderCount, renders + 1);
 }
@@ -357,7 +343,7 @@ TEST(BackgroundColour, PicksRenderAndMoreAsksWithTheCurrentColour) {
     EXPECT_EQ(w.BkColor->currentIndex(), 9);
     EXPECT_EQ(w.BkColor->ColorValue(), Rgb(255, 0, 0));
     EXPECT_EQ(w.RenderCount, renders + 9);
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 1, 25)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
 
     // "More..." cancelled: asked with red, colour and entry stay, and the
     // picture is rendered again.
@@ -376,5 +362,5 @@ TEST(BackgroundColour, PicksRenderAndMoreAsksWithTheCurrentColour) {
     EXPECT_EQ(w.BkColor->currentIndex(), 16);
     EXPECT_EQ(w.BkColor->HTMLcolor(), QStringLiteral("#0A141E"));
     EXPECT_EQ(w.RenderCount, renders + 2);
-    EXPECT_TRUE(Same(w.ResultDib, Expected(w, 1, 25)));
+    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
 }

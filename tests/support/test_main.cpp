@@ -6,6 +6,8 @@
 
 #include <clocale>
 
+#include "controls/tintacolorcombobox.h"
+#include "core/renderer.h"
 #include "support/test_support.h"
 
 namespace testing_support {
@@ -23,6 +25,20 @@ FormFixture MakeForm() {
     f.prompter = prompter.get();
     f.form = std::make_unique<TMainForm>(std::move(prompter));
     return f;
+}
+
+raster::DibRecord RenderedFromForm(TMainForm& form, int n, int N) {
+    std::vector<TAreaPair> areas;
+    form.ObjList->First();
+    while (form.ObjList->Next()) areas.push_back(*form.ObjPtr);
+    core::TMorphInput in;
+    in.pic1 = &form.Pic1Dib;
+    in.pic2 = &form.Pic2Dib;
+    in.areas = areas;
+    in.n = n;
+    in.N = N;
+    in.background = form.BkColor->ColorValue();
+    return core::RenderMorph(in);
 }
 
 QString SaveFailure(const QString& name, const QImage& actual, const QImage& expected) {

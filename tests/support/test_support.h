@@ -27,6 +27,10 @@ struct FormFixture {
 };
 FormFixture MakeForm();
 
+// Picture n of N as the renderer makes it from the window's document
+// (pictures, areas in list order, background colour).
+raster::DibRecord RenderedFromForm(TMainForm& form, int n, int N);
+
 // Writes actual (and expected, when given) next to each other for a failed
 // pixel comparison and returns where.
 QString SaveFailure(const QString& name, const QImage& actual, const QImage& expected = {});
