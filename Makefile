@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS := -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache
 PKG_BUILD ?= build-pkg
 
-.PHONY: deps build run test asan fuzz bench clean
+.PHONY: deps build run test asan fuzz bench clean format-check
 .PHONY: package demo screenshots
 
 deps:
@@ -41,6 +41,10 @@ bench: deps
 	cmake -S . -B build-bench $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
 	cmake --build build-bench -j $(JOBS) --target benchmarks
 	scripts/run-benchmarks.sh build-bench
+
+# Fails when a C++ file differs from .clang-format.
+format-check: deps
+	scripts/check-format.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-bench $(PKG_BUILD)

@@ -29,7 +29,8 @@ void PaintViewport(benchmark::State& state, int w, int h, int zoom) {
     const int paneW = static_cast<int>(static_cast<long double>(w) * zoom / 100);
     const int paneH = static_cast<int>(static_cast<long double>(h) * zoom / 100);
     // The viewport scrolled to the middle of the pane.
-    const QRect exposed(std::max(0, paneW / 2 - kViewport.width() / 2), std::max(0, paneH / 2 - kViewport.height() / 2),
+    const QRect exposed(std::max(0, paneW / 2 - kViewport.width() / 2),
+                        std::max(0, paneH / 2 - kViewport.height() / 2),
                         std::min(paneW, kViewport.width()), std::min(paneH, kViewport.height()));
     QImage device(kViewport, QImage::Format_RGB32);
     for (auto _ : state) {
@@ -54,10 +55,18 @@ void BM_Floor_DrawImage1280x800(benchmark::State& state) {
     }
 }
 
-void BM_Pane6000x4000_Zoom10(benchmark::State& s) { PaintViewport(s, 6000, 4000, 10); }
-void BM_Pane6000x4000_Zoom100(benchmark::State& s) { PaintViewport(s, 6000, 4000, 100); }
-void BM_Pane6000x4000_Zoom300(benchmark::State& s) { PaintViewport(s, 6000, 4000, 300); }
-void BM_Pane1920x1080_Zoom100(benchmark::State& s) { PaintViewport(s, 1920, 1080, 100); }
+void BM_Pane6000x4000_Zoom10(benchmark::State& s) {
+    PaintViewport(s, 6000, 4000, 10);
+}
+void BM_Pane6000x4000_Zoom100(benchmark::State& s) {
+    PaintViewport(s, 6000, 4000, 100);
+}
+void BM_Pane6000x4000_Zoom300(benchmark::State& s) {
+    PaintViewport(s, 6000, 4000, 300);
+}
+void BM_Pane1920x1080_Zoom100(benchmark::State& s) {
+    PaintViewport(s, 1920, 1080, 100);
+}
 
 }  // namespace
 

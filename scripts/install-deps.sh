@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build ccache pkg-config clang libclang-rt-dev
+    build-essential cmake ninja-build ccache pkg-config clang clang-format libclang-rt-dev
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev

@@ -10,7 +10,8 @@
 #include "app/mainform.h"
 
 QString WithYear(QString text, int year) {
-    return text.replace(QStringLiteral("XXXX"), QString::number(year).rightJustified(4, QLatin1Char('0')));
+    return text.replace(QStringLiteral("XXXX"),
+                        QString::number(year).rightJustified(4, QLatin1Char('0')));
 }
 
 TAboutBox::TAboutBox(QWidget* parent, std::function<void()> openWebPage) : QDialog(parent) {
@@ -25,11 +26,13 @@ TAboutBox::TAboutBox(QWidget* parent, std::function<void()> openWebPage) : QDial
     auto* v = new QVBoxLayout;
     auto* title = new QLabel(QStringLiteral("<h2>Vellora 1.0</h2>"));
     v->addWidget(title);
-    auto* about = new QLabel(QStringLiteral(
-        "<p>Picture morphing: load a start and an end picture, mark corresponding areas (an eye and "
-        "the same eye), and watch one picture turn into the other.</p>"
-        "<p>Save the in-between pictures as pictures or the whole sequence as an AVI video, and keep "
-        "your work in a project file (.mor).</p>"));
+    auto* about =
+        new QLabel(QStringLiteral("<p>Picture morphing: load a start and an end picture, mark "
+                                  "corresponding areas (an eye and "
+                                  "the same eye), and watch one picture turn into the other.</p>"
+                                  "<p>Save the in-between pictures as pictures or the whole "
+                                  "sequence as an AVI video, and keep "
+                                  "your work in a project file (.mor).</p>"));
     about->setWordWrap(true);
     v->addWidget(about);
     copyright_ = new QLabel(WithYear(QStringLiteral("Copyright (c) XXXX The Vellora developers"),

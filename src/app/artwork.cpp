@@ -92,7 +92,8 @@ QPixmap GlyphPixmap(Glyph glyph, int size) {
             break;
         case Glyph::Pointer:
             p.setBrush(Qt::white);
-            p.drawPolygon(QPolygonF({{4, 1}, {4, 13}, {7, 10}, {9.5, 15}, {11, 14}, {8.8, 9.5}, {12.5, 9.5}}));
+            p.drawPolygon(QPolygonF(
+                {{4, 1}, {4, 13}, {7, 10}, {9.5, 15}, {11, 14}, {8.8, 9.5}, {12.5, 9.5}}));
             break;
         case Glyph::Zoom:
             p.setBrush(QColor(200, 230, 255));
@@ -103,14 +104,16 @@ QPixmap GlyphPixmap(Glyph glyph, int size) {
         case Glyph::Hand:
             p.setBrush(QColor(250, 215, 180));
             p.drawRoundedRect(QRectF(3, 6, 10, 9), 3, 3);
-            for (int i = 0; i < 4; ++i) p.drawRoundedRect(QRectF(3.2 + i * 2.5, 2 + (i % 3 == 0), 2.2, 6), 1, 1);
+            for (int i = 0; i < 4; ++i)
+                p.drawRoundedRect(QRectF(3.2 + i * 2.5, 2 + (i % 3 == 0), 2.2, 6), 1, 1);
             break;
         case Glyph::Area:
             p.setPen(QPen(ink, 1.2, Qt::DashLine));
             p.drawRect(QRectF(2.5, 3.5, 11, 9));
             p.setPen(Qt::NoPen);
             p.setBrush(ink);
-            for (QPointF c : {QPointF(2.5, 3.5), QPointF(13.5, 3.5), QPointF(2.5, 12.5), QPointF(13.5, 12.5)})
+            for (QPointF c :
+                 {QPointF(2.5, 3.5), QPointF(13.5, 3.5), QPointF(2.5, 12.5), QPointF(13.5, 12.5)})
                 p.drawRect(QRectF(c.x() - 1.5, c.y() - 1.5, 3, 3));
             break;
     }
@@ -119,9 +122,12 @@ QPixmap GlyphPixmap(Glyph glyph, int size) {
 
 QPixmap TabIcon(int page) {
     switch (page) {
-        case 0: return GlyphPixmap(Glyph::Open);
-        case 1: return GlyphPixmap(Glyph::Area);
-        default: return GlyphPixmap(Glyph::Play);
+        case 0:
+            return GlyphPixmap(Glyph::Open);
+        case 1:
+            return GlyphPixmap(Glyph::Area);
+        default:
+            return GlyphPixmap(Glyph::Play);
     }
 }
 
@@ -147,13 +153,16 @@ QPixmap DecorativePicture(int page) {
         p.setBrush(Qt::NoBrush);
         QPainterPath mouth;
         mouth.moveTo(c + QPointF(-rx * 0.45, ry * 0.35));
-        mouth.quadTo(c + QPointF(0, ry * (0.35 + 0.3 * (1 - t))), c + QPointF(rx * 0.45, ry * 0.35));
+        mouth.quadTo(c + QPointF(0, ry * (0.35 + 0.3 * (1 - t))),
+                     c + QPointF(rx * 0.45, ry * 0.35));
         p.drawPath(mouth);
     }
     return pm;
 }
 
-QPixmap ProductPicture() { return DecorativePicture(2).scaled(180, 260); }
+QPixmap ProductPicture() {
+    return DecorativePicture(2).scaled(180, 260);
+}
 
 namespace {
 
@@ -189,8 +198,12 @@ QCursor MonoCursor(const std::function<void(QPainter&)>& draw, int hotX, int hot
 
 }  // namespace
 
-QPixmap InfoButton(bool pressed) { return CaptionButton(QStringLiteral("Info"), QColor(70, 110, 170), pressed); }
-QPixmap ExitButton(bool pressed) { return CaptionButton(QStringLiteral("Exit"), QColor(170, 60, 60), pressed); }
+QPixmap InfoButton(bool pressed) {
+    return CaptionButton(QStringLiteral("Info"), QColor(70, 110, 170), pressed);
+}
+QPixmap ExitButton(bool pressed) {
+    return CaptionButton(QStringLiteral("Exit"), QColor(170, 60, 60), pressed);
+}
 
 QCursor DragCursor() {
     return MonoCursor(

@@ -7,8 +7,24 @@
 
 namespace artwork {
 
-enum class Glyph { Open, Delete, Previous, Next, Play, Stop, SavePicture, SaveVideo, New, OpenProject, Save, SaveAs,
-                   Pointer, Zoom, Hand, Area };
+enum class Glyph {
+    Open,
+    Delete,
+    Previous,
+    Next,
+    Play,
+    Stop,
+    SavePicture,
+    SaveVideo,
+    New,
+    OpenProject,
+    Save,
+    SaveAs,
+    Pointer,
+    Zoom,
+    Hand,
+    Area
+};
 
 QPixmap GlyphPixmap(Glyph glyph, int size = 16);
 QPixmap TabIcon(int page);
@@ -19,9 +35,9 @@ QPixmap InfoButton(bool pressed);
 QPixmap ExitButton(bool pressed);
 
 // The program's 32 x 32 cursors.
-QCursor DragCursor();     // a grabbing hand, hot spot (15, 16)
-QCursor LupeCursor();     // a magnifier, hot spot (0, 0)
-QCursor Cursor32763();    // a small cross, hot spot (16, 16)
-QCursor GeoselCursor();   // a cross-hair with a dotted rectangle, hot spot (16, 16)
+QCursor DragCursor();    // a grabbing hand, hot spot (15, 16)
+QCursor LupeCursor();    // a magnifier, hot spot (0, 0)
+QCursor Cursor32763();   // a small cross, hot spot (16, 16)
+QCursor GeoselCursor();  // a cross-hair with a dotted rectangle, hot spot (16, 16)
 
 }  // namespace artwork

@@ -61,7 +61,8 @@ QWidget* Header(const QString& text, QColor color) {
     return strip;
 }
 
-QWidget* DecorativeColumn(const QString& name, const QString& imageName, const QString& words, int page) {
+QWidget* DecorativeColumn(const QString& name, const QString& imageName, const QString& words,
+                          int page) {
     auto* column = new QWidget;
     column->setObjectName(name);
     column->setFixedWidth(209);
@@ -143,7 +144,8 @@ QWidget* PicturePart(const QString& panel, TBitBtnXP* openBtn, TSpinEdit* zoom, 
 }  // namespace
 
 TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
-    : QMainWindow(parent), prompter_(prompter ? std::move(prompter) : std::make_unique<TQtPrompter>()) {
+    : QMainWindow(parent),
+      prompter_(prompter ? std::move(prompter) : std::make_unique<TQtPrompter>()) {
     setObjectName(QStringLiteral("MainForm"));
     monotonic_.start();
     tickSource_ = [this] { return static_cast<std::uint32_t>(monotonic_.elapsed()); };
@@ -157,7 +159,9 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
     RepaintPanes();
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+    FormDestroy();
+}
 
 void TMainForm::BuildLayout() {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -180,12 +184,12 @@ void TMainForm::BuildLayout() {
     auto* tools = new QHBoxLayout(Panel34);
     tools->setContentsMargins(2, 0, 2, 0);
     tools->setSpacing(2);
-    NewBtn = ToolbarButton(QStringLiteral("NewBtn"), QStringLiteral("&New"), QStringLiteral("Create new file"),
-                           artwork::Glyph::New);
-    OpenBtn = ToolbarButton(QStringLiteral("OpenBtn"), QStringLiteral("Open..."), QStringLiteral("Open file..."),
-                            artwork::Glyph::OpenProject);
-    SaveBtn = ToolbarButton(QStringLiteral("SaveBtn"), QStringLiteral("Save"), QStringLiteral("Save file"),
-                            artwork::Glyph::Save);
+    NewBtn = ToolbarButton(QStringLiteral("NewBtn"), QStringLiteral("&New"),
+                           QStringLiteral("Create new file"), artwork::Glyph::New);
+    OpenBtn = ToolbarButton(QStringLiteral("OpenBtn"), QStringLiteral("Open..."),
+                            QStringLiteral("Open file..."), artwork::Glyph::OpenProject);
+    SaveBtn = ToolbarButton(QStringLiteral("SaveBtn"), QStringLiteral("Save"),
+                            QStringLiteral("Save file"), artwork::Glyph::Save);
     SaveAsBtn = ToolbarButton(QStringLiteral("SaveAsBtn"), QStringLiteral("Save as..."),
                               QStringLiteral("Save file as..."), artwork::Glyph::SaveAs);
     for (QToolButton* b : {NewBtn, OpenBtn, SaveBtn, SaveAsBtn}) tools->addWidget(b);
@@ -266,8 +270,9 @@ QWidget* TMainForm::BuildPicturesPage() {
     auto* v = new QVBoxLayout(page);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
-    auto* header = Header(QStringLiteral("Open pictures - click on the open buttons to load the pictures"),
-                          QColor(240, 202, 166));
+    auto* header =
+        Header(QStringLiteral("Open pictures - click on the open buttons to load the pictures"),
+               QColor(240, 202, 166));
     header->setObjectName(QStringLiteral("Panel5"));
     v->addWidget(header);
     auto* body = new QHBoxLayout;
@@ -275,8 +280,10 @@ QWidget* TMainForm::BuildPicturesPage() {
     body->addWidget(DecorativeColumn(QStringLiteral("Panel21"), QStringLiteral("Image1"),
                                      QStringLiteral("Pictures for morphing..."), 0));
 
-    PicOpenBtn1 = GlyphButton(QStringLiteral("PicOpenBtn1"), QStringLiteral("Open picture 1..."), artwork::Glyph::Open);
-    PicOpenBtn2 = GlyphButton(QStringLiteral("PicOpenBtn2"), QStringLiteral("Open picture 2..."), artwork::Glyph::Open);
+    PicOpenBtn1 = GlyphButton(QStringLiteral("PicOpenBtn1"), QStringLiteral("Open picture 1..."),
+                              artwork::Glyph::Open);
+    PicOpenBtn2 = GlyphButton(QStringLiteral("PicOpenBtn2"), QStringLiteral("Open picture 2..."),
+                              artwork::Glyph::Open);
     Zoom1Ed = NumberField(QStringLiteral("Zoom1Ed"), 10, 300, 10, 100);
     Zoom2Ed = NumberField(QStringLiteral("Zoom2Ed"), 10, 300, 10, 100);
     ScrollBox1 = new TZoomPane(QStringLiteral("ScrollBox1"), QStringLiteral("PaintBox1"));
@@ -310,8 +317,9 @@ QWidget* TMainForm::BuildAreasPage() {
     auto* v = new QVBoxLayout(page);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
-    auto* header = Header(QStringLiteral("Choose similar areas - Select sticking areas like eyes, mouth, nose etc."),
-                          QColor(240, 202, 166));
+    auto* header = Header(
+        QStringLiteral("Choose similar areas - Select sticking areas like eyes, mouth, nose etc."),
+        QColor(240, 202, 166));
     v->addWidget(header);
     auto* body = new QHBoxLayout;
     body->setSpacing(0);
@@ -338,7 +346,8 @@ QWidget* TMainForm::BuildAreasPage() {
         toolsLayout->addWidget(b);
         return b;
     };
-    SpeedPointer = tool(QStringLiteral("SpeedPointer"), QStringLiteral("Pointer"), artwork::Glyph::Pointer);
+    SpeedPointer =
+        tool(QStringLiteral("SpeedPointer"), QStringLiteral("Pointer"), artwork::Glyph::Pointer);
     SpeedZoom = tool(QStringLiteral("SpeedZoom"), QStringLiteral("Zoom"), artwork::Glyph::Zoom);
     SpeedHand = tool(QStringLiteral("SpeedHand"), QStringLiteral("Hand"), artwork::Glyph::Hand);
     SpeedRect = tool(QStringLiteral("SpeedRect"), QStringLiteral("Area"), artwork::Glyph::Area);
@@ -387,9 +396,12 @@ QWidget* TMainForm::BuildAreasPage() {
     panel39->setObjectName(QStringLiteral("Panel39"));
     auto* objs = new QHBoxLayout(panel39);
     objs->setContentsMargins(4, 4, 4, 4);
-    DelObjBtn = GlyphButton(QStringLiteral("DelObjBtn"), QStringLiteral("&Delete object"), artwork::Glyph::Delete);
-    PrevBtn = GlyphButton(QStringLiteral("PrevBtn"), QStringLiteral("&Previous object"), artwork::Glyph::Previous);
-    NextBtn = GlyphButton(QStringLiteral("NextBtn"), QStringLiteral("&Next object"), artwork::Glyph::Next);
+    DelObjBtn = GlyphButton(QStringLiteral("DelObjBtn"), QStringLiteral("&Delete object"),
+                            artwork::Glyph::Delete);
+    PrevBtn = GlyphButton(QStringLiteral("PrevBtn"), QStringLiteral("&Previous object"),
+                          artwork::Glyph::Previous);
+    NextBtn = GlyphButton(QStringLiteral("NextBtn"), QStringLiteral("&Next object"),
+                          artwork::Glyph::Next);
     for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn}) objs->addWidget(b);
     objs->addStretch(1);
     p6->addWidget(panel39);
@@ -404,8 +416,9 @@ QWidget* TMainForm::BuildMorphPage() {
     auto* v = new QVBoxLayout(page);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
-    v->addWidget(Header(QStringLiteral("Render morphing - show morphing and save as image or video"),
-                        QColor(240, 202, 166)));
+    v->addWidget(
+        Header(QStringLiteral("Render morphing - show morphing and save as image or video"),
+               QColor(240, 202, 166)));
     auto* body = new QHBoxLayout;
     body->setSpacing(0);
     body->addWidget(DecorativeColumn(QStringLiteral("Panel41"), QStringLiteral("Image3"),
@@ -476,9 +489,11 @@ void TMainForm::FormCreate() {
         "All pictures|*.BMP;*.DIB;*.GIF;*.IFF;*.JIF;*.JPG;*.LBM;*.PCX;*.RLE;*.TGA;*.TIF;*.PNG|"
         "BMP - Windows, OS/2 Bitmap|*.BMP|DIB - Windows, OS/2 DIB|*.DIB|"
         "GIF - CompuServe Graphics Interchange|*.GIF|IFF - Amiga|*.IFF|"
-        "JIF - JPEG - JFIF Compilant|*.JIF|JPG - JPEG - JFIF Compilant|*.JPG|LBM - Deluxe Paint|*.LBM|"
+        "JIF - JPEG - JFIF Compilant|*.JIF|JPG - JPEG - JFIF Compilant|*.JPG|LBM - Deluxe "
+        "Paint|*.LBM|"
         "PCX - ZSoft Paintbrush|*.PCX|RLE - Windows RLE|*.RLE|TGA - Truevision Targa|*.TGA|"
-        "TIF - Tagged image file Format|*.TIF|PNG - Portable Graphics Network|*.PNG|All files (*.*)|*.*");
+        "TIF - Tagged image file Format|*.TIF|PNG - Portable Graphics Network|*.PNG|All files "
+        "(*.*)|*.*");
     OpenDialog1.filterIndex = 1;
     // 5. Split percentages.
     Split1Percent = 50;
@@ -559,7 +574,9 @@ void TMainForm::StatusBar1DrawPanel(QPainter& canvas, const QRect& rect) {
     ProgressRect = rect;
 }
 
-void TMainForm::SBarPaintMore() { StatusPanel1->repaint(); }
+void TMainForm::SBarPaintMore() {
+    StatusPanel1->repaint();
+}
 
 void TMainForm::SetProStatus(int percent) {
     if (percent < ProgressPercent) {
@@ -572,7 +589,9 @@ void TMainForm::SetProStatus(int percent) {
     }
 }
 
-void TMainForm::WMUser(int percent) { SetProStatus(percent); }
+void TMainForm::WMUser(int percent) {
+    SetProStatus(percent);
+}
 
 bool TMainForm::event(QEvent* event) {
     if (event->type() == raster::TProgressEvent::kType) {
@@ -583,8 +602,9 @@ bool TMainForm::event(QEvent* event) {
 }
 
 bool TMainForm::FormCloseQuery() {
-    return AskOkCancel(QStringLiteral("Hereby you quit the program! All data not saved will be lost!"),
-                       QStringLiteral("Quit program"));
+    return AskOkCancel(
+        QStringLiteral("Hereby you quit the program! All data not saved will be lost!"),
+        QStringLiteral("Quit program"));
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -601,14 +621,18 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
 }
 
-void TMainForm::EndeBtnClick() { close(); }
+void TMainForm::EndeBtnClick() {
+    close();
+}
 
 void TMainForm::ueberbtnClick() {
     TAboutBox about(this, [this] { wwwBtnClick(); });
     Prompter().ShowModal(about);
 }
 
-void TMainForm::wwwBtnClick() { Prompter().OpenUrl(UserGuideUrl()); }
+void TMainForm::wwwBtnClick() {
+    Prompter().OpenUrl(UserGuideUrl());
+}
 
 void TMainForm::PageControl2Change() {
     if (PageControl2->currentIndex() == 2) RenderPic();
@@ -641,5 +665,6 @@ void TMainForm::ShowError(const QString& text, const QString& caption) {
 }
 
 bool TMainForm::AskOkCancel(const QString& text, const QString& caption) {
-    return Prompter().Message(this, text, caption, TPrompter::Icon::Information, TPrompter::Buttons::OkCancel);
+    return Prompter().Message(this, text, caption, TPrompter::Icon::Information,
+                              TPrompter::Buttons::OkCancel);
 }

@@ -28,15 +28,18 @@ void TMainForm::WirePictures() {
     for (TZoomPane* pane : {ScrollBox1, ScrollBox2}) {
         connect(pane->PaintBox(), &TPaintBox::MouseDown, this,
                 [pane](Qt::MouseButton, int x, int y) { pane->BeginHandDrag(x, y); });
-        connect(pane->PaintBox(), &TPaintBox::MouseMove, this, [pane](int x, int y) { pane->HandDragTo(x, y); });
-        connect(pane->PaintBox(), &TPaintBox::MouseUp, this, [pane](Qt::MouseButton, int, int) { pane->EndHandDrag(); });
+        connect(pane->PaintBox(), &TPaintBox::MouseMove, this,
+                [pane](int x, int y) { pane->HandDragTo(x, y); });
+        connect(pane->PaintBox(), &TPaintBox::MouseUp, this,
+                [pane](Qt::MouseButton, int, int) { pane->EndHandDrag(); });
     }
 }
 
 void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, TZoomPane& pane) {
     const std::optional<QString> chosen = RunFileDialog(OpenDialog1);
     if (!chosen) return;
-    raster::DibRecord loaded = raster::OpenDib(QFileInfo(*chosen).absoluteFilePath().toStdString(), 0, this);
+    raster::DibRecord loaded =
+        raster::OpenDib(QFileInfo(*chosen).absoluteFilePath().toStdString(), 0, this);
     if (loaded.HasPixels()) {
         slot = std::move(loaded);  // the old bitmap is released here, once
         fileName = QFileInfo(*chosen).absoluteFilePath();
@@ -47,9 +50,21 @@ void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, 
     }
 }
 
-void TMainForm::PicOpenBtn1Click() { LoadPictureIntoSlot(Pic1Dib, Pic1FileName, *ScrollBox1); }
-void TMainForm::PicOpenBtn2Click() { LoadPictureIntoSlot(Pic2Dib, Pic2FileName, *ScrollBox2); }
-void TMainForm::PaintBox1Paint() { ScrollBox1->Paint(); }
-void TMainForm::PaintBox2Paint() { ScrollBox2->Paint(); }
-void TMainForm::Zoom1EdChange() { PaintBox1Paint(); }
-void TMainForm::Zoom2EdChange() { PaintBox2Paint(); }
+void TMainForm::PicOpenBtn1Click() {
+    LoadPictureIntoSlot(Pic1Dib, Pic1FileName, *ScrollBox1);
+}
+void TMainForm::PicOpenBtn2Click() {
+    LoadPictureIntoSlot(Pic2Dib, Pic2FileName, *ScrollBox2);
+}
+void TMainForm::PaintBox1Paint() {
+    ScrollBox1->Paint();
+}
+void TMainForm::PaintBox2Paint() {
+    ScrollBox2->Paint();
+}
+void TMainForm::Zoom1EdChange() {
+    PaintBox1Paint();
+}
+void TMainForm::Zoom2EdChange() {
+    PaintBox2Paint();
+}

@@ -40,11 +40,20 @@ bool TQtPrompter::Message(QWidget* parent, const QString& text, const QString& c
     box.setWindowTitle(caption);
     box.setText(text);
     switch (icon) {
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case Icon::Error: box.setIcon(QMessageBox::Critical); break;
-        case Icon::Question: box.setIcon(QMessageBox::Question); break;
-        case Icon::None: break;
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Icon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case Icon::None:
+            break;
     }
     box.setStandardButtons(buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                         : QMessageBox::Ok);
@@ -60,12 +69,14 @@ bool TQtPrompter::Execute(QWidget* parent, TFileDialog& dlg) {
     fd.setFileMode(QFileDialog::AnyFile);
     if (!dlg.defaultExt.isEmpty()) fd.setDefaultSuffix(dlg.defaultExt);
     if (!dlg.overwritePrompt) fd.setOption(QFileDialog::DontConfirmOverwrite);
-    const QStringList filters = QtFilter(dlg.filter).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+    const QStringList filters =
+        QtFilter(dlg.filter).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
     if (!filters.isEmpty()) {
         fd.setNameFilters(filters);
         fd.selectNameFilter(filters.value(std::max(0, dlg.filterIndex - 1)));
     }
-    fd.setDirectory(dlg.fileName.isEmpty() ? dlg.initialDir : QFileInfo(dlg.fileName).absolutePath());
+    fd.setDirectory(dlg.fileName.isEmpty() ? dlg.initialDir
+                                           : QFileInfo(dlg.fileName).absolutePath());
     if (!dlg.fileName.isEmpty()) fd.selectFile(QFileInfo(dlg.fileName).fileName());
     if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
     dlg.fileName = fd.selectedFiles().constFirst();
@@ -79,9 +90,13 @@ std::optional<QColor> TQtPrompter::ChooseColor(QWidget* parent, QColor initial) 
     return dialog.selectedColor();
 }
 
-void TQtPrompter::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void TQtPrompter::OpenUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
 
-void TQtPrompter::ShowModal(QDialog& dialog) { dialog.exec(); }
+void TQtPrompter::ShowModal(QDialog& dialog) {
+    dialog.exec();
+}
 
 namespace {
 

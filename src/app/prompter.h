@@ -16,12 +16,12 @@ class QWidget;
 struct TFileDialog {
     QString objectName;
     bool save = false;
-    QString title;           // empty: the platform's default title
-    QString filter;          // "Name|*.a;*.b|Name|*.c" pairs
-    int filterIndex = 1;     // 1-based, as chosen last
-    QString defaultExt;      // added to a typed name without extension
+    QString title;        // empty: the platform's default title
+    QString filter;       // "Name|*.a;*.b|Name|*.c" pairs
+    int filterIndex = 1;  // 1-based, as chosen last
+    QString defaultExt;   // added to a typed name without extension
     QString initialDir;
-    QString fileName;        // the name chosen last
+    QString fileName;  // the name chosen last
     bool overwritePrompt = false;
 };
 

@@ -12,14 +12,19 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
     connect(lineEdit(), &QLineEdit::textChanged, this, [this] { emit Changed(); });
 }
 
-QString TSpinEdit::Text() const { return lineEdit()->text(); }
+QString TSpinEdit::Text() const {
+    return lineEdit()->text();
+}
 
-void TSpinEdit::SetText(const QString& text) { lineEdit()->setText(text); }
+void TSpinEdit::SetText(const QString& text) {
+    lineEdit()->setText(text);
+}
 
 int TSpinEdit::Value() const {
     bool ok = false;
     const qlonglong v = lineEdit()->text().trimmed().toLongLong(&ok);
-    if (!ok || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return min_;
+    if (!ok || v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        return min_;
     return static_cast<int>(v);
 }
 
@@ -35,9 +40,10 @@ void TSpinEdit::SetValue(int value) {
 }
 
 void TSpinEdit::stepBy(int steps) {
-    const qlonglong target = static_cast<qlonglong>(Value()) + static_cast<qlonglong>(steps) * increment_;
+    const qlonglong target =
+        static_cast<qlonglong>(Value()) + static_cast<qlonglong>(steps) * increment_;
     SetValue(static_cast<int>(std::clamp<qlonglong>(target, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max())));
+                                                    std::numeric_limits<int>::max())));
     lineEdit()->selectAll();
 }
 

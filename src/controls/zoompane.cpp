@@ -54,7 +54,9 @@ TZoomPane::TZoomPane(const QString& scrollBoxName, const QString& paintBoxName, 
     box_->onCompose = [this](QImage& canvas, QRect exposed) { Compose(canvas, exposed); };
 }
 
-int TZoomPane::Zoom() const { return zoomEdit_ != nullptr ? zoomEdit_->Value() : 100; }
+int TZoomPane::Zoom() const {
+    return zoomEdit_ != nullptr ? zoomEdit_->Value() : 100;
+}
 
 int TZoomPane::ToPane(std::int64_t v) const {
     return static_cast<int>(static_cast<long double>(v) * Zoom() / 100.0L);
@@ -85,16 +87,24 @@ void TZoomPane::Compose(QImage& canvas, QRect exposed) const {
     if (picture_) {
         const raster::DibRecord& pic = picture_();
         const QSize size = box_->size();
-        raster::PaintDibInto(canvas, exposed.topLeft(), 0, 0, size.width(), size.height(), pic, 0, 0,
-                             pic.Width(), pic.Height());
+        raster::PaintDibInto(canvas, exposed.topLeft(), 0, 0, size.width(), size.height(), pic, 0,
+                             0, pic.Width(), pic.Height());
     }
     if (overlay_) overlay_(canvas, exposed);
 }
 
-int TZoomPane::HorzPosition() const { return horizontalScrollBar()->value(); }
-int TZoomPane::VertPosition() const { return verticalScrollBar()->value(); }
-void TZoomPane::SetHorzPosition(int pos) { horizontalScrollBar()->setValue(pos); }
-void TZoomPane::SetVertPosition(int pos) { verticalScrollBar()->setValue(pos); }
+int TZoomPane::HorzPosition() const {
+    return horizontalScrollBar()->value();
+}
+int TZoomPane::VertPosition() const {
+    return verticalScrollBar()->value();
+}
+void TZoomPane::SetHorzPosition(int pos) {
+    horizontalScrollBar()->setValue(pos);
+}
+void TZoomPane::SetVertPosition(int pos) {
+    verticalScrollBar()->setValue(pos);
+}
 
 void TZoomPane::BeginHandDrag(int x, int y) {
     handDragging_ = true;
@@ -103,8 +113,10 @@ void TZoomPane::BeginHandDrag(int x, int y) {
 
 void TZoomPane::HandDragTo(int x, int y) {
     if (!handDragging_) return;
-    const int h = std::clamp(HorzPosition() + (handStart_.x() - x), 0, std::max(0, HorzRange() - 1));
-    const int v = std::clamp(VertPosition() + (handStart_.y() - y), 0, std::max(0, VertRange() - 1));
+    const int h =
+        std::clamp(HorzPosition() + (handStart_.x() - x), 0, std::max(0, HorzRange() - 1));
+    const int v =
+        std::clamp(VertPosition() + (handStart_.y() - y), 0, std::max(0, VertRange() - 1));
     SetHorzPosition(h);
     SetVertPosition(v);
 }

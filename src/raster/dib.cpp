@@ -6,7 +6,9 @@
 
 namespace raster {
 
-DibRecord::DibRecord(DibRecord&& other) noexcept { *this = std::move(other); }
+DibRecord::DibRecord(DibRecord&& other) noexcept {
+    *this = std::move(other);
+}
 
 DibRecord& DibRecord::operator=(DibRecord&& other) noexcept {
     if (this != &other) {
@@ -30,8 +32,8 @@ std::int64_t RowBytes(std::int64_t width, int bitCount) {
 
 bool DibRecord::Allocate(int width, int height, int bitCount) {
     Release();
-    const bool depthOk = bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 ||
-                         bitCount == 32;
+    const bool depthOk =
+        bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 || bitCount == 32;
     if (!depthOk || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return false;
     const std::int64_t rowBytes = RowBytes(width, bitCount);
     const std::int64_t total = rowBytes * height;
@@ -54,9 +56,15 @@ void DibRecord::Release() {
     width_ = height_ = bitCount_ = bytesPerRow_ = paletteSize_ = 0;
 }
 
-int DibWidth(const DibRecord& dib) { return dib.Width(); }
-int DibHeight(const DibRecord& dib) { return dib.Height(); }
-int DibBitCount(const DibRecord& dib) { return dib.BitCount(); }
+int DibWidth(const DibRecord& dib) {
+    return dib.Width();
+}
+int DibHeight(const DibRecord& dib) {
+    return dib.Height();
+}
+int DibBitCount(const DibRecord& dib) {
+    return dib.BitCount();
+}
 int DibColorCount(const DibRecord& dib) {
     const int bits = dib.BitCount();
     return bits >= 31 ? 0 : 1 << bits;
@@ -76,7 +84,9 @@ DibRecord newdib(int width, int height, int bitCount, const DibRecord* paletteSo
     return dib;
 }
 
-void deldib(DibRecord& dib) { dib.Release(); }
+void deldib(DibRecord& dib) {
+    dib.Release();
+}
 
 std::uint32_t getpixel(const DibRecord& dib, int x, int y) {
     if (!dib.HasPixels() || x < 0 || y < 0 || x >= dib.Width() || y >= dib.Height()) return 0;

@@ -43,7 +43,9 @@ public:
     bool IsPalette() const { return bitCount_ <= 8; }
 
     // Row r counted from the bottom, as stored.
-    std::uint8_t* StoredRow(int r) { return bits_.data() + static_cast<std::size_t>(r) * bytesPerRow_; }
+    std::uint8_t* StoredRow(int r) {
+        return bits_.data() + static_cast<std::size_t>(r) * bytesPerRow_;
+    }
     const std::uint8_t* StoredRow(int r) const {
         return bits_.data() + static_cast<std::size_t>(r) * bytesPerRow_;
     }

@@ -15,7 +15,7 @@ int NearestQuotient(std::int64_t num, std::int64_t den) {
 namespace {
 
 struct Stretch {
-    int X, Y, DestW, DestH;  // destination, device coordinates
+    int X, Y, DestW, DestH;        // destination, device coordinates
     int SrcX, SrcTop, SrcW, SrcH;  // source, SrcTop counted from the top row
 };
 
@@ -44,7 +44,8 @@ void StretchRows(QImage& target, QPoint origin, const Stretch& s, const DibRecor
     std::int64_t prev = -1;
     QRgb* prevLine = nullptr;
     for (int y = area.top(); y <= area.bottom(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(target.scanLine(y - origin.y())) + (area.left() - origin.x());
+        QRgb* line =
+            reinterpret_cast<QRgb*>(target.scanLine(y - origin.y())) + (area.left() - origin.x());
         const std::int64_t row = SourceRow(s, y - s.Y);
         if (row < 0 || row >= H) {
             std::fill_n(line, cols, qRgb(0, 0, 0));
@@ -60,7 +61,8 @@ void StretchRows(QImage& target, QPoint origin, const Stretch& s, const DibRecor
     }
 }
 
-void StretchRows24(QImage& target, QPoint origin, const Stretch& s, const DibRecord& dib, QRect area) {
+void StretchRows24(QImage& target, QPoint origin, const Stretch& s, const DibRecord& dib,
+                   QRect area) {
     // At one-to-one scale the columns follow each other: convert the run
     // straight through, without the table lookups.
     const std::int64_t first = SourceColumn(s, area.left() - s.X);
@@ -86,7 +88,8 @@ void StretchRows24(QImage& target, QPoint origin, const Stretch& s, const DibRec
                 });
 }
 
-void StretchRows8(QImage& target, QPoint origin, const Stretch& s, const DibRecord& dib, QRect area) {
+void StretchRows8(QImage& target, QPoint origin, const Stretch& s, const DibRecord& dib,
+                  QRect area) {
     std::array<QRgb, 256> lut{};
     for (int i = 0; i < 256; ++i) {
         const RgbEntry& e = dib.Palette()[static_cast<std::size_t>(i)];
@@ -102,7 +105,8 @@ void StretchRows8(QImage& target, QPoint origin, const Stretch& s, const DibReco
 }
 
 // Other depths (1, 4 and 32 bits): the same pixel choice, one pixel at a time.
-void StretchRowsAny(QImage& target, QPoint origin, const Stretch& s, const DibRecord& dib, QRect area) {
+void StretchRowsAny(QImage& target, QPoint origin, const Stretch& s, const DibRecord& dib,
+                    QRect area) {
     StretchRows(target, origin, s, dib, area,
                 [&dib](const std::uint8_t* src, const std::vector<int>& table, QRgb* out) {
                     const int y = dib.Height() - 1 -
@@ -199,7 +203,8 @@ void PaintDib(QPainter& dc, int X, int Y, int DestW, int DestH, const DibRecord&
 QImage DibToImage(const DibRecord& dib) {
     if (!dib.HasPixels()) return {};
     QImage img(dib.Width(), dib.Height(), QImage::Format_RGB32);
-    PaintDibInto(img, {0, 0}, 0, 0, dib.Width(), dib.Height(), dib, 0, 0, dib.Width(), dib.Height());
+    PaintDibInto(img, {0, 0}, 0, 0, dib.Width(), dib.Height(), dib, 0, 0, dib.Width(),
+                 dib.Height());
     return img;
 }
 

@@ -37,7 +37,6 @@ raster::DibRecord Gradient(int w, int h, bool flip) {
     return dib;
 }
 
-
 // A window with two odd-sized pictures, one area pair, a 4-picture sequence
 // at 4 pictures per second and picture 3 shown.
 struct SavePage {
@@ -153,7 +152,8 @@ TEST(SaveVideo, UncompressedVideoHoldsEveryPictureOfTheSequence) {
     EXPECT_EQ(w.ProgressPercent, 0);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
     EXPECT_EQ(w.RenderCount, rendersBefore + 4 + 1);
-    EXPECT_TRUE(std::ranges::equal(w.ResultDib.Bits(), testing_support::RenderedFromForm(w, 3, 4).Bits()));
+    EXPECT_TRUE(
+        std::ranges::equal(w.ResultDib.Bits(), testing_support::RenderedFromForm(w, 3, 4).Bits()));
 }
 
 TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
@@ -168,7 +168,9 @@ TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
     EXPECT_EQ(v.codec, "mjpeg");
     ASSERT_EQ(v.frames.size(), 4u);
     for (int n = 1; n <= 4; ++n)
-        EXPECT_GT(avi_decode::Psnr(v.frames[n - 1], avi_decode::ToImage(testing_support::RenderedFromForm(w, n, 4))), 35.0)
+        EXPECT_GT(avi_decode::Psnr(v.frames[n - 1],
+                                   avi_decode::ToImage(testing_support::RenderedFromForm(w, n, 4))),
+                  35.0)
             << n;
 }
 

@@ -36,7 +36,6 @@ raster::DibRecord Filled(int w, int h, std::uint32_t color) {
     return dib;
 }
 
-
 bool Same(const raster::DibRecord& a, const raster::DibRecord& b) {
     return a.Width() == b.Width() && a.Height() == b.Height() &&
            std::ranges::equal(a.Bits(), b.Bits());

@@ -33,8 +33,8 @@ void Show(TMainForm& w) {
 
 // Sends a mouse move with the left button held (QTest's move carries none).
 void DragMove(QWidget* w, QPoint p) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), w->mapToGlobal(QPointF(p)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &move);
 }
 
@@ -93,7 +93,8 @@ TEST(Pictures, AFailedLoadKeepsThePreviousPictureAndName) {
     EXPECT_EQ(w.Pic2FileName, good);
     const auto messages = f.prompter->Messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].caption, QStringLiteral("Error while the loading (") + bad + QStringLiteral(")"));
+    EXPECT_EQ(messages[0].caption,
+              QStringLiteral("Error while the loading (") + bad + QStringLiteral(")"));
     EXPECT_EQ(messages[0].icon, TPrompter::Icon::Error);
     EXPECT_EQ(messages[0].buttons, TPrompter::Buttons::Ok);
     EXPECT_FALSE(messages[0].text.isEmpty());

@@ -33,17 +33,20 @@ TEST(Shell, StartUpStateBeforeAnyWork) {
     EXPECT_EQ(w.Split1Percent, 50);
     EXPECT_EQ(w.Split2Percent, 50);
     EXPECT_EQ(w.ProgressPercent, 0);
-    for (const TFileDialog* d : {&w.OpenDialog1, &w.OpenDialog3, &w.SaveDialog1, &w.SaveDialog2, &w.SaveDialog3})
+    for (const TFileDialog* d :
+         {&w.OpenDialog1, &w.OpenDialog3, &w.SaveDialog1, &w.SaveDialog2, &w.SaveDialog3})
         EXPECT_EQ(d->initialDir, w.ProgramDir);
-    EXPECT_TRUE(w.OpenDialog1.filter.startsWith(
-        QStringLiteral("All pictures|*.BMP;*.DIB;*.GIF;*.IFF;*.JIF;*.JPG;*.LBM;*.PCX;*.RLE;*.TGA;*.TIF;*.PNG|")));
+    EXPECT_TRUE(w.OpenDialog1.filter.startsWith(QStringLiteral(
+        "All pictures|*.BMP;*.DIB;*.GIF;*.IFF;*.JIF;*.JPG;*.LBM;*.PCX;*.RLE;*.TGA;*.TIF;*.PNG|")));
     EXPECT_EQ(w.OpenDialog1.filter.count(QLatin1Char('|')), 27) << "fourteen choices";
     // Controls the later work relies on are present under their names.
-    for (const char* name : {"PaintBox1", "PaintBox2", "PaintBox3", "PaintBox4", "PaintBox5", "Zoom1Ed", "Zoom5Ed",
-                             "TimeEd", "PPSEd", "PicEd", "BkColor", "SpeedPointer", "SpeedZoom", "SpeedHand",
-                             "SpeedRect", "DelObjBtn", "PrevBtn", "NextBtn", "PlayBtn", "StopBtn", "SavePicBtn",
-                             "SaveAVIBtn", "NewBtn", "OpenBtn", "SaveBtn", "SaveAsBtn", "wwwBtn", "ueberbtn",
-                             "endebtn", "StatusBar1", "Splitter1", "Splitter2", "Panel34"}) {
+    for (const char* name :
+         {"PaintBox1", "PaintBox2", "PaintBox3",  "PaintBox4",  "PaintBox5", "Zoom1Ed",
+          "Zoom5Ed",   "TimeEd",    "PPSEd",      "PicEd",      "BkColor",   "SpeedPointer",
+          "SpeedZoom", "SpeedHand", "SpeedRect",  "DelObjBtn",  "PrevBtn",   "NextBtn",
+          "PlayBtn",   "StopBtn",   "SavePicBtn", "SaveAVIBtn", "NewBtn",    "OpenBtn",
+          "SaveBtn",   "SaveAsBtn", "wwwBtn",     "ueberbtn",   "endebtn",   "StatusBar1",
+          "Splitter1", "Splitter2", "Panel34"}) {
         EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     }
     EXPECT_EQ(w.ueberbtn->toolTip(), QStringLiteral("Information about the program"));
@@ -63,7 +66,8 @@ TEST(Shell, CursorTableHoldsTheSystemAndTheProgramCursors) {
     EXPECT_EQ(c[7].shape(), Qt::SizeHorCursor);
     EXPECT_EQ(c[8].shape(), Qt::SizeHorCursor);
     EXPECT_EQ(c[10].shape(), Qt::ArrowCursor);
-    const std::pair<int, QPoint> own[] = {{9, {15, 16}}, {11, {0, 0}}, {12, {16, 16}}, {13, {16, 16}}};
+    const std::pair<int, QPoint> own[] = {
+        {9, {15, 16}}, {11, {0, 0}}, {12, {16, 16}}, {13, {16, 16}}};
     for (const auto& [slot, hot] : own) {
         EXPECT_EQ(c[slot].shape(), Qt::BitmapCursor) << slot;
         EXPECT_EQ(c[slot].pixmap().size(), QSize(32, 32)) << slot;
@@ -79,7 +83,8 @@ TEST(Shell, ClosingAsksTheQuitQuestionAndCancelKeepsTheWindow) {
     w.endebtn->clicked();
     ASSERT_EQ(f.prompter->Messages().size(), 1u);
     const Asked q = f.prompter->Messages()[0];
-    EXPECT_EQ(q.text, QStringLiteral("Hereby you quit the program! All data not saved will be lost!"));
+    EXPECT_EQ(q.text,
+              QStringLiteral("Hereby you quit the program! All data not saved will be lost!"));
     EXPECT_EQ(q.caption, QStringLiteral("Quit program"));
     EXPECT_EQ(q.icon, TPrompter::Icon::Information);
     EXPECT_EQ(q.buttons, TPrompter::Buttons::OkCancel);
@@ -178,13 +183,16 @@ TEST(Shell, InformationDialogAndWebLinkGoThroughThePrompter) {
     EXPECT_EQ(about.size(), QSize(664, 453));
     EXPECT_EQ(WithYear(QStringLiteral("(c) XXXX by us"), 2026), QStringLiteral("(c) 2026 by us"));
     EXPECT_FALSE(about.CopyrightLabel()->text().contains(QStringLiteral("XXXX")));
-    EXPECT_TRUE(about.CopyrightLabel()->text().contains(QString::number(QDate::currentDate().year())));
+    EXPECT_TRUE(
+        about.CopyrightLabel()->text().contains(QString::number(QDate::currentDate().year())));
 }
 
 TEST(Shell, FileDialogFiltersAndDefaultExtensions) {
     EXPECT_EQ(QtFilter(QStringLiteral("AVI files (*.AVI)|*.AVI|All pictures|*.BMP;*.PNG")),
               QStringLiteral("AVI files (*.AVI);;All pictures (*.BMP *.PNG)"));
-    EXPECT_EQ(WithDefaultExt(QStringLiteral("/tmp/a.b/face"), QStringLiteral("mor")), QStringLiteral("/tmp/a.b/face.mor"));
-    EXPECT_EQ(WithDefaultExt(QStringLiteral("/tmp/face.png"), QStringLiteral("mor")), QStringLiteral("/tmp/face.png"));
+    EXPECT_EQ(WithDefaultExt(QStringLiteral("/tmp/a.b/face"), QStringLiteral("mor")),
+              QStringLiteral("/tmp/a.b/face.mor"));
+    EXPECT_EQ(WithDefaultExt(QStringLiteral("/tmp/face.png"), QStringLiteral("mor")),
+              QStringLiteral("/tmp/face.png"));
     EXPECT_EQ(WithDefaultExt(QString(), QStringLiteral("mor")), QString());
 }

@@ -14,7 +14,9 @@ QPixmap Solid(QColor c) {
     return pm;
 }
 
-QColor Shown(TImageBtn& b) { return b.grab().toImage().pixelColor(5, 5); }
+QColor Shown(TImageBtn& b) {
+    return b.grab().toImage().pixelColor(5, 5);
+}
 
 }  // namespace
 
@@ -47,8 +49,8 @@ TEST(ImageBtn, LeavingWhileHeldShowsFirstPictureAndReleasingOutsideDoesNotClick)
     QSignalSpy clicks(b, &TImageBtn::clicked);
 
     QTest::mousePress(b, Qt::LeftButton, {}, QPoint(5, 5));
-    QMouseEvent move(QEvent::MouseMove, QPointF(50, 50), b->mapToGlobal(QPointF(50, 50)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(50, 50), b->mapToGlobal(QPointF(50, 50)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(b, &move);
     EXPECT_FALSE(b->ShowsPicture2());
     QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(50, 50));

@@ -15,7 +15,8 @@ namespace {
 DibRecord Coordinates(int w, int h) {
     DibRecord d = raster::newdib(w, h, 24);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) raster::setpixel(d, x, y, (x & 0xFF) | ((y & 0xFF) << 8) | (7u << 16));
+        for (int x = 0; x < w; ++x)
+            raster::setpixel(d, x, y, (x & 0xFF) | ((y & 0xFF) << 8) | (7u << 16));
     return d;
 }
 
@@ -26,14 +27,15 @@ DibRecord CoordinatesIndexed(int w, int h, int bits = 8) {
     for (int i = 0; i < colours; ++i)
         d.Palette()[i] = {static_cast<std::uint8_t>(i % 16), static_cast<std::uint8_t>(i / 16), 7};
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) raster::setpixel(d, x, y, static_cast<std::uint32_t>((y * 16 + x) % colours));
+        for (int x = 0; x < w; ++x)
+            raster::setpixel(d, x, y, static_cast<std::uint32_t>((y * 16 + x) % colours));
     return d;
 }
 
 constexpr QRgb kMarker = 0xFF123456;
 
-QImage Draw(const DibRecord& dib, QSize canvas, int X, int Y, int DW, int DH, int SX, int SY, int SW, int SH,
-            QRect exposed = {}) {
+QImage Draw(const DibRecord& dib, QSize canvas, int X, int Y, int DW, int DH, int SX, int SY,
+            int SW, int SH, QRect exposed = {}) {
     QImage img(canvas, QImage::Format_RGB32);
     img.fill(kMarker);
     QPainter p(&img);
@@ -41,7 +43,9 @@ QImage Draw(const DibRecord& dib, QSize canvas, int X, int Y, int DW, int DH, in
     return img;
 }
 
-QRgb At(int x, int y) { return qRgb(x, y, 7); }
+QRgb At(int x, int y) {
+    return qRgb(x, y, 7);
+}
 
 }  // namespace
 
@@ -53,11 +57,13 @@ TEST(PaintDib, ZoomFactorsPickTheTruncatedSourcePixel) {
 
     const QImage big = Draw(pic, {960, 600}, 0, 0, 960, 600, 0, 0, 320, 200);
     for (int y : {0, 1, 2, 3, 599})
-        for (int x : {0, 2, 3, 5, 959}) ASSERT_EQ(big.pixel(x, y), At((x / 3) & 0xFF, y / 3)) << x << "," << y;
+        for (int x : {0, 2, 3, 5, 959})
+            ASSERT_EQ(big.pixel(x, y), At((x / 3) & 0xFF, y / 3)) << x << "," << y;
 
     const QImage small = Draw(pic, {32, 20}, 0, 0, 32, 20, 0, 0, 320, 200);
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 32; ++x) ASSERT_EQ(small.pixel(x, y), At((x * 10) & 0xFF, y * 10)) << x << "," << y;
+        for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(small.pixel(x, y), At((x * 10) & 0xFF, y * 10)) << x << "," << y;
 }
 
 TEST(PaintDib, PalettePicturesTakeTheSamePixelsAsDirectColour) {

@@ -64,7 +64,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TProgress> TScriptedPrompter::BeginProgress(QWidget*, const QString&, const QString& caption) {
+std::unique_ptr<TProgress> TScriptedPrompter::BeginProgress(QWidget*, const QString&,
+                                                            const QString& caption) {
     progressShown.push_back(caption);
     return std::make_unique<TScriptedProgress>(*this);
 }

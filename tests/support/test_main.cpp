@@ -44,7 +44,8 @@ raster::DibRecord RenderedFromForm(TMainForm& form, int n, int N) {
 QString SaveFailure(const QString& name, const QImage& actual, const QImage& expected) {
     const QString dir = OutDir(QStringLiteral("failures"));
     actual.save(dir + QLatin1Char('/') + name + QStringLiteral("-actual.png"));
-    if (!expected.isNull()) expected.save(dir + QLatin1Char('/') + name + QStringLiteral("-expected.png"));
+    if (!expected.isNull())
+        expected.save(dir + QLatin1Char('/') + name + QStringLiteral("-expected.png"));
     return dir;
 }
 
@@ -52,7 +53,7 @@ QString SaveFailure(const QString& name, const QImage& actual, const QImage& exp
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+                                                                    : qgetenv("QT_QPA_PLATFORM"));
     std::setlocale(LC_ALL, "C");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellora 1.0"));
