@@ -6,17 +6,30 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cmath>
 
 #include "controls/spinedit.h"
 #include "raster/paintdib.h"
 
+namespace {
+
+// Device-independent mouse positions are fractional under a scale factor;
+// like every other mapping of the program they are truncated toward zero.
+QPoint Truncated(const QPointF& p) {
+    return {static_cast<int>(std::trunc(p.x())), static_cast<int>(std::trunc(p.y()))};
+}
+
+}  // namespace
+
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
+    // Every paint covers its whole rectangle. The contents are not static:
+    // a new size always comes with a new picture scale.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_StaticContents);
     setMouseTracking(true);
 }
 
 void TPaintBox::paintEvent(QPaintEvent* event) {
+    if (beforePaint) beforePaint();
     const QRect exposed = event->rect() & rect();
     if (exposed.isEmpty()) return;
     QImage canvas(exposed.size(), QImage::Format_RGB32);
@@ -28,17 +41,17 @@ void TPaintBox::paintEvent(QPaintEvent* event) {
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = Truncated(event->position());
     emit MouseDown(event->button(), p.x(), p.y());
 }
 
 void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = Truncated(event->position());
     emit MouseMove(p.x(), p.y());
 }
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
+    const QPoint p = Truncated(event->position());
     emit MouseUp(event->button(), p.x(), p.y());
 }
 
@@ -52,6 +65,13 @@ TZoomPane::TZoomPane(const QString& scrollBoxName, const QString& paintBoxName, 
     setWidget(box_);
     box_->resize(0, 0);
     box_->onCompose = [this](QImage& canvas, QRect exposed) { Compose(canvas, exposed); };
+    // A pane whose picture changed while nobody asked it to repaint (on a
+    // page that was hidden) still has its old size when it paints: it draws
+    // at the right scale at once and resizes right after.
+    box_->beforePaint = [this] {
+        if (box_->size() != ZoomedSize())
+            QMetaObject::invokeMethod(this, &TZoomPane::Paint, Qt::QueuedConnection);
+    };
 }
 
 int TZoomPane::Zoom() const {
@@ -75,18 +95,23 @@ QSize TZoomPane::ZoomedSize() const {
 }
 
 void TZoomPane::Paint() {
+    // A new size only resizes; the paint that follows draws. It has to draw
+    // the whole box, not just the strip a resize exposes: the scale of what
+    // was there before has changed too.
     const QSize size = ZoomedSize();
-    if (box_->size() != size) {
-        box_->resize(size);  // the resize brings its own paint
-        return;
-    }
+    if (box_->size() != size) box_->resize(size);
     box_->update();
+}
+
+void TZoomPane::showEvent(QShowEvent* event) {
+    QScrollArea::showEvent(event);
+    Paint();
 }
 
 void TZoomPane::Compose(QImage& canvas, QRect exposed) const {
     if (picture_) {
         const raster::DibRecord& pic = picture_();
-        const QSize size = box_->size();
+        const QSize size = ZoomedSize();
         raster::PaintDibInto(canvas, exposed.topLeft(), 0, 0, size.width(), size.height(), pic, 0,
                              0, pic.Width(), pic.Height());
     }

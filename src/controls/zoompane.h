@@ -29,6 +29,8 @@ public:
     // Draws the part `exposed` (box coordinates) into canvas, whose pixel
     // (0, 0) is box point exposed.topLeft().
     std::function<void(QImage& canvas, QRect exposed)> onCompose;
+    // Runs before every paint.
+    std::function<void()> beforePaint;
 
 signals:
     void MouseDown(Qt::MouseButton button, int x, int y);
@@ -69,7 +71,7 @@ public:
     QSize ZoomedSize() const;
 
     // The paint handler: resizes the box when its size is not the zoomed
-    // size (the resize brings the paint), otherwise repaints it at once.
+    // size, and repaints all of it.
     void Paint();
 
     // Scroll positions and ranges as the area tools use them: the range is
@@ -91,6 +93,9 @@ public:
     QPoint HandDragStart() const { return handStart_; }
 
     void Compose(QImage& canvas, QRect exposed) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     TPaintBox* box_;
