@@ -107,7 +107,7 @@ void TMainForm::SaveFile(const QString& name) {
     std::vector<std::uint8_t> bytes;
     core::WriteProject(data, bytes);
     // The previous file is replaced only once the new one is completely on disk.
-    if (!core::WriteFileAtomically(file, bytes).ok) {
+    if (!core::ReplaceFile(file, bytes).ok) {
         ShowError(QStringLiteral("Save file: Could not save file ") + FileNameOnly(name) +
                       QStringLiteral(" !"),
                   kErrorCaption);

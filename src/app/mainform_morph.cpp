@@ -10,7 +10,7 @@
 #include <functional>
 #include <limits>
 
-#include "app/export/aviwriter.h"
+#include "app/export/videoexport.h"
 #include "app/export/picturefile.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"

@@ -13,7 +13,8 @@
 #include <csignal>
 #include <vector>
 
-#include "app/export/aviwriter.h"
+#include "app/export/videoexport.h"
+#include "app/video/aviwriter.h"
 #include "app/export/picturefile.h"
 #include "avi_decode.h"
 #include "support/test_support.h"
