@@ -154,7 +154,7 @@ TEST_F(VelloraRender, UsageErrorsExit2WithOneLineAndWriteNothing) {
         {"-o", out},
         {project, "-o", out, "--speed", "3"},
         {project, project, "-o", out},
-        {project, "-o", dir + "/out.jpg"},
+        {project, "-o", dir + "/out.gif"},
         {project, "-o", dir + "/out"},
         {project, "-o", out, "--length", "abc"},
         {project, "-o", out, "--length", "0"},

@@ -209,6 +209,14 @@ QString EncodePicture(const raster::DibRecord& picture, PictureFormat format, QI
     return QStringLiteral("the picture could not be encoded");
 }
 
+bool WritePictureInto(core::TReplacement& out, const raster::DibRecord& picture,
+                      PictureFormat format) {
+    TReplacementDevice device(out);
+    const QString error = EncodePicture(picture, format, device);
+    if (!error.isEmpty()) out.Fail(error.toStdString());
+    return error.isEmpty() && !out.Failed();
+}
+
 core::TSaveResult WritePictureFile(const raster::DibRecord& picture, PictureFormat format,
                                    const std::filesystem::path& file) {
     core::TSaveResult result;
@@ -217,12 +225,8 @@ core::TSaveResult WritePictureFile(const raster::DibRecord& picture, PictureForm
         return result;
     }
     try {
-        return core::ReplaceFile(file, [&](core::TReplacement& out) {
-            TReplacementDevice device(out);
-            const QString error = EncodePicture(picture, format, device);
-            if (!error.isEmpty()) out.Fail(error.toStdString());
-            return error.isEmpty();
-        });
+        return core::ReplaceFile(
+            file, [&](core::TReplacement& out) { return WritePictureInto(out, picture, format); });
     } catch (const std::bad_alloc&) {
         // The replacement is gone with the stack; the old file stays.
         result.error = "not enough memory";

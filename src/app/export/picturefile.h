@@ -31,6 +31,11 @@ QString ExtensionOf(PictureFormat format);
 // string on success, else the reason (the device's error when it failed).
 QString EncodePicture(const raster::DibRecord& picture, PictureFormat format, QIODevice& device);
 
+// Encodes the picture into a replacement file; false (with the reason in
+// out) on failure. For writers that share one replacement, and for tests.
+bool WritePictureInto(core::TReplacement& out, const raster::DibRecord& picture,
+                      PictureFormat format);
+
 // Writes the picture to file, replacing it only once the new file is
 // complete and on the disk (core::ReplaceFile). The window and vellora-render
 // both write pictures through this. error holds the system's reason, or

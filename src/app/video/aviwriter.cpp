@@ -314,6 +314,26 @@ QString TAviWriter::Finish() {
     return {};
 }
 
+QString WriteAviInto(core::TReplacement& out, int count, int fps, VideoCodec codec,
+                     const FrameSource& render, const ProgressSink& progress, bool* cancelled) {
+    TAviWriter writer;
+    for (int n = 1; n <= count; ++n) {
+        const raster::DibRecord& picture = render(n);
+        if (!picture.HasPixels()) return QStringLiteral("picture %1 could not be rendered").arg(n);
+        if (n == 1) {
+            const QString error =
+                writer.Open(out, {picture.Width(), picture.Height(), fps, codec});
+            if (!error.isEmpty()) return error;
+        }
+        if (QString error = writer.WriteFrame(picture); !error.isEmpty()) return error;
+        if (progress && !progress(n, count)) {
+            if (cancelled) *cancelled = true;
+            return QStringLiteral("cancelled");
+        }
+    }
+    return writer.Finish();
+}
+
 ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
                               const FrameSource& render, const ProgressSink& progress) {
     using appexport::ExportStatus;
@@ -330,28 +350,14 @@ ExportResult WriteAviSequence(const QString& fileName, int count, int fps, Video
     if (progress && !progress(0, count)) return cancelled;
 
     try {
-        // Declared first, so that the writer is gone before the file is
-        // committed or, on any early return, removed.
         core::TReplacement out(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
         if (out.Failed()) return failed(QString::fromStdString(out.Error()));
-        QString error;
-        {
-            TAviWriter writer;
-            for (int n = 1; n <= count; ++n) {
-                const raster::DibRecord& picture = render(n);
-                if (!picture.HasPixels())
-                    return failed(QStringLiteral("picture %1 could not be rendered").arg(n));
-                if (n == 1) {
-                    error = writer.Open(out, {picture.Width(), picture.Height(), fps, codec});
-                    if (!error.isEmpty()) return failed(error);
-                }
-                error = writer.WriteFrame(picture);
-                if (!error.isEmpty()) return failed(error);
-                if (progress && !progress(n, count)) return cancelled;
-            }
-            error = writer.Finish();
-            if (!error.isEmpty()) return failed(error);
-        }
+        bool wasCancelled = false;
+        const QString error = WriteAviInto(out, count, fps, codec, render, progress, &wasCancelled);
+        if (wasCancelled) return cancelled;
+        // The replacement's own reason (a full disk) is the more useful one.
+        if (out.Failed()) return failed(QString::fromStdString(out.Error()));
+        if (!error.isEmpty()) return failed(error);
         const core::TSaveResult saved = out.Commit();
         if (!saved.ok) return failed(QString::fromStdString(saved.error));
         return {};

@@ -52,6 +52,11 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Renders and writes the sequence into out, without committing it. Returns
+// the reason on failure, "" when done; *cancelled tells a cancel apart.
+QString WriteAviInto(core::TReplacement& out, int count, int fps, VideoCodec codec,
+                     const FrameSource& render, const ProgressSink& progress, bool* cancelled);
+
 // appexport::WriteAviSequence, done here.
 ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
                               const FrameSource& render, const ProgressSink& progress = {});
