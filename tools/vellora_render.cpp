@@ -280,7 +280,8 @@ std::optional<TFailure> WriteOutput(const TOptions& options, const core::TMorphI
     const std::optional<appexport::PictureFormat> format = PictureFormatOf(options.output);
     if (!format) return TFailure{kExitUsage, "unsupported output format: " + Shown(options.output)};
     const raster::DibRecord picture = core::RenderMorph(input);
-    if (!picture.HasPixels()) return TFailure{kExitFailure, "not enough memory to render the picture"};
+    if (!picture.HasPixels())
+        return TFailure{kExitFailure, "not enough memory to render the picture"};
     return WritePicture(options.output, *format, picture);
 }
 

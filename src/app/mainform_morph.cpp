@@ -11,8 +11,8 @@
 #include <limits>
 #include <new>
 
-#include "app/export/videoexport.h"
 #include "app/export/picturefile.h"
+#include "app/export/videoexport.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/tintacolorcombobox.h"

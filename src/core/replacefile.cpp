@@ -115,7 +115,8 @@ void TReplacement::CloseAndRemove() {
 }
 
 void TReplacement::Fail(std::string reason) {
-    if (error_.empty()) error_ = reason.empty() ? std::string("Unknown failure") : std::move(reason);
+    if (error_.empty())
+        error_ = reason.empty() ? std::string("Unknown failure") : std::move(reason);
 }
 
 void TReplacement::FailWithErrno(int error) {

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/export/videoexport.h"
 #include "app/export/picturefile.h"
+#include "app/export/videoexport.h"
 #include "avi_decode.h"
 #include "support/test_support.h"
 

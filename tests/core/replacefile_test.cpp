@@ -131,7 +131,9 @@ TEST(PrintableText, ControlsEscapesAndBrokenUtf8BecomeVisible) {
     EXPECT_EQ(PrintableText(std::string_view("a\0b", 3)), "a\\x00b");
     EXPECT_EQ(PrintableText("\x1b[2Jx\r\n\t\x7f"), "\\x1b[2Jx\\x0d\\x0a\\x09\\x7f");
     // C1 CSI in UTF-8, a lone continuation byte, a cut sequence, an overlong "/".
-    EXPECT_EQ(PrintableText("\xc2\x9b" "1m"), "\\xc2\\x9b1m");
+    EXPECT_EQ(PrintableText("\xc2\x9b"
+                            "1m"),
+              "\\xc2\\x9b1m");
     EXPECT_EQ(PrintableText("\x80"), "\\x80");
     EXPECT_EQ(PrintableText("\xe2\x82"), "\\xe2\\x82");
     EXPECT_EQ(PrintableText("\xc0\xaf"), "\\xc0\\xaf");

@@ -62,8 +62,8 @@ inline std::vector<char> FileContent(const std::filesystem::path& p) {
 }
 
 inline void PutFile(const std::filesystem::path& p, std::string_view content) {
-    std::ofstream(p, std::ios::binary).write(content.data(),
-                                             static_cast<std::streamsize>(content.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
 // Every name in a folder, hidden ones included, sorted.

@@ -114,9 +114,7 @@ QString EncodeBmp(const raster::DibRecord& picture, QIODevice& device) {
 // cannot commit a damaged file.
 class TReplacementDevice : public QIODevice {
 public:
-    explicit TReplacementDevice(core::TReplacement& out) : out_(out) {
-        open(QIODevice::WriteOnly);
-    }
+    explicit TReplacementDevice(core::TReplacement& out) : out_(out) { open(QIODevice::WriteOnly); }
     bool seek(qint64 pos) override {
         if (!QIODevice::seek(pos)) return false;
         if (out_.Seek(static_cast<off_t>(pos), SEEK_SET) >= 0) return true;
@@ -236,8 +234,8 @@ core::TSaveResult WritePictureFile(const raster::DibRecord& picture, PictureForm
 
 QString SavePicture(const raster::DibRecord& picture, const QString& fileName) {
     const PictureFormat format = FormatForName(fileName).value_or(PictureFormat::Bmp);
-    const core::TSaveResult saved =
-        WritePictureFile(picture, format, std::filesystem::path(QFile::encodeName(fileName).toStdString()));
+    const core::TSaveResult saved = WritePictureFile(
+        picture, format, std::filesystem::path(QFile::encodeName(fileName).toStdString()));
     if (saved.ok) return {};
     return WriteError(fileName, QString::fromStdString(saved.error));
 }

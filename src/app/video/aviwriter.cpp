@@ -67,8 +67,9 @@ int AvioWrite(void* opaque, std::uint8_t* data, int size) {
 
 std::int64_t AvioSeek(void* opaque, std::int64_t offset, int whence) {
     auto* out = static_cast<core::TReplacement*>(opaque);
-    const off_t at = (whence & AVSEEK_SIZE) ? out->Size()
-                                            : out->Seek(static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    const off_t at = (whence & AVSEEK_SIZE)
+                         ? out->Size()
+                         : out->Seek(static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
     if (at >= 0) return at;
     return out->ErrorNumber() != 0 ? AVERROR(out->ErrorNumber()) : AVERROR(EIO);
 }
@@ -219,7 +220,8 @@ QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
     constexpr int kIoBuffer = 1 << 16;
     auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
     if (!ioBuffer) return DescribeAvError(AVERROR(ENOMEM));
-    AVIOContext* io = avio_alloc_context(ioBuffer, kIoBuffer, 1, &out, nullptr, AvioWrite, AvioSeek);
+    AVIOContext* io =
+        avio_alloc_context(ioBuffer, kIoBuffer, 1, &out, nullptr, AvioWrite, AvioSeek);
     if (!io) {
         av_free(ioBuffer);
         return DescribeAvError(AVERROR(ENOMEM));
@@ -321,8 +323,7 @@ QString WriteAviInto(core::TReplacement& out, int count, int fps, VideoCodec cod
         const raster::DibRecord& picture = render(n);
         if (!picture.HasPixels()) return QStringLiteral("picture %1 could not be rendered").arg(n);
         if (n == 1) {
-            const QString error =
-                writer.Open(out, {picture.Width(), picture.Height(), fps, codec});
+            const QString error = writer.Open(out, {picture.Width(), picture.Height(), fps, codec});
             if (!error.isEmpty()) return error;
         }
         if (QString error = writer.WriteFrame(picture); !error.isEmpty()) return error;
