@@ -221,6 +221,10 @@ std::optional<TFailure> WritePicture(const std::string& output, appexport::Pictu
     return std::nullopt;
 }
 
+// Qt's image plugins report their own write errors (libpng, libtiff) as
+// warnings; the failure is reported once, as one line, by the caller.
+void DropQtMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
+
 volatile std::sig_atomic_t gInterrupted = 0;
 
 extern "C" void OnInterrupt(int) {
@@ -322,6 +326,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     // Picture decoders may be plugins, which need the application object;
     // no display is needed.
+    qInstallMessageHandler(DropQtMessages);
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     TOptions options;

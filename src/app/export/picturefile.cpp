@@ -30,6 +30,8 @@ constexpr std::array<NamedFormat, 7> kFormats{{
     {"tiff", PictureFormat::Tiff},
 }};
 
+constexpr int kDotsPerMeter = 2835;  // 72 dpi
+
 void PutLe16(std::vector<std::uint8_t>& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
     out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -57,8 +59,8 @@ std::vector<std::uint8_t> BmpHeader(int width, int height, std::uint32_t imageBy
     PutLe16(h, 24);
     PutLe32(h, 0);  // BI_RGB
     PutLe32(h, imageBytes);
-    PutLe32(h, 2835);  // 72 dpi
-    PutLe32(h, 2835);
+    PutLe32(h, kDotsPerMeter);
+    PutLe32(h, kDotsPerMeter);
     PutLe32(h, 0);
     PutLe32(h, 0);
     return h;
@@ -110,25 +112,24 @@ QString EncodeBmp(const raster::DibRecord& picture, QIODevice& device) {
 }
 
 // The replacement file as a device for Qt's image writers. A failed write
-// stays failed in the replacement, so a writer that overlooks one still
-// cannot commit a damaged file.
+// stays failed in the replacement, which then refuses to commit, and its
+// reason is the one reported. The encoder is not told: libpng and libtiff
+// would print their own messages on stderr, and vellora-render prints one line.
 class TReplacementDevice : public QIODevice {
 public:
     explicit TReplacementDevice(core::TReplacement& out) : out_(out) { open(QIODevice::WriteOnly); }
     bool seek(qint64 pos) override {
         if (!QIODevice::seek(pos)) return false;
-        if (out_.Seek(static_cast<off_t>(pos), SEEK_SET) >= 0) return true;
-        setErrorString(QString::fromStdString(out_.Error()));
-        return false;
+        out_.Seek(static_cast<off_t>(pos), SEEK_SET);
+        return true;
     }
     qint64 size() const override { return out_.Size(); }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 len) override {
-        if (out_.Write(data, static_cast<std::size_t>(len))) return len;
-        setErrorString(QString::fromStdString(out_.Error()));
-        return -1;
+        out_.Write(data, static_cast<std::size_t>(len));
+        return len;
     }
 
 private:
@@ -138,6 +139,10 @@ private:
 QImage ToRgb888(const raster::DibRecord& picture) {
     QImage image(picture.Width(), picture.Height(), QImage::Format_RGB888);
     if (image.isNull()) return image;
+    // The default resolution follows the screen, when there is one; fixed, the
+    // window and vellora-render write the same bytes. 72 dpi, as in the BMP.
+    image.setDotsPerMeterX(kDotsPerMeter);
+    image.setDotsPerMeterY(kDotsPerMeter);
     for (int y = 0; y < picture.Height(); ++y) {
         std::uint8_t* out = image.scanLine(y);
         if (picture.BitCount() == 24) {
