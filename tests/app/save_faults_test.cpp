@@ -253,7 +253,7 @@ TEST_P(WindowSaveFaults, ShowAnErrorAndKeepTheOldFile) {
         }
     }
     ASSERT_EQ(f.prompter->Messages().size(), 1u);
-    const auto& message = f.prompter->Messages()[0];
+    const TScriptedPrompter::Asked message = f.prompter->Messages()[0];
     EXPECT_EQ(message.icon, TPrompter::Icon::Error);
     const QString shown = QFileInfo(target).fileName();
     if (c.command == Command::SaveProject) {
