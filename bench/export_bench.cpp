@@ -20,7 +20,7 @@
 #include <set>
 #include <vector>
 
-#include "app/export/aviwriter.h"
+#include "app/export/videoexport.h"
 #include "app/mainform.h"
 #include "controls/spinedit.h"
 #include "core/renderer.h"

@@ -7,3 +7,5 @@ for b in "$build"/bench/*_bench; do
     echo "== $(basename "$b")"
     QT_QPA_PLATFORM=offscreen "$b" --benchmark_min_time=0.2
 done
+# The whole run of one picture, vellora-render against the literal reference.
+"$(dirname "$0")/../bench/render_end_to_end.sh" "$build"

@@ -6,11 +6,7 @@
 //
 // Exit codes: 0 done, 1 an input or output failure, 2 a usage error. On any
 // failure one line goes to stderr and OUTPUT is not touched.
-#include <QBuffer>
-#include <QByteArray>
 #include <QCoreApplication>
-#include <QImage>
-#include <QImageWriter>
 #include <QString>
 
 #include <unistd.h>
@@ -25,16 +21,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/export/aviwriter.h"
+#include "app/export/picturefile.h"
+#include "app/export/videoexport.h"
+#include "core/printable.h"
 #include "core/projectfile.h"
 #include "core/renderer.h"
 #include "raster/dib.h"
-#include "raster/paintdib.h"
 
 namespace {
 
@@ -47,7 +45,8 @@ constexpr const char* kUsage =
     "\n"
     "Renders picture n of a morphing project's sequence of N = trunc(length x rate)\n"
     "pictures and writes it to OUTPUT, a 24-bit picture whose format follows the\n"
-    "extension: .bmp or .png. With an OUTPUT ending in .avi, renders pictures 1 to N\n"
+    "extension: .bmp, .png, .jpg or .jpeg (quality 95), .tif or .tiff. With an\n"
+    "OUTPUT ending in .avi, renders pictures 1 to N\n"
     "and writes them as an AVI video at the rate (Motion JPEG at high quality, or\n"
     "uncompressed with --uncompressed). The project's picture names are resolved\n"
     "against the project's folder.\n"
@@ -118,22 +117,21 @@ bool ParseColor(std::string_view text, std::uint32_t& value) {
     return true;
 }
 
-std::string LowerExtension(const std::string& file) {
+// A name for messages: no byte of it reaches the terminal raw.
+std::string Shown(std::string_view name) {
+    return core::PrintableText(name);
+}
+
+bool IsVideo(const std::string& file) {
     std::string ext = std::filesystem::path(file).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
+    return ext == ".avi";
 }
 
-// Output formats by extension; the one place to add another kind of output.
-enum class TOutputKind { Unsupported, Bmp, Png, Avi };
-
-TOutputKind OutputKindOf(const std::string& file) {
-    const std::string ext = LowerExtension(file);
-    if (ext == ".bmp") return TOutputKind::Bmp;
-    if (ext == ".png") return TOutputKind::Png;
-    if (ext == ".avi") return TOutputKind::Avi;
-    return TOutputKind::Unsupported;
+// The picture format the output's extension names, as the window reads it.
+std::optional<appexport::PictureFormat> PictureFormatOf(const std::string& file) {
+    return appexport::FormatForName(QString::fromLocal8Bit(file.c_str()));
 }
 
 // Either the options or a usage failure; --help is reported as exit 0.
@@ -158,28 +156,29 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
                 haveOutput = true;
             } else if (a == "--length") {
                 if (!ParseNumber(v, options.length) || options.length <= 0)
-                    return usage("--length must be a number above 0, not '" + v + "'");
+                    return usage("--length must be a number above 0, not '" + Shown(v) + "'");
             } else if (a == "--rate") {
                 if (!ParseNumber(v, options.rate) || options.rate <= 0)
-                    return usage("--rate must be a number above 0, not '" + v + "'");
+                    return usage("--rate must be a number above 0, not '" + Shown(v) + "'");
             } else if (a == "--picture") {
                 if (!ParseInteger(v, options.picture))
-                    return usage("--picture must be a whole number, not '" + v + "'");
+                    return usage("--picture must be a whole number, not '" + Shown(v) + "'");
             } else if (!ParseColor(v, options.background)) {
-                return usage("--background must be a colour #RRGGBB, not '" + v + "'");
+                return usage("--background must be a colour #RRGGBB, not '" + Shown(v) + "'");
             }
         } else if (a.size() > 1 && a[0] == '-') {
-            return usage("unknown option " + a);
+            return usage("unknown option " + Shown(a));
         } else {
-            if (!options.project.empty()) return usage("more than one project given: " + a);
+            if (!options.project.empty()) return usage("more than one project given: " + Shown(a));
             options.project = a;
         }
     }
     if (options.project.empty()) return usage("no project file given");
     if (!haveOutput || options.output.empty()) return usage("no output file given (-o OUTPUT)");
-    if (OutputKindOf(options.output) == TOutputKind::Unsupported)
-        return usage("the output must end in .bmp, .png or .avi: " + options.output);
-    if (OutputKindOf(options.output) == TOutputKind::Avi) {
+    if (!IsVideo(options.output) && !PictureFormatOf(options.output))
+        return usage("the output must end in .bmp, .png, .jpg, .jpeg, .tif, .tiff or .avi: " +
+                     Shown(options.output));
+    if (IsVideo(options.output)) {
         if (options.rate != std::trunc(options.rate) || options.rate > 1000) {
             char rate[32];
             std::snprintf(rate, sizeof rate, "%g", options.rate);
@@ -209,27 +208,22 @@ std::optional<TFailure> LoadPicture(const std::string& project, const std::strin
     }
     dib = raster::OpenDib(core::ResolveStoredName(project, stored));
     if (dib.HasPixels()) return std::nullopt;
-    return TFailure{kExitFailure, "picture " + std::to_string(number) + " (" + stored +
-                                      ") cannot be loaded: " + dib.ErrorText()};
+    return TFailure{kExitFailure, "picture " + std::to_string(number) + " (" + Shown(stored) +
+                                      ") cannot be loaded: " + Shown(dib.ErrorText())};
 }
 
-std::optional<TFailure> WritePicture(const std::string& output, TOutputKind kind,
+// The same writer and the same bytes as the window's "Save picture...".
+std::optional<TFailure> WritePicture(const std::string& output, appexport::PictureFormat format,
                                      const raster::DibRecord& picture) {
-    // Written through a buffer so the file appears only complete, by rename.
-    const QImage image = raster::DibToImage(picture).convertToFormat(QImage::Format_RGB888);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, kind == TOutputKind::Bmp ? "bmp" : "png");
-    if (image.isNull() || !writer.write(image))
-        return TFailure{kExitFailure,
-                        "cannot encode the picture: " + writer.errorString().toStdString()};
-    const core::TSaveResult saved = core::WriteFileAtomically(
-        output, std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                          static_cast<std::size_t>(bytes.size())));
-    if (!saved.ok) return TFailure{kExitFailure, "cannot write " + output + ": " + saved.error};
+    const core::TSaveResult saved = appexport::WritePictureFile(picture, format, output);
+    if (!saved.ok)
+        return TFailure{kExitFailure, "cannot write " + Shown(output) + ": " + saved.error};
     return std::nullopt;
 }
+
+// Qt's image plugins report their own write errors (libpng, libtiff) as
+// warnings; the failure is reported once, as one line, by the caller.
+void DropQtMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 volatile std::sig_atomic_t gInterrupted = 0;
 
@@ -281,28 +275,24 @@ std::optional<TFailure> WriteVideo(const TOptions& options, core::TMorphInput in
         case appexport::ExportStatus::Failed:
             break;
     }
-    return TFailure{kExitFailure, result.message.toStdString()};
+    return TFailure{kExitFailure, Shown(result.message.toStdString())};
 }
 
 // Renders and writes OUTPUT in the format its extension names.
 std::optional<TFailure> WriteOutput(const TOptions& options, const core::TMorphInput& input) {
-    const TOutputKind kind = OutputKindOf(options.output);
-    switch (kind) {
-        case TOutputKind::Bmp:
-        case TOutputKind::Png:
-            return WritePicture(options.output, kind, core::RenderMorph(input));
-        case TOutputKind::Avi:
-            return WriteVideo(options, input);
-        case TOutputKind::Unsupported:
-            break;
-    }
-    return TFailure{kExitUsage, "unsupported output format: " + options.output};
+    if (IsVideo(options.output)) return WriteVideo(options, input);
+    const std::optional<appexport::PictureFormat> format = PictureFormatOf(options.output);
+    if (!format) return TFailure{kExitUsage, "unsupported output format: " + Shown(options.output)};
+    const raster::DibRecord picture = core::RenderMorph(input);
+    if (!picture.HasPixels())
+        return TFailure{kExitFailure, "not enough memory to render the picture"};
+    return WritePicture(options.output, *format, picture);
 }
 
 std::optional<TFailure> Run(const TOptions& options) {
     const core::TProjectReadResult read = core::ReadProjectFile(options.project);
     if (read.status != core::TProjectStatus::Ok) {
-        return TFailure{kExitFailure, "cannot use project " + options.project + ": " +
+        return TFailure{kExitFailure, "cannot use project " + Shown(options.project) + ": " +
                                           core::DescribeProjectStatus(read.status, read.announced)};
     }
     // N as the window computes it from its fields: truncated toward zero.
@@ -331,8 +321,12 @@ std::optional<TFailure> Run(const TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Past a file-size limit a write then fails with "File too large", which
+    // is reported and cleaned up, instead of the signal ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Picture decoders may be plugins, which need the application object;
     // no display is needed.
+    qInstallMessageHandler(DropQtMessages);
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
     TOptions options;
@@ -341,7 +335,15 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
-    if (!failure) failure = Run(options);
+    if (!failure) {
+        // Loading, rendering and encoding a huge picture may each run out of
+        // memory; whatever was being written is removed on the way out.
+        try {
+            failure = Run(options);
+        } catch (const std::bad_alloc&) {
+            failure = TFailure{kExitFailure, "not enough memory; nothing was written"};
+        }
+    }
     if (!failure) return kExitOk;
     std::fprintf(stderr, "vellora-render: %s\n", failure->message.c_str());
     return failure->code;

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/prompter.h"
 #include "core/areapair.h"
@@ -68,6 +70,11 @@ public:
     // ---- Pictures ------------------------------------------------------------
     static raster::DibRecord MakeBlankPicture();
     void LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, TZoomPane& pane);
+    // OpenDib with this window as the progress receiver; running out of
+    // memory comes back as a failed record, like any other load failure.
+    raster::DibRecord LoadPictureFile(const std::string& fileName);
+    // The load-error message box, with the name shown printably.
+    void ShowLoadError(const raster::DibRecord& failed, std::string_view name);
     void PicOpenBtn1Click();
     void PicOpenBtn2Click();
     void PaintBox1Paint();

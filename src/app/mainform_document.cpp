@@ -107,7 +107,7 @@ void TMainForm::SaveFile(const QString& name) {
     std::vector<std::uint8_t> bytes;
     core::WriteProject(data, bytes);
     // The previous file is replaced only once the new one is completely on disk.
-    if (!core::WriteFileAtomically(file, bytes).ok) {
+    if (!core::ReplaceFile(file, bytes).ok) {
         ShowError(QStringLiteral("Save file: Could not save file ") + FileNameOnly(name) +
                       QStringLiteral(" !"),
                   kErrorCaption);
@@ -159,14 +159,12 @@ void TMainForm::OpenFile(const QString& name) {
     for (Slot slot : {Slot{read.data.pic1Name, Pic1Dib, Pic1FileName},
                       Slot{read.data.pic2Name, Pic2Dib, Pic2FileName}}) {
         const std::string full = core::ResolveStoredName(file, slot.stored);
-        raster::DibRecord loaded = raster::OpenDib(full, 0, this);
+        raster::DibRecord loaded = LoadPictureFile(full);
         if (loaded.HasPixels()) {
             slot.dib = std::move(loaded);
             slot.fileName = QString::fromStdString(full);
         } else {
-            ShowError(QString::fromStdString(loaded.ErrorText()),
-                      QStringLiteral("Error while the loading (") +
-                          QString::fromStdString(slot.stored) + QStringLiteral(")"));
+            ShowLoadError(loaded, slot.stored);
             slot.fileName.clear();
         }
     }

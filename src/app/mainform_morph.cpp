@@ -9,9 +9,10 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <new>
 
-#include "app/export/aviwriter.h"
 #include "app/export/picturefile.h"
+#include "app/export/videoexport.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/tintacolorcombobox.h"
@@ -117,7 +118,13 @@ void TMainForm::RenderPic() {
     input.N = static_cast<std::int64_t>(N);
     input.n = PicEd->Value();
     input.background = BkColor->ColorValue();
-    ResultDib = core::RenderMorph(input);
+    try {
+        ResultDib = core::RenderMorph(input);
+    } catch (const std::bad_alloc&) {
+        // The window stays usable; the result pane shows no picture and
+        // saving it says there is none.
+        ResultDib = raster::DibRecord();
+    }
 }
 
 void TMainForm::TimeEdChange() {
@@ -198,6 +205,7 @@ void TMainForm::SavePicBtnClick() {
             return appexport::PictureFileName(typed);
         });
     if (!name) return;
+    // Encoding catches running out of memory itself (nothing is written then).
     const QString error = appexport::SavePicture(ResultDib, *name);
     if (!error.isEmpty()) ShowError(error, caption);
 }
@@ -248,6 +256,8 @@ void TMainForm::SaveAVIBtnClick() {
         QCoreApplication::processEvents();
         return !progress->Cancelled();
     };
+    // The video writer catches running out of memory while it writes; a
+    // render that runs out gives no picture, which ends the export.
     const appexport::ExportResult result =
         appexport::WriteAviSequence(*name, count, rate, codec, render, report);
     progress.reset();

@@ -3,11 +3,13 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <new>
 
 #include "app/mainform.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/zoompane.h"
+#include "core/printable.h"
 
 raster::DibRecord TMainForm::MakeBlankPicture() {
     raster::DibRecord dib = raster::newdib(320, 200, 24);
@@ -38,16 +40,32 @@ void TMainForm::WirePictures() {
 void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, TZoomPane& pane) {
     const std::optional<QString> chosen = RunFileDialog(OpenDialog1);
     if (!chosen) return;
-    raster::DibRecord loaded =
-        raster::OpenDib(QFileInfo(*chosen).absoluteFilePath().toStdString(), 0, this);
+    raster::DibRecord loaded = LoadPictureFile(QFileInfo(*chosen).absoluteFilePath().toStdString());
     if (loaded.HasPixels()) {
         slot = std::move(loaded);  // the old bitmap is released here, once
         fileName = QFileInfo(*chosen).absoluteFilePath();
         pane.Paint();
     } else {
-        ShowError(QString::fromStdString(loaded.ErrorText()),
-                  QStringLiteral("Error while the loading (") + *chosen + QStringLiteral(")"));
+        ShowLoadError(loaded, chosen->toStdString());
     }
+}
+
+raster::DibRecord TMainForm::LoadPictureFile(const std::string& fileName) {
+    try {
+        return raster::OpenDib(fileName, 0, this);
+    } catch (const std::bad_alloc&) {
+        raster::DibRecord failed;
+        failed.SetErrorText("Not enough memory for this picture.");
+        return failed;
+    }
+}
+
+void TMainForm::ShowLoadError(const raster::DibRecord& failed, std::string_view name) {
+    // A name may hold control characters or escape sequences (a stored name
+    // even NUL); they are shown visibly so they cannot cut the caption.
+    ShowError(QString::fromStdString(core::PrintableText(failed.ErrorText())),
+              QStringLiteral("Error while the loading (") +
+                  QString::fromStdString(core::PrintableText(name)) + QStringLiteral(")"));
 }
 
 void TMainForm::PicOpenBtn1Click() {

@@ -6,7 +6,7 @@
 // as the folder separator, relative to the project's folder where possible.
 //
 // Everything here is a pure function over bytes and path text, except the
-// two file helpers at the end; the window and vellora-render share it.
+// file reader at the end; the window and vellora-render share it.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/areapair.h"
+#include "core/replacefile.h"
 
 namespace core {
 
@@ -124,17 +125,5 @@ std::string StoredNameFor(const std::filesystem::path& projectFile, std::string_
 // Reads and checks a project file. Reads only what the header says the file
 // needs, after checking that the file is long enough to hold it.
 TProjectReadResult ReadProjectFile(const std::filesystem::path& file);
-
-struct TSaveResult {
-    bool ok = false;
-    std::string error;  // the system's reason, when not ok
-};
-
-// Writes bytes to target without ever leaving a half-written target: the
-// bytes go to a new temporary file in the same folder, which is flushed to
-// disk and then renamed over the target. On any failure the temporary file
-// is removed and an existing target is left as it was.
-TSaveResult WriteFileAtomically(const std::filesystem::path& target,
-                                std::span<const std::uint8_t> bytes);
 
 }  // namespace core

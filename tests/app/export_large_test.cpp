@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/export/aviwriter.h"
+#include "app/export/videoexport.h"
 #include "avi_decode.h"
 #include "support/test_support.h"
 

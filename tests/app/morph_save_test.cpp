@@ -193,7 +193,8 @@ TEST(SaveVideo, CancelAndFailureLeaveNoFileAndSaySo) {
     QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
     ASSERT_EQ(p.f.prompter->Messages().size(), 2u);
     EXPECT_EQ(p.f.prompter->Messages()[1].icon, TPrompter::Icon::Error);
-    EXPECT_TRUE(p.f.prompter->Messages()[1].text.contains(QStringLiteral("does not exist")));
+    EXPECT_TRUE(
+        p.f.prompter->Messages()[1].text.contains(QStringLiteral("No such file or directory")));
     EXPECT_TRUE(p.Files().isEmpty());
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
 }

@@ -1,12 +1,10 @@
 // The project file module: exact bytes, the reader's checks, the relative
-// picture names and the atomic save.
+// picture names and reading project files.
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,11 +19,6 @@ namespace {
 
 std::vector<std::uint8_t> Bytes(std::string_view s) {
     return {s.begin(), s.end()};
-}
-
-std::vector<std::uint8_t> FileBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteBytes(const fs::path& p, std::span<const std::uint8_t> b) {
@@ -224,50 +217,4 @@ TEST_F(ProjectFiles, FileRoundTripAndRefusals) {
     EXPECT_EQ(core::ReadProjectFile(dir / "huge.mor").status, TProjectStatus::EndsBeforeRecords);
     WriteBytes(dir / "magic.mor", Bytes("TALVORN Morphing"));
     EXPECT_EQ(core::ReadProjectFile(dir / "magic.mor").status, TProjectStatus::NotProject);
-}
-
-TEST_F(ProjectFiles, AtomicWriteReplacesAndKeepsNoTemporaryFile) {
-    const fs::path target = dir / "p.mor";
-    ASSERT_TRUE(core::WriteFileAtomically(target, Bytes("first")).ok);
-    ASSERT_TRUE(core::WriteFileAtomically(target, Bytes("second")).ok);
-    EXPECT_EQ(FileBytes(target), Bytes("second"));
-    EXPECT_EQ(FilesIn(), 1u);
-    // A folder that does not exist: nothing is created anywhere.
-    const auto r = core::WriteFileAtomically(dir / "nofolder" / "p.mor", Bytes("x"));
-    EXPECT_FALSE(r.ok);
-    EXPECT_FALSE(r.error.empty());
-    // A folder in place of the target: the rename fails, the temporary file goes.
-    fs::create_directory(dir / "taken.mor");
-    fs::create_directory(dir / "taken.mor" / "inside");
-    EXPECT_FALSE(core::WriteFileAtomically(dir / "taken.mor", Bytes("x")).ok);
-    EXPECT_EQ(FilesIn(), 2u);
-}
-
-TEST_F(ProjectFiles, FailingWriteLeavesThePreviousFileByteIdentical) {
-    const fs::path target = dir / "p.mor";
-    const std::vector<std::uint8_t> before = Bytes("the previous project");
-    WriteBytes(target, before);
-    // A file-size limit makes the write itself fail, also for root.
-    const std::vector<std::uint8_t> big(100000, 0x5A);
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = old;
-    limited.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const core::TSaveResult r = core::WriteFileAtomically(target, big);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(FileBytes(target), before);
-    EXPECT_EQ(FilesIn(), 1u);
-}
-
-TEST_F(ProjectFiles, SaveKeepsThePermissionsOfTheReplacedFile) {
-    const fs::path target = dir / "p.mor";
-    WriteBytes(target, Bytes("old"));
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_TRUE(core::WriteFileAtomically(target, Bytes("new")).ok);
-    EXPECT_EQ(fs::status(target).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }

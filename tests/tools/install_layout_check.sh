@@ -19,6 +19,8 @@ need() { [[ -f "$stage/$1" ]] || fail "$1 is not installed"; }
 need bin/vellora
 need bin/vellora-render
 [[ -x "$stage/bin/vellora" && -x "$stage/bin/vellora-render" ]] || fail "the programs are not executable"
+# The video writer, loaded from bin/../lib/vellora when a video is written.
+need lib/vellora/vellora-video.so
 
 desktop=share/applications/vellora.desktop
 need "$desktop"
@@ -50,6 +52,12 @@ done < <(grep -o '\(src\|href\)="[^"#:]*"' "$stage/$doc/index.html" | sed 's/^[a
 need "$doc/examples/faces.mor"
 need "$doc/examples/face1.png"
 need "$doc/examples/face2.png"
+
+# The installed renderer writes a video with the installed module.
+if ! "$stage/bin/vellora-render" "$stage/$doc/examples/faces.mor" -o "$stage/check.avi" \
+        --length 1 --rate 2; then
+    fail "the installed vellora-render cannot write a video"
+fi
 
 if ((failures > 0)); then exit 1; fi
 echo "install layout ok: $icons icon sizes, guide and example in $doc"

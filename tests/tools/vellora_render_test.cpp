@@ -5,14 +5,20 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QTest>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <fstream>
+#include <functional>
 
+#include "controls/bitbtnxp.h"
+#include "controls/spinedit.h"
 #include "core/projectfile.h"
 #include "core/renderer.h"
 #include "raster/paintdib.h"
+#include "support/fault_injection.h"
 #include "support/test_support.h"
 
 namespace {
@@ -23,8 +29,16 @@ struct ProcessRun {
     QString err;
 };
 
-ProcessRun Render(const QStringList& args) {
+// Runs vellora-render; limits, when given, apply to it alone.
+ProcessRun Render(const QStringList& args, rlim_t fileSizeLimit = RLIM_INFINITY,
+                  rlim_t memoryLimit = RLIM_INFINITY) {
     QProcess proc;
+    proc.setChildProcessModifier([fileSizeLimit, memoryLimit] {
+        const rlimit fsize{fileSizeLimit, fileSizeLimit};
+        if (fileSizeLimit != RLIM_INFINITY) ::setrlimit(RLIMIT_FSIZE, &fsize);
+        const rlimit as{memoryLimit, memoryLimit};
+        if (memoryLimit != RLIM_INFINITY) ::setrlimit(RLIMIT_AS, &as);
+    });
     proc.start(QStringLiteral(VELLORA_RENDER_BIN), args);
     EXPECT_TRUE(proc.waitForFinished(120000));
     return {proc.exitStatus() == QProcess::NormalExit ? proc.exitCode() : -1,
@@ -154,7 +168,7 @@ TEST_F(VelloraRender, UsageErrorsExit2WithOneLineAndWriteNothing) {
         {"-o", out},
         {project, "-o", out, "--speed", "3"},
         {project, project, "-o", out},
-        {project, "-o", dir + "/out.jpg"},
+        {project, "-o", dir + "/out.gif"},
         {project, "-o", dir + "/out"},
         {project, "-o", out, "--length", "abc"},
         {project, "-o", out, "--length", "0"},
@@ -205,4 +219,110 @@ TEST_F(VelloraRender, InputAndOutputFailuresExit1AndLeaveTheOutputAlone) {
         EXPECT_EQ(ReadAll(out), QByteArray("previous output"));
     }
     EXPECT_FALSE(QFileInfo::exists(dir + "/nofolder"));
+}
+
+// Every output format against the faults a test can inject into a separate
+// process: exit 1, one line with the system's reason, the old file kept and
+// nothing left behind (a file-size limit must not kill it with SIGXFSZ).
+class VelloraRenderFaults
+    : public VelloraRender,
+      public ::testing::WithParamInterface<std::tuple<const char*, testing_support::Fault>> {};
+
+TEST_P(VelloraRenderFaults, ExitOneWithTheReasonAndKeepTheOldFile) {
+    const auto [fileName, fault] = GetParam();
+    using testing_support::Fault;
+    if (fault == Fault::ReadOnlyFolder && !testing_support::PermissionsApply())
+        GTEST_SKIP() << "running as root: permissions do not block writes";
+    testing_support::TFaultScene scene((dir + "/out").toStdString(), fault, fileName);
+    const ProcessRun r = Render({project, "-o", QString::fromStdString(scene.Target().string())},
+                                fault == Fault::FileSizeLimit ? 1500 : RLIM_INFINITY);
+    EXPECT_EQ(r.code, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("vellora-render: "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String(testing_support::FaultReason(fault))))
+        << r.err.toStdString();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    EXPECT_TRUE(scene.Untouched()) << scene.Listing();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryOutputEveryFault, VelloraRenderFaults,
+    ::testing::Combine(::testing::Values("out.bmp", "out.png", "out.jpg", "out.tif", "out.avi"),
+                       ::testing::Values(testing_support::Fault::FileSizeLimit,
+                                         testing_support::Fault::ReadOnlyFolder,
+                                         testing_support::Fault::FolderInPlace,
+                                         testing_support::Fault::MissingFolder)),
+    [](const auto& info) {
+        std::string name = std::get<0>(info.param);
+        name[3] = '_';
+        return name + "_" + FaultName(std::get<1>(info.param));
+    });
+
+TEST_F(VelloraRender, WritesTheSameBytesAsTheWindowInEveryFormat) {
+    testing_support::FormFixture f = testing_support::MakeForm();
+    TMainForm& w = *f.form;
+    w.OpenFile(project);
+    ASSERT_TRUE(f.prompter->Messages().empty());
+    w.TimeEd->SetText(QStringLiteral("2"));
+    w.PPSEd->SetText(QStringLiteral("3"));
+    w.PicEd->SetText(QStringLiteral("4"));
+    for (const char* ext : {"bmp", "png", "jpg", "jpeg", "tif", "tiff"}) {
+        const QString fromWindow = dir + "/window." + ext;
+        const QString fromCli = dir + "/cli." + ext;
+        f.prompter->fileAnswers.push_back(fromWindow);
+        QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+        const ProcessRun r =
+            Render({project, "-o", fromCli, "--length", "2", "--rate", "3", "--picture", "4"});
+        ASSERT_EQ(r.code, 0) << ext << ": " << r.err.toStdString();
+        const QByteArray a = ReadAll(fromWindow);
+        EXPECT_FALSE(a.isEmpty()) << ext;
+        const QByteArray b = ReadAll(fromCli);
+        EXPECT_TRUE(a == b) << ext << ": the window and vellora-render differ (" << a.size()
+                            << " and " << b.size() << " bytes)";
+    }
+    EXPECT_TRUE(f.prompter->Messages().empty());
+    ExpectPicture(dir + "/cli.tif", Expected(6, 4, 0));
+}
+
+TEST_F(VelloraRender, NamesWithControlCharactersAreShownEscaped) {
+    const std::string evil = std::string("ev\x1b[31mil\nna", 12) + std::string(1, '\0') + "me.png";
+    std::vector<std::uint8_t> bytes;
+    core::WriteProject({evil, "two.bmp", kAreas}, bytes);
+    WriteBytes(dir + "/proj/evil.mor", bytes);
+    const ProcessRun r = Render({dir + "/proj/evil.mor", "-o", dir + "/out.png"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QChar(0x1b)));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("picture 1 (ev\\x1b[31mil\\x0ana\\x00me.png)")))
+        << r.err.toStdString();
+    const ProcessRun usage = Render({project, "-o", dir + "/out.\x1b[2J"});
+    EXPECT_EQ(usage.code, 2);
+    EXPECT_TRUE(usage.err.contains(QStringLiteral("out.\\x1b[2J"))) << usage.err.toStdString();
+
+    // The window's load-error caption shows the same, whole.
+    testing_support::FormFixture f = testing_support::MakeForm();
+    f.form->OpenFile(dir + "/proj/evil.mor");
+    ASSERT_EQ(f.prompter->Messages().size(), 1u);
+    EXPECT_EQ(f.prompter->Messages()[0].caption,
+              QStringLiteral("Error while the loading (ev\\x1b[31mil\\x0ana\\x00me.png)"));
+}
+
+TEST_F(VelloraRender, RunningOutOfMemoryIsReportedAndWritesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer needs more address space than the limit leaves";
+#endif
+    // 16384 x 1 and 1 x 16384 pictures give a 16384 x 16384 result (768 MB).
+    ASSERT_TRUE(raster::DibToImage(Pattern(16384, 1, 3)).save(dir + "/proj/wide.bmp"));
+    ASSERT_TRUE(raster::DibToImage(Pattern(1, 16384, 4)).save(dir + "/proj/tall.bmp"));
+    std::vector<std::uint8_t> bytes;
+    core::WriteProject({"wide.bmp", "tall.bmp", {}}, bytes);
+    WriteBytes(dir + "/proj/huge.mor", bytes);
+    for (const char* name : {"/out/huge.bmp", "/out/huge.png"}) {
+        QDir().mkpath(dir + "/out");
+        const ProcessRun r =
+            Render({dir + "/proj/huge.mor", "-o", dir + name}, RLIM_INFINITY, 600u << 20);
+        EXPECT_EQ(r.code, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("not enough memory"))) << r.err.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(QDir(dir + "/out").entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
 }

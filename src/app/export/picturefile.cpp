@@ -1,12 +1,14 @@
 #include "app/export/picturefile.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <array>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace appexport {
@@ -27,6 +29,8 @@ constexpr std::array<NamedFormat, 7> kFormats{{
     {"tif", PictureFormat::Tiff},
     {"tiff", PictureFormat::Tiff},
 }};
+
+constexpr int kDotsPerMeter = 2835;  // 72 dpi
 
 void PutLe16(std::vector<std::uint8_t>& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
@@ -55,8 +59,8 @@ std::vector<std::uint8_t> BmpHeader(int width, int height, std::uint32_t imageBy
     PutLe16(h, 24);
     PutLe32(h, 0);  // BI_RGB
     PutLe32(h, imageBytes);
-    PutLe32(h, 2835);  // 72 dpi
-    PutLe32(h, 2835);
+    PutLe32(h, kDotsPerMeter);
+    PutLe32(h, kDotsPerMeter);
     PutLe32(h, 0);
     PutLe32(h, 0);
     return h;
@@ -67,7 +71,15 @@ QString WriteError(const QString& fileName, const QString& reason) {
         .arg(QFileInfo(fileName).fileName(), reason);
 }
 
-QString SaveBmp(const raster::DibRecord& picture, QSaveFile& file) {
+// One device write, all of it or a failure with the device's reason.
+bool Put(QIODevice& device, const void* data, std::size_t size, QString& error) {
+    const auto want = static_cast<qint64>(size);
+    if (device.write(static_cast<const char*>(data), want) == want) return true;
+    error = device.errorString();
+    return false;
+}
+
+QString EncodeBmp(const raster::DibRecord& picture, QIODevice& device) {
     const int w = picture.Width();
     const int h = picture.Height();
     const auto rowBytes = static_cast<std::size_t>(raster::RowBytes(w, 24));
@@ -77,17 +89,14 @@ QString SaveBmp(const raster::DibRecord& picture, QSaveFile& file) {
         return QStringLiteral("the picture is too large for a BMP file");
     const std::vector<std::uint8_t> header =
         BmpHeader(w, h, static_cast<std::uint32_t>(imageBytes));
-    if (file.write(reinterpret_cast<const char*>(header.data()),
-                   static_cast<qint64>(header.size())) < 0)
-        return file.errorString();
+    QString error;
+    if (!Put(device, header.data(), header.size(), error)) return error;
     if (picture.BitCount() == 24) {
         // The picture is stored exactly as a BMP wants it: bottom-up rows
         // padded to 4 bytes, blue first.
         const auto bits = picture.Bits();
-        if (file.write(reinterpret_cast<const char*>(bits.data()),
-                       static_cast<qint64>(bits.size())) < 0)
-            return file.errorString();
-        return {};
+        Put(device, bits.data(), bits.size(), error);
+        return error;
     }
     std::vector<std::uint8_t> row(rowBytes, 0);
     for (int y = h - 1; y >= 0; --y) {
@@ -97,16 +106,43 @@ QString SaveBmp(const raster::DibRecord& picture, QSaveFile& file) {
             row[3 * static_cast<std::size_t>(x) + 1] = static_cast<std::uint8_t>(c >> 8);
             row[3 * static_cast<std::size_t>(x) + 2] = static_cast<std::uint8_t>(c);
         }
-        if (file.write(reinterpret_cast<const char*>(row.data()), static_cast<qint64>(row.size())) <
-            0)
-            return file.errorString();
+        if (!Put(device, row.data(), row.size(), error)) return error;
     }
     return {};
 }
 
+// The replacement file as a device for Qt's image writers. A failed write
+// stays failed in the replacement, which then refuses to commit, and its
+// reason is the one reported. The encoder is not told: libpng and libtiff
+// would print their own messages on stderr, and vellora-render prints one line.
+class TReplacementDevice : public QIODevice {
+public:
+    explicit TReplacementDevice(core::TReplacement& out) : out_(out) { open(QIODevice::WriteOnly); }
+    bool seek(qint64 pos) override {
+        if (!QIODevice::seek(pos)) return false;
+        out_.Seek(static_cast<off_t>(pos), SEEK_SET);
+        return true;
+    }
+    qint64 size() const override { return out_.Size(); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 len) override {
+        out_.Write(data, static_cast<std::size_t>(len));
+        return len;
+    }
+
+private:
+    core::TReplacement& out_;
+};
+
 QImage ToRgb888(const raster::DibRecord& picture) {
     QImage image(picture.Width(), picture.Height(), QImage::Format_RGB888);
     if (image.isNull()) return image;
+    // The default resolution follows the screen, when there is one; fixed, the
+    // window and vellora-render write the same bytes. 72 dpi, as in the BMP.
+    image.setDotsPerMeterX(kDotsPerMeter);
+    image.setDotsPerMeterY(kDotsPerMeter);
     for (int y = 0; y < picture.Height(); ++y) {
         std::uint8_t* out = image.scanLine(y);
         if (picture.BitCount() == 24) {
@@ -157,41 +193,56 @@ QString ExtensionOf(PictureFormat format) {
     return QStringLiteral(".bmp");
 }
 
+QString EncodePicture(const raster::DibRecord& picture, PictureFormat format, QIODevice& device) {
+    if (!picture.HasPixels()) return QStringLiteral("there is no picture");
+    if (format == PictureFormat::Bmp) return EncodeBmp(picture, device);
+    const QImage image = ToRgb888(picture);
+    if (image.isNull()) return QStringLiteral("not enough memory");
+    const char* name = format == PictureFormat::Png    ? "png"
+                       : format == PictureFormat::Jpeg ? "jpeg"
+                                                       : "tiff";
+    QImageWriter writer(&device, name);
+    if (format == PictureFormat::Jpeg) writer.setQuality(95);
+    if (format == PictureFormat::Tiff) writer.setCompression(1);  // LZW, lossless
+    const QString before = device.errorString();
+    if (writer.write(image)) return {};
+    // A failed device write is the more useful reason (a full disk).
+    if (device.errorString() != before) return device.errorString();
+    if (!writer.errorString().isEmpty()) return writer.errorString();
+    return QStringLiteral("the picture could not be encoded");
+}
+
+bool WritePictureInto(core::TReplacement& out, const raster::DibRecord& picture,
+                      PictureFormat format) {
+    TReplacementDevice device(out);
+    const QString error = EncodePicture(picture, format, device);
+    if (!error.isEmpty()) out.Fail(error.toStdString());
+    return error.isEmpty() && !out.Failed();
+}
+
+core::TSaveResult WritePictureFile(const raster::DibRecord& picture, PictureFormat format,
+                                   const std::filesystem::path& file) {
+    core::TSaveResult result;
+    if (!picture.HasPixels()) {
+        result.error = "there is no picture";
+        return result;
+    }
+    try {
+        return core::ReplaceFile(
+            file, [&](core::TReplacement& out) { return WritePictureInto(out, picture, format); });
+    } catch (const std::bad_alloc&) {
+        // The replacement is gone with the stack; the old file stays.
+        result.error = "not enough memory";
+        return result;
+    }
+}
+
 QString SavePicture(const raster::DibRecord& picture, const QString& fileName) {
-    if (!picture.HasPixels()) return WriteError(fileName, QStringLiteral("there is no picture"));
     const PictureFormat format = FormatForName(fileName).value_or(PictureFormat::Bmp);
-
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return WriteError(fileName, file.errorString());
-
-    QString error;
-    if (format == PictureFormat::Bmp) {
-        error = SaveBmp(picture, file);
-    } else {
-        const QImage image = ToRgb888(picture);
-        if (image.isNull()) {
-            error = QStringLiteral("not enough memory");
-        } else {
-            const char* name = format == PictureFormat::Png    ? "png"
-                               : format == PictureFormat::Jpeg ? "jpeg"
-                                                               : "tiff";
-            QImageWriter writer(&file, name);
-            if (format == PictureFormat::Jpeg) writer.setQuality(95);
-            if (format == PictureFormat::Tiff) writer.setCompression(1);  // LZW, lossless
-            if (!writer.write(image)) {
-                // A failed device write is the more useful reason (a full disk).
-                error = file.error() != QFileDevice::NoError ? file.errorString()
-                                                             : writer.errorString();
-            }
-        }
-    }
-    if (error.isEmpty() && file.error() != QFileDevice::NoError) error = file.errorString();
-    if (!error.isEmpty()) {
-        file.cancelWriting();
-        return WriteError(fileName, error);
-    }
-    if (!file.commit()) return WriteError(fileName, file.errorString());
-    return {};
+    const core::TSaveResult saved = WritePictureFile(
+        picture, format, std::filesystem::path(QFile::encodeName(fileName).toStdString()));
+    if (saved.ok) return {};
+    return WriteError(fileName, QString::fromStdString(saved.error));
 }
 
 }  // namespace appexport

@@ -1,17 +1,13 @@
-#include "app/export/aviwriter.h"
+#include "app/video/aviwriter.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <filesystem>
 #include <mutex>
-#include <optional>
+#include <new>
 #include <vector>
 
 extern "C" {
@@ -22,7 +18,7 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
-namespace appexport {
+namespace avivideo {
 
 namespace {
 
@@ -31,10 +27,8 @@ namespace {
 constexpr int kJpegQuality = 2;
 
 struct FormatContextCloser {
-    void operator()(AVFormatContext* c) const {
-        if (c->pb) avio_closep(&c->pb);
-        avformat_free_context(c);
-    }
+    // The output is our own (AVFMT_FLAG_CUSTOM_IO): freed by its owner.
+    void operator()(AVFormatContext* c) const { avformat_free_context(c); }
 };
 struct CodecContextFree {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
@@ -56,50 +50,28 @@ void QuietFfmpeg() {
     std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
 }
 
-// Removes the file when it goes out of scope, unless released.
-class TTempFile {
-public:
-    TTempFile() = default;
-    explicit TTempFile(QString path) : path_(std::move(path)) {}
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-    ~TTempFile() {
-        if (!path_.isEmpty()) QFile::remove(path_);
+struct AvioFree {
+    void operator()(AVIOContext* c) const {
+        av_freep(&c->buffer);
+        avio_context_free(&c);
     }
-    const QString& Path() const { return path_; }
-    void Release() { path_.clear(); }
-
-private:
-    QString path_;
 };
 
-// Creates a new empty file beside fileName with a name no other file has.
-// The file gets the usual permissions (the umask applies).
-std::optional<QString> CreateFileBeside(const QString& fileName, QString& error) {
-    const QFileInfo info(fileName);
-    const QString folder = info.absolutePath();
-    if (!QFileInfo(folder).isDir()) {
-        error = QStringLiteral("the folder \"%1\" does not exist").arg(folder);
-        return std::nullopt;
-    }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name =
-            QStringLiteral("%1/%2.%3.part")
-                .arg(folder, info.fileName())
-                .arg(QRandomGenerator::global()->generate() & 0xFFFFFFu, 6, 16, QLatin1Char('0'));
-        const int fd = ::open(QFile::encodeName(name).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return name;
-        }
-        if (errno != EEXIST) {
-            error = DescribeAvError(AVERROR(errno));
-            return std::nullopt;
-        }
-    }
-    error = QStringLiteral("no temporary file could be created in the folder \"%1\"").arg(folder);
-    return std::nullopt;
+// FFmpeg's output goes through the replacement's checked writes; the muxer
+// seeks back to complete its headers and index.
+int AvioWrite(void* opaque, std::uint8_t* data, int size) {
+    auto* out = static_cast<core::TReplacement*>(opaque);
+    if (out->Write(data, static_cast<std::size_t>(size))) return size;
+    return out->ErrorNumber() != 0 ? AVERROR(out->ErrorNumber()) : AVERROR(EIO);
+}
+
+std::int64_t AvioSeek(void* opaque, std::int64_t offset, int whence) {
+    auto* out = static_cast<core::TReplacement*>(opaque);
+    const off_t at = (whence & AVSEEK_SIZE)
+                         ? out->Size()
+                         : out->Seek(static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    if (at >= 0) return at;
+    return out->ErrorNumber() != 0 ? AVERROR(out->ErrorNumber()) : AVERROR(EIO);
 }
 
 // Full-range BT.601 as JPEG defines it (JFIF), in 16-bit fixed point: bottom-up
@@ -126,23 +98,18 @@ void BgrToJpegYuv(const std::uint8_t* bits, int stride, int width, int height, A
 }  // namespace
 
 QString DescribeAvError(int error) {
-    if (error == AVERROR(ENOSPC) || error == AVERROR(EDQUOT))
-        return QStringLiteral("the disk is full");
-    if (error == AVERROR(EACCES) || error == AVERROR(EPERM))
-        return QStringLiteral("there is no permission to write there");
-    if (error == AVERROR(EROFS)) return QStringLiteral("the disk is write-protected");
-    if (error == AVERROR(ENOENT) || error == AVERROR(ENOTDIR))
-        return QStringLiteral("the folder does not exist");
-    if (error == AVERROR(EISDIR)) return QStringLiteral("a folder has that name");
-    if (error == AVERROR(EFBIG)) return QStringLiteral("the file is too large for the disk");
-    if (error == AVERROR(ENOMEM)) return QStringLiteral("there is not enough memory");
+    // FFmpeg's errors for system failures are negated errno values.
+    if (error < 0 && error > -4096 && AVERROR(-error) == error)
+        return QString::fromStdString(core::SystemReason(-error));
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(error, text, sizeof text);
-    return QString::fromLocal8Bit(text).toLower();
+    return QString::fromLocal8Bit(text);
 }
 
 struct TAviWriter::Impl {
+    std::unique_ptr<AVIOContext, AvioFree> io;
     std::unique_ptr<AVFormatContext, FormatContextCloser> format;
+    core::TReplacement* out = nullptr;
     std::unique_ptr<AVCodecContext, CodecContextFree> codec;
     std::unique_ptr<AVFrame, FrameFree> frame;
     std::unique_ptr<AVPacket, PacketFree> packet;
@@ -175,7 +142,7 @@ int TAviWriter::FramesWritten() const {
     return impl_->frames;
 }
 
-QString TAviWriter::Open(const QString& fileName, const VideoFormat& format) {
+QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
     QuietFfmpeg();
     Impl& d = *impl_;
     if (d.format) return QStringLiteral("the video is already open");
@@ -186,10 +153,10 @@ QString TAviWriter::Open(const QString& fileName, const VideoFormat& format) {
             .arg(format.height);
     d.video = format;
     d.video.fps = std::max(1, format.fps);
-    const QByteArray path = QFile::encodeName(fileName);
+    d.out = &out;
 
     AVFormatContext* fc = nullptr;
-    int r = avformat_alloc_output_context2(&fc, nullptr, "avi", path.constData());
+    int r = avformat_alloc_output_context2(&fc, nullptr, "avi", nullptr);
     if (r < 0 || !fc)
         return QStringLiteral("FFmpeg cannot write AVI files (%1)").arg(DescribeAvError(r));
     d.format.reset(fc);
@@ -250,8 +217,19 @@ QString TAviWriter::Open(const QString& fileName, const VideoFormat& format) {
     }
     std::unique_ptr<AVDictionary, DictFree> options(rawOptions);
 
-    r = avio_open(&fc->pb, path.constData(), AVIO_FLAG_WRITE);
-    if (r < 0) return DescribeAvError(r);
+    constexpr int kIoBuffer = 1 << 16;
+    auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
+    if (!ioBuffer) return DescribeAvError(AVERROR(ENOMEM));
+    AVIOContext* io =
+        avio_alloc_context(ioBuffer, kIoBuffer, 1, &out, nullptr, AvioWrite, AvioSeek);
+    if (!io) {
+        av_free(ioBuffer);
+        return DescribeAvError(AVERROR(ENOMEM));
+    }
+    d.io.reset(io);
+    io->seekable = AVIO_SEEKABLE_NORMAL;
+    fc->pb = io;
+    fc->flags |= AVFMT_FLAG_CUSTOM_IO;
     AVDictionary* o = options.release();
     r = avformat_write_header(fc, &o);
     options.reset(o);
@@ -332,14 +310,34 @@ QString TAviWriter::Finish() {
     }
     int r = av_write_trailer(d.format.get());
     if (r < 0) return DescribeAvError(r);
-    if (d.format->pb->error < 0) return DescribeAvError(d.format->pb->error);
-    r = avio_closep(&d.format->pb);
-    if (r < 0) return DescribeAvError(r);
+    avio_flush(d.io.get());
+    if (d.io->error < 0) return DescribeAvError(d.io->error);
+    if (d.out->Failed()) return QString::fromStdString(d.out->Error());
     return {};
+}
+
+QString WriteAviInto(core::TReplacement& out, int count, int fps, VideoCodec codec,
+                     const FrameSource& render, const ProgressSink& progress, bool* cancelled) {
+    TAviWriter writer;
+    for (int n = 1; n <= count; ++n) {
+        const raster::DibRecord& picture = render(n);
+        if (!picture.HasPixels()) return QStringLiteral("picture %1 could not be rendered").arg(n);
+        if (n == 1) {
+            const QString error = writer.Open(out, {picture.Width(), picture.Height(), fps, codec});
+            if (!error.isEmpty()) return error;
+        }
+        if (QString error = writer.WriteFrame(picture); !error.isEmpty()) return error;
+        if (progress && !progress(n, count)) {
+            if (cancelled) *cancelled = true;
+            return QStringLiteral("cancelled");
+        }
+    }
+    return writer.Finish();
 }
 
 ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
                               const FrameSource& render, const ProgressSink& progress) {
+    using appexport::ExportStatus;
     const QString shownName = QFileInfo(fileName).fileName();
     auto failed = [&](const QString& reason) {
         return ExportResult{
@@ -350,36 +348,23 @@ ExportResult WriteAviSequence(const QString& fileName, int count, int fps, Video
         ExportStatus::Cancelled,
         QStringLiteral("Saving the video was cancelled; no file was written.")};
     if (count < 1) return failed(QStringLiteral("there are no pictures"));
-    if (QFileInfo(fileName).isDir()) return failed(QStringLiteral("a folder has that name"));
     if (progress && !progress(0, count)) return cancelled;
 
-    QString error;
-    const std::optional<QString> tempName = CreateFileBeside(fileName, error);
-    if (!tempName) return failed(error);
-    TTempFile temp(*tempName);
-
-    {
-        TAviWriter writer;
-        for (int n = 1; n <= count; ++n) {
-            const raster::DibRecord& picture = render(n);
-            if (!picture.HasPixels())
-                return failed(QStringLiteral("picture %1 could not be rendered").arg(n));
-            if (n == 1) {
-                error = writer.Open(temp.Path(), {picture.Width(), picture.Height(), fps, codec});
-                if (!error.isEmpty()) return failed(error);
-            }
-            error = writer.WriteFrame(picture);
-            if (!error.isEmpty()) return failed(error);
-            if (progress && !progress(n, count)) return cancelled;
-        }
-        error = writer.Finish();
+    try {
+        core::TReplacement out(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
+        if (out.Failed()) return failed(QString::fromStdString(out.Error()));
+        bool wasCancelled = false;
+        const QString error = WriteAviInto(out, count, fps, codec, render, progress, &wasCancelled);
+        if (wasCancelled) return cancelled;
+        // The replacement's own reason (a full disk) is the more useful one.
+        if (out.Failed()) return failed(QString::fromStdString(out.Error()));
         if (!error.isEmpty()) return failed(error);
+        const core::TSaveResult saved = out.Commit();
+        if (!saved.ok) return failed(QString::fromStdString(saved.error));
+        return {};
+    } catch (const std::bad_alloc&) {
+        return failed(QStringLiteral("not enough memory"));
     }
-    if (std::rename(QFile::encodeName(temp.Path()).constData(),
-                    QFile::encodeName(fileName).constData()) != 0)
-        return failed(DescribeAvError(AVERROR(errno)));
-    temp.Release();
-    return {};
 }
 
-}  // namespace appexport
+}  // namespace avivideo

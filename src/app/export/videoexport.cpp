@@ -1,0 +1,77 @@
+#include "app/export/videoexport.h"
+
+#include <QFileInfo>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace appexport {
+
+namespace {
+
+// Beside the installed programs first (bin/../lib/vellora), then where this
+// build made it, for the programs and tests run from the build tree.
+std::vector<std::string> ModuleCandidates() {
+    std::vector<std::string> candidates;
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec)
+        candidates.push_back(
+            (exe.parent_path() / ".." / "lib" / "vellora" / "vellora-video.so").string());
+#ifdef VELLORA_VIDEO_MODULE_BUILD
+    candidates.emplace_back(VELLORA_VIDEO_MODULE_BUILD);
+#endif
+    return candidates;
+}
+
+struct TLoaded {
+    const TVideoModule* module = nullptr;
+    QString error;
+};
+
+const TLoaded& LoadVideoModule() {
+    static TLoaded loaded;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::string why = "it is not installed";
+        for (const std::string& path : ModuleCandidates()) {
+            if (!std::filesystem::exists(path)) continue;
+            // Never closed: the module stays for the life of the process.
+            void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!handle) {
+                const char* e = ::dlerror();
+                why = e ? e : "it cannot be loaded";
+                continue;
+            }
+            using Entry = const TVideoModule* (*)();
+            auto entry = reinterpret_cast<Entry>(::dlsym(handle, kVideoModuleEntry));
+            const TVideoModule* module = entry ? entry() : nullptr;
+            if (!module || module->version != kVideoModuleVersion) {
+                why = path + " is of another version";
+                continue;
+            }
+            loaded.module = module;
+            return;
+        }
+        loaded.error = QStringLiteral("the video writer is missing (%1)")
+                           .arg(QString::fromLocal8Bit(why.c_str()));
+    });
+    return loaded;
+}
+
+}  // namespace
+
+ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
+                              const FrameSource& render, const ProgressSink& progress) {
+    const TLoaded& loaded = LoadVideoModule();
+    if (!loaded.module)
+        return {ExportStatus::Failed, QStringLiteral("The video cannot be saved as \"%1\": %2.")
+                                          .arg(QFileInfo(fileName).fileName(), loaded.error)};
+    return loaded.module->writeAviSequence(fileName, count, fps, codec, render, progress);
+}
+
+}  // namespace appexport
