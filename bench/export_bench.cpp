@@ -123,7 +123,7 @@ public:
         return true;
     }
     std::optional<QColor> ChooseColor(QWidget*, QColor) override { return std::nullopt; }
-    void OpenUrl(const QUrl&) override {}
+    bool OpenUrl(const QUrl&) override { return true; }
     void ShowModal(QDialog&) override {}
 };
 

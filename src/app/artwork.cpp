@@ -161,7 +161,7 @@ QPixmap DecorativePicture(int page) {
 }
 
 QPixmap ProductPicture() {
-    return DecorativePicture(2).scaled(180, 260);
+    return DecorativePicture(2);
 }
 
 namespace {

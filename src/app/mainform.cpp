@@ -22,7 +22,9 @@
 
 #include "app/aboutbox.h"
 #include "app/artwork.h"
+#include "app/startfolder.h"
 #include "app/statuspanel.h"
+#include "controls/aspectpicture.h"
 #include "controls/bitbtnxp.h"
 #include "controls/imagebtn.h"
 #include "controls/spinedit.h"
@@ -72,11 +74,9 @@ QWidget* DecorativeColumn(const QString& name, const QString& imageName, const Q
     column->setPalette(pal);
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* image = new QLabel;
+    // Grows with the window but keeps the drawing's proportions.
+    auto* image = new TAspectPicture(artwork::DecorativePicture(page));
     image->setObjectName(imageName);
-    image->setPixmap(artwork::DecorativePicture(page));
-    image->setScaledContents(true);
-    image->setMinimumSize(1, 1);
     layout->addWidget(image, 1);
     auto* caption = new QLabel(words);
     QFont f(QStringLiteral("Arial Black"));
@@ -523,9 +523,11 @@ void TMainForm::FormCreate() {
     Cursors[13] = artwork::GeoselCursor();
     // 10. Caption of a document without a file.
     Setsavedfilename(QString());
-    // 11. Initial folders of the five dialogs.
+    // 11. Initial folders of the five dialogs: the program folder where it
+    // is the user's (a build or a portable copy), not an installed /usr/bin.
+    const QString startFolder = StartFolder(ProgramDir);
     for (TFileDialog* d : {&OpenDialog1, &OpenDialog3, &SaveDialog1, &SaveDialog2, &SaveDialog3}) {
-        d->initialDir = ProgramDir;
+        d->initialDir = startFolder;
     }
 }
 
@@ -631,7 +633,16 @@ void TMainForm::ueberbtnClick() {
 }
 
 void TMainForm::wwwBtnClick() {
-    Prompter().OpenUrl(UserGuideUrl());
+    const QUrl guide = UserGuideUrl();
+    if (Prompter().OpenUrl(guide)) return;
+    // No program to show web pages: say where the guide is instead of
+    // doing nothing.
+    Prompter().Message(this,
+                       QStringLiteral("No program was found to show the user guide. Open it in "
+                                      "your web browser:\n") +
+                           QDir::toNativeSeparators(guide.toLocalFile()),
+                       QString::fromLatin1(kWebAddressCaption), TPrompter::Icon::Information,
+                       TPrompter::Buttons::Ok);
 }
 
 void TMainForm::PageControl2Change() {

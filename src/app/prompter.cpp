@@ -90,8 +90,8 @@ std::optional<QColor> TQtPrompter::ChooseColor(QWidget* parent, QColor initial) 
     return dialog.selectedColor();
 }
 
-void TQtPrompter::OpenUrl(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+bool TQtPrompter::OpenUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }
 
 void TQtPrompter::ShowModal(QDialog& dialog) {

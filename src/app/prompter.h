@@ -48,7 +48,8 @@ public:
     // and returns true.
     virtual bool Execute(QWidget* parent, TFileDialog& dlg) = 0;
     virtual std::optional<QColor> ChooseColor(QWidget* parent, QColor initial) = 0;
-    virtual void OpenUrl(const QUrl& url) = 0;
+    // False when no program could be started to show it.
+    virtual bool OpenUrl(const QUrl& url) = 0;
     virtual void ShowModal(QDialog& dialog) = 0;
     // Shows the progress of a long operation, with a way to cancel it, until
     // the returned object is destroyed. The base shows nothing and never
@@ -64,7 +65,7 @@ public:
                  Buttons buttons) override;
     bool Execute(QWidget* parent, TFileDialog& dlg) override;
     std::optional<QColor> ChooseColor(QWidget* parent, QColor initial) override;
-    void OpenUrl(const QUrl& url) override;
+    bool OpenUrl(const QUrl& url) override;
     void ShowModal(QDialog& dialog) override;
     std::unique_ptr<TProgress> BeginProgress(QWidget* parent, const QString& text,
                                              const QString& caption) override;

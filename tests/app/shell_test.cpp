@@ -178,6 +178,13 @@ TEST(Shell, InformationDialogAndWebLinkGoThroughThePrompter) {
     w.wwwBtnClick();
     EXPECT_EQ(f.prompter->asked.back().kind, Asked::Kind::Url);
     EXPECT_TRUE(f.prompter->asked.back().text.endsWith(QStringLiteral("docs/index.html")));
+    // Without a program to show it, the user is told where the guide is.
+    f.prompter->urlOpens = false;
+    w.wwwBtnClick();
+    ASSERT_EQ(f.prompter->asked.back().kind, Asked::Kind::Message);
+    EXPECT_TRUE(f.prompter->asked.back().text.endsWith(QStringLiteral("docs/index.html")))
+        << f.prompter->asked.back().text.toStdString();
+    EXPECT_EQ(f.prompter->asked.back().caption, QStringLiteral("User guide (docs)"));
 
     TAboutBox about(&w, {});
     EXPECT_EQ(about.size(), QSize(664, 453));

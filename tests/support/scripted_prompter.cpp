@@ -31,8 +31,9 @@ std::optional<QColor> TScriptedPrompter::ChooseColor(QWidget*, QColor initial) {
     return answer;
 }
 
-void TScriptedPrompter::OpenUrl(const QUrl& url) {
+bool TScriptedPrompter::OpenUrl(const QUrl& url) {
     asked.push_back({Asked::Kind::Url, url.toString(), {}});
+    return urlOpens;
 }
 
 void TScriptedPrompter::ShowModal(QDialog& dialog) {

@@ -31,7 +31,9 @@ public:
                  Buttons buttons) override;
     bool Execute(QWidget* parent, TFileDialog& dlg) override;
     std::optional<QColor> ChooseColor(QWidget* parent, QColor initial) override;
-    void OpenUrl(const QUrl& url) override;
+    bool OpenUrl(const QUrl& url) override;
+    // What OpenUrl answers: whether a program to show the address was found.
+    bool urlOpens = true;
     void ShowModal(QDialog& dialog) override;
     std::unique_ptr<TProgress> BeginProgress(QWidget* parent, const QString& text,
                                              const QString& caption) override;
