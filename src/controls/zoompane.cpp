@@ -32,12 +32,19 @@ void TPaintBox::paintEvent(QPaintEvent* event) {
     if (beforePaint) beforePaint();
     const QRect exposed = event->rect() & rect();
     if (exposed.isEmpty()) return;
-    QImage canvas(exposed.size(), QImage::Format_RGB32);
-    if (canvas.isNull()) return;
-    canvas.fill(Qt::white);
-    if (onCompose) onCompose(canvas, exposed);
+    // The off-screen canvas is kept from one paint to the next: during a drag
+    // every paint has the same size, and allocating it anew costs as much as
+    // filling it.
+    if (canvas_.size() != exposed.size()) {
+        canvas_ = QImage(exposed.size(), QImage::Format_RGB32);
+        if (canvas_.isNull()) return;
+    }
+    if (onCompose)
+        onCompose(canvas_, exposed);
+    else
+        canvas_.fill(Qt::white);
     QPainter p(this);
-    p.drawImage(exposed.topLeft(), canvas);
+    p.drawImage(exposed.topLeft(), canvas_);
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
@@ -109,9 +116,12 @@ void TZoomPane::showEvent(QShowEvent* event) {
 }
 
 void TZoomPane::Compose(QImage& canvas, QRect exposed) const {
+    const QSize size = ZoomedSize();
+    // The picture covers every pixel of its zoomed size; only what lies
+    // beyond it needs the white ground.
+    if (!picture_ || !QRect(QPoint(0, 0), size).contains(exposed)) canvas.fill(Qt::white);
     if (picture_) {
         const raster::DibRecord& pic = picture_();
-        const QSize size = ZoomedSize();
         raster::PaintDibInto(canvas, exposed.topLeft(), 0, 0, size.width(), size.height(), pic, 0,
                              0, pic.Width(), pic.Height());
     }

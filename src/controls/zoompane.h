@@ -27,7 +27,8 @@ public:
     explicit TPaintBox(QWidget* parent = nullptr);
 
     // Draws the part `exposed` (box coordinates) into canvas, whose pixel
-    // (0, 0) is box point exposed.topLeft().
+    // (0, 0) is box point exposed.topLeft(); every pixel of canvas must be
+    // drawn (it holds the previous paint).
     std::function<void(QImage& canvas, QRect exposed)> onCompose;
     // Runs before every paint.
     std::function<void()> beforePaint;
@@ -42,6 +43,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QImage canvas_;
 };
 
 class TZoomPane : public QScrollArea {
