@@ -105,6 +105,14 @@ def check_with(name, kind, tool):
     check(name, kind, Image.open(io.BytesIO(run([tool, path(name)]))))
 
 
+def netpbm_full_range(cmd):
+    """A netpbm decoder's output scaled to 0-255 by pamdepth (rounding)."""
+    p = subprocess.run(cmd, check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    q = subprocess.run(["pamdepth", "255"], input=p.stdout, check=True, stdout=subprocess.PIPE,
+                       stderr=subprocess.DEVNULL)
+    return Image.open(io.BytesIO(q.stdout)).convert("RGB")
+
+
 def check_pil(name, kind):
     check(name, kind, Image.open(path(name)))
 
@@ -246,9 +254,10 @@ def make_tga():
             v = 0x8000 | ((r >> 3) << 10) | ((gg >> 3) << 5) | (b >> 3)
             px += struct.pack("<H", v)
     write("tga_16.tga", header + bytes(px))
-    # Five bits widened as c * 255 / 31 (PIL's way): 128 -> 16 -> 131.
-    got = Image.open(path("tga_16.tga")).convert("RGB")
-    wide = lambda c: (c >> 3) * 255 // 31
+    # Five bits widened to the full range, c * 255 / 31 rounded: 128 -> 16 -> 132
+    # (netpbm: maxval 31, then pamdepth).
+    got = netpbm_full_range(["tgatoppm", path("tga_16.tga")])
+    wide = lambda c: ((c >> 3) * 255 + 15) // 31
     want = [tuple(wide(c) for c in PAL16[idx16(x, y)]) for y in range(H) for x in range(W)]
     if list(got.getdata()) != want:
         sys.exit("tga_16.tga: pixels differ")
