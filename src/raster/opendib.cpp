@@ -11,7 +11,10 @@
 #include <QImageReader>
 #include <QPointer>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -190,14 +193,21 @@ void RestorePngGreyLevels(std::span<const std::uint8_t> d, QImage& img) {
 }
 
 // Collects what Qt and the libraries behind its readers say while one
-// picture is read, instead of letting it reach stderr.
+// picture is read, instead of letting it reach stderr: Qt's messages through
+// a message handler, and libpng's errors, which Qt leaves to libpng's own
+// handler writing to stderr, by pointing stderr at a temporary file.
 class LibraryMessages {
 public:
     LibraryMessages() {
         active_ = this;
         previous_ = qInstallMessageHandler(&Collect);
+        std::fflush(stderr);
+        capture_ = std::tmpfile();
+        savedStderr_ = capture_ != nullptr ? ::dup(2) : -1;
+        if (savedStderr_ >= 0) ::dup2(::fileno(capture_), 2);
     }
     ~LibraryMessages() {
+        Restore();
         qInstallMessageHandler(previous_);
         active_ = nullptr;
     }
@@ -205,17 +215,39 @@ public:
     LibraryMessages& operator=(const LibraryMessages&) = delete;
 
     // The last thing said: a decoder's warnings come before its error.
-    std::string Reason() const { return last_; }
+    std::string Reason() {
+        Restore();
+        return last_;
+    }
 
 private:
-    static void Collect(QtMsgType, const QMessageLogContext&, const QString& text) {
-        if (active_ == nullptr) return;
+    void Restore() {
+        if (capture_ == nullptr) return;
+        std::fflush(stderr);
+        if (savedStderr_ >= 0) {
+            ::dup2(savedStderr_, 2);
+            ::close(savedStderr_);
+        }
+        std::rewind(capture_);
+        char line[512];
+        while (std::fgets(line, sizeof line, capture_) != nullptr)
+            Note(QString::fromLocal8Bit(line));
+        std::fclose(capture_);
+        capture_ = nullptr;
+    }
+    void Note(const QString& text) {
         QString t = text.trimmed();
         for (const char* prefix : {"libpng error:", "libpng warning:", "QImageIOHandler:"})
             if (t.startsWith(QLatin1String(prefix))) t = t.mid(int(std::strlen(prefix))).trimmed();
         if (t.endsWith(QLatin1Char('.'))) t.chop(1);
-        if (!t.isEmpty()) active_->last_ = t.toStdString();
+        if (!t.isEmpty()) last_ = t.toStdString();
     }
+    static void Collect(QtMsgType, const QMessageLogContext&, const QString& text) {
+        if (active_ != nullptr) active_->Note(text);
+    }
+
+    std::FILE* capture_ = nullptr;
+    int savedStderr_ = -1;
 
     static inline LibraryMessages* active_ = nullptr;
     QtMessageHandler previous_ = nullptr;
