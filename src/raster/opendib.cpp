@@ -1,18 +1,20 @@
 // OpenDib: reads a picture file into a DibRecord, through our own readers for
-// PCX, TGA and IFF and through Qt's image readers for BMP (also RLE and
-// headerless DIB), GIF, JPEG, PNG and TIFF.
+// BMP (also RLE and headerless DIB), GIF, PCX, TGA and IFF, libtiff for TIFF
+// and Qt's image readers for JPEG and PNG.
 #include "raster/opendib.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QImage>
 #include <QImageReader>
 #include <QPointer>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -83,82 +85,85 @@ private:
     std::string error_;
 };
 
-std::uint32_t Le32(std::span<const std::uint8_t> d, std::size_t at) {
-    return d[at] | (d[at + 1] << 8) | (d[at + 2] << 16) | (std::uint32_t{d[at + 3]} << 24);
+std::uint16_t Be16(std::span<const std::uint8_t> d, std::size_t at) {
+    return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]);
 }
-std::uint16_t Le16(std::span<const std::uint8_t> d, std::size_t at) {
-    return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
-}
-
-// A DIB file may be stored without the 14-byte BITMAPFILEHEADER (a "packed"
-// DIB, as on the clipboard). Recognised by its info header; Qt only reads
-// BMP files, so such data gets the file header put in front.
-bool IsPackedDib(std::span<const std::uint8_t> d) {
-    if (d.size() < 16) return false;
-    const std::uint32_t infoSize = Le32(d, 0);
-    if (infoSize == 12)
-        return Le16(d, 8) == 1 && (d[10] == 1 || d[10] == 4 || d[10] == 8 || d[10] == 24);
-    if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124)
-        return false;
-    if (d.size() < infoSize) return false;
-    const int bits = Le16(d, 14);
-    return Le16(d, 12) == 1 && Le32(d, 16) <= 3 &&
-           (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
+std::uint32_t Be32(std::span<const std::uint8_t> d, std::size_t at) {
+    return (std::uint32_t{d[at]} << 24) | (d[at + 1] << 16) | (d[at + 2] << 8) | d[at + 3];
 }
 
-QByteArray WithBmpFileHeader(std::span<const std::uint8_t> d) {
-    const std::uint32_t infoSize = Le32(d, 0);
-    std::uint32_t tableBytes = 0;
-    if (infoSize == 12) {
-        if (d[10] <= 8) tableBytes = 3u << d[10];
-    } else {
-        const int bits = Le16(d, 14);
-        const std::uint32_t used = Le32(d, 32);
-        if (bits <= 8) tableBytes = 4 * (used != 0 && used < (1u << bits) ? used : 1u << bits);
-        if (infoSize == 40 && Le32(d, 16) == 3) tableBytes = 12;  // bit-field masks
+std::string CannotHold(std::int64_t bytes, std::int64_t width, std::int64_t height) {
+    return "The file is truncated or damaged: its " + std::to_string(bytes) +
+           " bytes of picture data cannot hold a picture of " + std::to_string(width) + " x " +
+           std::to_string(height) + " pixels.";
+}
+
+// Walks a JPEG's segments up to its first scan. Refuses a file whose scan
+// is missing, cut inside its header or empty (the decoder would show a
+// uniform picture as if nothing were wrong), and one whose picture is larger
+// than its scan data could give: every 8 x 8 block takes at least one bit.
+std::string JpegProblem(std::span<const std::uint8_t> d) {
+    std::int64_t width = 0, height = 0;
+    bool arithmetic = false;
+    std::size_t pos = 2;
+    while (pos + 1 < d.size()) {
+        if (d[pos] != 0xFF) {
+            ++pos;  // stray bytes between segments; the decoder skips them too
+            continue;
+        }
+        const std::uint8_t marker = d[pos + 1];
+        if (marker == 0xFF) {
+            ++pos;
+            continue;
+        }
+        if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) {
+            pos += 2;
+            continue;
+        }
+        if (marker == 0xD9) break;
+        if (pos + 4 > d.size()) break;
+        const std::size_t length = Be16(d, pos + 2);
+        const std::size_t next = pos + 2 + length;
+        if (marker == 0xDA) {
+            if (length < 2 || next > d.size())
+                return "The JPEG file is cut inside its start-of-scan header.";
+            if (next >= d.size() || (d[next] == 0xFF && next + 1 < d.size() && d[next + 1] == 0xD9))
+                return "The JPEG file holds no image data.";
+            const auto bytes = static_cast<std::int64_t>(d.size() - next);
+            const std::int64_t blocks = (width + 7) / 8 * ((height + 7) / 8);
+            if (!arithmetic && blocks > bytes * 8) return CannotHold(bytes, width, height);
+            return {};
+        }
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame && pos + 9 <= d.size()) {
+            height = Be16(d, pos + 5);
+            width = Be16(d, pos + 7);
+            arithmetic = marker >= 0xC9;
+        }
+        pos = next;
     }
-    const std::uint32_t offset = 14 + infoSize + tableBytes;
-    const auto total = static_cast<std::uint32_t>(14 + d.size());
-    QByteArray out;
-    out.reserve(static_cast<qsizetype>(total));
-    const std::uint8_t header[14] = {'B',
-                                     'M',
-                                     static_cast<std::uint8_t>(total),
-                                     static_cast<std::uint8_t>(total >> 8),
-                                     static_cast<std::uint8_t>(total >> 16),
-                                     static_cast<std::uint8_t>(total >> 24),
-                                     0,
-                                     0,
-                                     0,
-                                     0,
-                                     static_cast<std::uint8_t>(offset),
-                                     static_cast<std::uint8_t>(offset >> 8),
-                                     static_cast<std::uint8_t>(offset >> 16),
-                                     static_cast<std::uint8_t>(offset >> 24)};
-    out.append(reinterpret_cast<const char*>(header), 14);
-    out.append(reinterpret_cast<const char*>(d.data()), static_cast<qsizetype>(d.size()));
-    return out;
+    return "The JPEG file holds no image data.";
 }
 
-// Qt turns two-colour BMPs around so that entry 0 is the lighter colour,
-// inverting every bit. Puts the file's own order back so that the indices
-// are those of the file.
-void RestoreBmpMonoOrder(const QByteArray& file, QImage& img) {
-    const std::span<const std::uint8_t> d(reinterpret_cast<const std::uint8_t*>(file.constData()),
-                                          static_cast<std::size_t>(file.size()));
-    if (img.format() != QImage::Format_Mono || img.colorCount() != 2 || d.size() < 30) return;
-    const std::uint32_t infoSize = Le32(d, 14);
-    const std::size_t table = 14 + std::size_t{infoSize};
-    const std::size_t entry = infoSize == 12 ? 3 : 4;
-    if (table + 2 * entry > d.size()) return;
-    auto fileColour = [&](std::size_t i) {
-        const std::uint8_t* p = d.data() + table + i * entry;
-        return qRgb(p[2], p[1], p[0]);
-    };
-    const QRgb c0 = img.color(0), c1 = img.color(1);
-    if (c0 == c1 || fileColour(0) != c1 || fileColour(1) != c0) return;
-    img.invertPixels();
-    img.setColorTable({c1, c0});
+// Deflate gives at most about 1032 bytes for one; a PNG claiming a picture
+// its compressed data cannot give is refused before Qt allocates for it.
+std::string PngProblem(std::span<const std::uint8_t> d) {
+    if (d.size() < 33 || std::memcmp(d.data() + 12, "IHDR", 4) != 0) return {};
+    const std::int64_t width = Be32(d, 16), height = Be32(d, 20);
+    const int depth = d[24], colourType = d[25];
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    std::int64_t compressed = 0;
+    for (std::size_t pos = 8; pos + 8 <= d.size();) {
+        const std::uint32_t length = Be32(d, pos);
+        if (std::memcmp(d.data() + pos + 4, "IDAT", 4) == 0)
+            compressed += std::min<std::int64_t>(length, static_cast<std::int64_t>(d.size() - pos));
+        if (std::memcmp(d.data() + pos + 4, "IEND", 4) == 0) break;
+        pos += std::size_t{12} + length;
+    }
+    const std::int64_t raw = height * (1 + (width * channels * depth + 7) / 8);
+    if (raw > (compressed + 1) * 1032 + 1024) return CannotHold(compressed, width, height);
+    return {};
 }
 
 // Qt reads a black-and-white PNG as white = 0, black = 1, the other way
@@ -173,84 +178,81 @@ void RestorePngMonoOrder(const QByteArray& file, QImage& img) {
     img.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
 }
 
-// The colour table of a GIF's first picture (its own, else the global one)
-// and its transparent index (-1 for none).
-struct GifTable {
-    QList<QRgb> colours;
-    int transparent = -1;
+// A grey PNG with a transparent level comes from Qt with that level's entry
+// made transparent black; the file's grey is put back (alpha is ignored).
+void RestorePngGreyLevels(std::span<const std::uint8_t> d, QImage& img) {
+    if (d.size() < 26 || d[25] != 0 || img.format() != QImage::Format_Indexed8) return;
+    QList<QRgb> table = img.colorTable();
+    const auto n = table.size();
+    if (n < 2) return;
+    for (qsizetype i = 0; i < n; ++i) {
+        const int v = static_cast<int>(i * 255 / (n - 1));
+        table[i] = qRgb(v, v, v);
+    }
+    img.setColorTable(table);
+}
+
+// Collects what Qt and the libraries behind its readers say while one
+// picture is read, instead of letting it reach stderr: Qt's messages through
+// a message handler, and libpng's errors, which Qt leaves to libpng's own
+// handler writing to stderr, by pointing stderr at a temporary file.
+class LibraryMessages {
+public:
+    LibraryMessages() {
+        active_ = this;
+        previous_ = qInstallMessageHandler(&Collect);
+        std::fflush(stderr);
+        capture_ = std::tmpfile();
+        savedStderr_ = capture_ != nullptr ? ::dup(2) : -1;
+        if (savedStderr_ >= 0) ::dup2(::fileno(capture_), 2);
+    }
+    ~LibraryMessages() {
+        Restore();
+        qInstallMessageHandler(previous_);
+        active_ = nullptr;
+    }
+    LibraryMessages(const LibraryMessages&) = delete;
+    LibraryMessages& operator=(const LibraryMessages&) = delete;
+
+    // The last thing said: a decoder's warnings come before its error.
+    std::string Reason() {
+        Restore();
+        return last_;
+    }
+
+private:
+    void Restore() {
+        if (capture_ == nullptr) return;
+        std::fflush(stderr);
+        if (savedStderr_ >= 0) {
+            ::dup2(savedStderr_, 2);
+            ::close(savedStderr_);
+        }
+        std::rewind(capture_);
+        char line[512];
+        while (std::fgets(line, sizeof line, capture_) != nullptr)
+            Note(QString::fromLocal8Bit(line));
+        std::fclose(capture_);
+        capture_ = nullptr;
+    }
+    void Note(const QString& text) {
+        QString t = text.trimmed();
+        for (const char* prefix : {"libpng error:", "libpng warning:", "QImageIOHandler:"})
+            if (t.startsWith(QLatin1String(prefix))) t = t.mid(int(std::strlen(prefix))).trimmed();
+        if (t.endsWith(QLatin1Char('.'))) t.chop(1);
+        if (!t.isEmpty()) last_ = t.toStdString();
+    }
+    static void Collect(QtMsgType, const QMessageLogContext&, const QString& text) {
+        if (active_ != nullptr) active_->Note(text);
+    }
+
+    std::FILE* capture_ = nullptr;
+    int savedStderr_ = -1;
+
+    static inline LibraryMessages* active_ = nullptr;
+    QtMessageHandler previous_ = nullptr;
+    std::string last_;
 };
-
-std::optional<GifTable> ReadGifTable(const QByteArray& file) {
-    const std::span<const std::uint8_t> d(reinterpret_cast<const std::uint8_t*>(file.constData()),
-                                          static_cast<std::size_t>(file.size()));
-    auto table = [&](std::size_t at, int count) -> std::optional<QList<QRgb>> {
-        if (at + 3 * std::size_t(count) > d.size()) return std::nullopt;
-        QList<QRgb> out;
-        for (int i = 0; i < count; ++i)
-            out.append(qRgb(d[at + 3 * i], d[at + 3 * i + 1], d[at + 3 * i + 2]));
-        return out;
-    };
-    if (d.size() < 13) return std::nullopt;
-    GifTable result;
-    std::size_t pos = 13;
-    if (d[10] & 0x80) {
-        const int count = 2 << (d[10] & 7);
-        auto global = table(pos, count);
-        if (!global) return std::nullopt;
-        result.colours = *global;
-        pos += 3 * std::size_t(count);
-    }
-    while (pos < d.size()) {
-        if (d[pos] == 0x2C) {  // image descriptor
-            if (pos + 10 > d.size()) return std::nullopt;
-            const std::uint8_t packed = d[pos + 9];
-            if (packed & 0x80) {
-                auto local = table(pos + 10, 2 << (packed & 7));
-                if (!local) return std::nullopt;
-                result.colours = *local;
-            }
-            return result;
-        }
-        if (d[pos] != 0x21 || pos + 2 > d.size()) return std::nullopt;
-        const std::uint8_t label = d[pos + 1];
-        pos += 2;
-        if (label == 0xF9 && pos + 5 <= d.size() && d[pos] >= 4 && (d[pos + 1] & 1))
-            result.transparent = d[pos + 4];
-        while (pos < d.size() && d[pos] != 0) pos += 1 + std::size_t(d[pos]);  // sub-blocks
-        ++pos;
-    }
-    return std::nullopt;
-}
-
-// Qt decodes GIFs to 32-bit images. A GIF is a palette file, so its pixels
-// are mapped back to the indices of its colour table; if any pixel is not in
-// the table the picture stays direct colour.
-QImage GifToIndexed(const QByteArray& file, const QImage& img) {
-    const std::optional<GifTable> table = ReadGifTable(file);
-    if (!table || table->colours.isEmpty() || table->colours.size() > 256) return img;
-    QHash<QRgb, int> index;
-    for (int i = static_cast<int>(table->colours.size()) - 1; i >= 0; --i)
-        index.insert(table->colours[i] | 0xFF000000u, i);
-    QImage out(img.size(), QImage::Format_Indexed8);
-    if (out.isNull()) return img;
-    out.setColorTable(table->colours);
-    const QImage argb = img.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* src = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        uchar* dst = out.scanLine(y);
-        for (int x = 0; x < argb.width(); ++x) {
-            if (qAlpha(src[x]) == 0 && table->transparent >= 0 &&
-                table->transparent < table->colours.size()) {
-                dst[x] = static_cast<uchar>(table->transparent);
-                continue;
-            }
-            const auto it = index.constFind(src[x] | 0xFF000000u);
-            if (it == index.constEnd()) return img;
-            dst[x] = static_cast<uchar>(*it);
-        }
-    }
-    return out;
-}
 
 // A palette picture from an indexed QImage, at the smallest DIB depth that
 // holds its colour table.
@@ -329,60 +331,44 @@ DibRecord FromDirect(const QImage& source) {
 // picture files of this program and are refused rather than given to more
 // decoders than needed.
 bool AcceptedQtFormat(const QByteArray& format) {
-    return format == "bmp" || format == "gif" || format == "jpeg" || format == "jpg" ||
-           format == "png" || format == "tif" || format == "tiff";
+    return format == "jpeg" || format == "jpg" || format == "png";
 }
 
-DibRecord DecodeWithQt(const QByteArray& bytes) {
+DibRecord DecodeWithQt(std::span<const std::uint8_t> d) {
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(d.data()),
+                                                     static_cast<qsizetype>(d.size()));
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
+    LibraryMessages messages;
     const QByteArray format = QImageReader::imageFormat(&buffer);
     if (!AcceptedQtFormat(format)) return Failed("Unknown or unsupported picture format.");
+    const bool png = format == "png";
     buffer.seek(0);
     QImageReader reader(&buffer, format);
-    reader.setAutoTransform(false);
-    QSize size = reader.size();
-    if (format == "bmp" && bytes.size() >= 26) {
-        // Qt gives no size for a BMP header it finds implausible; the claim
-        // is read here so that the refusal can say what is wrong.
-        const std::span<const std::uint8_t> d(
-            reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-            static_cast<std::size_t>(bytes.size()));
-        const bool core = Le32(d, 14) == 12;
-        const qint64 w = core ? Le16(d, 18) : static_cast<std::int32_t>(Le32(d, 18));
-        const qint64 h = core ? Le16(d, 20) : static_cast<std::int32_t>(Le32(d, 22));
-        if (std::abs(w) > kMaxSide || std::abs(h) > kMaxSide ||
-            std::abs(w) * std::abs(h) * 4 > kMaxPictureBytes) {
-            return Failed(TooLarge(std::abs(w), std::abs(h)));
-        }
-    }
+    // EXIF orientation: a portrait photo is shown upright.
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
     if (size.isValid() && (size.width() > kMaxSide || size.height() > kMaxSide ||
                            std::int64_t{size.width()} * size.height() * 4 > kMaxPictureBytes)) {
         return Failed(TooLarge(size.width(), size.height()));
     }
-    // Qt's BMP decoder leaves the rows of a truncated file (and the pixels
-    // an RLE bitmap skips) as it found them; it decodes into an image of the
-    // right size and format that it is given, so it is given a zeroed one.
-    // The other decoders fill their images or fail.
+    if (std::string problem = png ? PngProblem(d) : JpegProblem(d); !problem.empty())
+        return Failed(std::move(problem));
     QImage img;
-    const QImage::Format expected = reader.imageFormat();
-    if (format == "bmp" && size.isValid() && !size.isEmpty() &&
-        expected != QImage::Format_Invalid) {
-        img = QImage(size, expected);
-        if (img.isNull()) return Failed(kNoMemory);
-        img.fill(0);
-    }
     if (!reader.read(&img) || img.isNull()) {
         const QString why = reader.errorString();
         if (reader.error() == QImageReader::InvalidDataError && why.contains("limit")) {
             return Failed(TooLarge(size.width(), size.height()));
         }
-        return Failed("The picture could not be read: " + why.toStdString() + ".");
+        const std::string reason = messages.Reason();
+        return Failed("The picture could not be read: " +
+                      (reason.empty() ? why.toStdString() : reason) + ".");
     }
-    if (format == "bmp") RestoreBmpMonoOrder(bytes, img);
-    if (format == "png") RestorePngMonoOrder(bytes, img);
-    if (format == "gif") img = GifToIndexed(bytes, img);
+    if (png) {
+        RestorePngMonoOrder(bytes, img);
+        RestorePngGreyLevels(d, img);
+    }
     switch (img.format()) {
         case QImage::Format_Mono:
         case QImage::Format_MonoLSB:
@@ -393,6 +379,11 @@ DibRecord DecodeWithQt(const QByteArray& bytes) {
         default:
             return FromDirect(img);
     }
+}
+
+bool IsTiff(std::span<const std::uint8_t> d) {
+    return d.size() >= 4 && ((d[0] == 'I' && d[1] == 'I' && d[2] == 42 && d[3] == 0) ||
+                             (d[0] == 'M' && d[1] == 'M' && d[2] == 0 && d[3] == 42));
 }
 
 struct AllocationLimit {
@@ -409,6 +400,10 @@ DibRecord DecodePicture(std::span<const std::uint8_t> data, std::string_view nam
     static const AllocationLimit limit;
     if (data.empty()) return Failed("The file is empty.");
     switch (DetectOwnFormat(data, nameHint)) {
+        case OwnFormat::Bmp:
+            return DecodeBmp(data);
+        case OwnFormat::Gif:
+            return DecodeGif(data);
         case OwnFormat::Pcx:
             return DecodePcx(data);
         case OwnFormat::Tga:
@@ -418,9 +413,8 @@ DibRecord DecodePicture(std::span<const std::uint8_t> data, std::string_view nam
         case OwnFormat::None:
             break;
     }
-    if (IsPackedDib(data)) return DecodeWithQt(WithBmpFileHeader(data));
-    return DecodeWithQt(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()),
-                                                static_cast<qsizetype>(data.size())));
+    if (IsTiff(data)) return DecodeTiff(data);
+    return DecodeWithQt(data);
 }
 
 DibRecord OpenDib(const std::string& fileName, int /*option*/, QObject* progressReceiver) {

@@ -14,4 +14,14 @@ namespace raster {
 // the record has no pixels and carries the error text.
 DibRecord DecodePicture(std::span<const std::uint8_t> data, std::string_view nameHint);
 
+// TIFF through libtiff: the first picture of the file, its orientation
+// applied. Palette and grey pictures of up to 8 bits stay palette pictures.
+DibRecord DecodeTiff(std::span<const std::uint8_t> data);
+
+// The picture as it is meant to be seen, given the orientation value of its
+// file (TIFF and EXIF number them alike: 1 as stored, 2 mirrored, 3 turned
+// half way, 4 flipped, 5 to 8 the same with rows and columns exchanged).
+// Unknown values leave it as it is.
+DibRecord Oriented(DibRecord dib, int orientation);
+
 }  // namespace raster

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "raster/opendib.h"
 #include "raster/own_formats_detail.h"
 
 namespace raster {
@@ -50,11 +51,11 @@ bool StartsWith(std::span<const std::uint8_t> data, std::string_view magic, std:
            std::memcmp(data.data() + at, magic.data(), magic.size()) == 0;
 }
 
-// Signatures of the formats Qt reads; such content never goes to our readers
-// whatever the file is called.
+// Signatures of the formats libraries read; such content never goes to our
+// readers whatever the file is called.
 bool HasForeignSignature(std::span<const std::uint8_t> data) {
-    return StartsWith(data, "BM") || StartsWith(data, "\x89PNG") || StartsWith(data, "GIF8") ||
-           StartsWith(data, "\xFF\xD8\xFF") || StartsWith(data, std::string_view("II*\0", 4)) ||
+    return StartsWith(data, "\x89PNG") || StartsWith(data, "\xFF\xD8\xFF") ||
+           StartsWith(data, std::string_view("II*\0", 4)) ||
            StartsWith(data, std::string_view("MM\0*", 4));
 }
 
@@ -88,8 +89,8 @@ bool LooksLikeTga(std::span<const std::uint8_t> d) {
             return type != 8 && cmapType == 1 && depth == 8;
         case 2:
             return depth == 15 || depth == 16 || depth == 24 || depth == 32;
-        case 3:
-            return depth == 8;
+        case 3:  // grey, alone or followed by an alpha byte
+            return depth == 8 || depth == 16;
         default:
             return false;
     }
@@ -99,6 +100,8 @@ OwnFormat DetectOwnFormat(std::span<const std::uint8_t> data, std::string_view f
     if (StartsWith(data, "FORM") && (StartsWith(data, "ILBM", 8) || StartsWith(data, "PBM ", 8))) {
         return OwnFormat::Iff;
     }
+    if (StartsWith(data, "BM")) return OwnFormat::Bmp;
+    if (StartsWith(data, "GIF87a") || StartsWith(data, "GIF89a")) return OwnFormat::Gif;
     const bool tgaName = EndsWithNoCase(fileName, ".tga");
     // A TGA has no signature; under its own suffix a sound TGA header wins
     // over the (weaker) chance that the bytes also pass for a PCX header.
@@ -106,7 +109,52 @@ OwnFormat DetectOwnFormat(std::span<const std::uint8_t> data, std::string_view f
     if (LooksLikePcx(data)) return OwnFormat::Pcx;
     if (HasForeignSignature(data)) return OwnFormat::None;
     if (tgaName) return OwnFormat::Tga;
+    if (LooksLikePackedDib(data)) return OwnFormat::Bmp;
     return OwnFormat::None;
+}
+
+DibRecord Oriented(DibRecord dib, int orientation) {
+    if (orientation < 2 || orientation > 8 || !dib.HasPixels()) return dib;
+    const int w = dib.Width(), h = dib.Height();
+    const bool swap = orientation >= 5;
+    DibRecord out = newdib(swap ? h : w, swap ? w : h, dib.BitCount(), &dib, 256);
+    if (!out.HasPixels()) return detail::Failed("Not enough memory for this picture.");
+    for (int y = 0; y < out.Height(); ++y) {
+        for (int x = 0; x < out.Width(); ++x) {
+            // The stored pixel that shows at (x, y).
+            int sx = x, sy = y;
+            switch (orientation) {
+                case 2:
+                    sx = w - 1 - x;
+                    break;
+                case 3:
+                    sx = w - 1 - x;
+                    sy = h - 1 - y;
+                    break;
+                case 4:
+                    sy = h - 1 - y;
+                    break;
+                case 5:
+                    sx = y;
+                    sy = x;
+                    break;
+                case 6:
+                    sx = y;
+                    sy = h - 1 - x;
+                    break;
+                case 7:
+                    sx = w - 1 - y;
+                    sy = h - 1 - x;
+                    break;
+                default:  // 8
+                    sx = w - 1 - y;
+                    sy = x;
+                    break;
+            }
+            setpixel(out, x, y, getpixel(dib, sx, sy));
+        }
+    }
+    return out;
 }
 
 }  // namespace raster

@@ -50,6 +50,13 @@ public:
         pos_ += 2;
         return true;
     }
+    bool U32LE(std::uint32_t& v) {
+        if (Remaining() < 4) return false;
+        v = data_[pos_] | (std::uint32_t{data_[pos_ + 1]} << 8) |
+            (std::uint32_t{data_[pos_ + 2]} << 16) | (std::uint32_t{data_[pos_ + 3]} << 24);
+        pos_ += 4;
+        return true;
+    }
     bool U32BE(std::uint32_t& v) {
         if (Remaining() < 4) return false;
         v = (std::uint32_t{data_[pos_]} << 24) | (std::uint32_t{data_[pos_ + 1]} << 16) |

@@ -78,6 +78,8 @@ DibRecord DecodePcx(std::span<const std::uint8_t> data) {
     ByteReader in(data);
     if (data.size() < kHeaderSize || data[0] != 0x0A) return Failed("This is not a PCX file.");
     const int version = data[1];
+    if (version != 0 && version != 2 && version != 3 && version != 4 && version != 5)
+        return Failed("This is not a PCX file: unknown version " + std::to_string(version) + ".");
     const bool compressed = data[2] == 1;
     const int bpp = data[3];
     auto le16 = [&](std::size_t at) { return static_cast<int>(data[at] | (data[at + 1] << 8)); };
@@ -146,8 +148,10 @@ DibRecord DecodePcx(std::span<const std::uint8_t> data) {
     } else if (dibBits <= 4) {
         for (int i = 0; i < 16; ++i)
             pal[i] = {data[16 + 3 * i], data[17 + 3 * i], data[18 + 3 * i]};
-        if (dibBits == 1 && (version == 3 || pal[0] == pal[1])) {
-            // No usable two-colour table: black and white.
+        if (dibBits == 1) {
+            // Writers fill the header's table of a two-colour file with
+            // anything (CGA mode bytes, stale colours); other readers show
+            // black and white, and so do we.
             pal[0] = {0, 0, 0};
             pal[1] = {255, 255, 255};
         } else if (version == 3) {

@@ -15,9 +15,9 @@ using detail::CopyRow;
 using detail::Failed;
 
 // A 15/16-bit TGA colour (ARRRRRGG GGGBBBBB, little-endian) widened to 8 bits
-// per channel as c * 255 / 31, so that 31 becomes 255.
+// per channel as c * 255 / 31 rounded, so that 31 becomes 255 and 16 is 132.
 RgbEntry From16(std::uint16_t v) {
-    auto widen = [](int c) { return static_cast<std::uint8_t>(c * 255 / 31); };
+    auto widen = [](int c) { return static_cast<std::uint8_t>((c * 255 + 15) / 31); };
     return {widen((v >> 10) & 31), widen((v >> 5) & 31), widen(v & 31)};
 }
 

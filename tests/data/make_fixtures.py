@@ -105,6 +105,14 @@ def check_with(name, kind, tool):
     check(name, kind, Image.open(io.BytesIO(run([tool, path(name)]))))
 
 
+def netpbm_full_range(cmd):
+    """A netpbm decoder's output scaled to 0-255 by pamdepth (rounding)."""
+    p = subprocess.run(cmd, check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    q = subprocess.run(["pamdepth", "255"], input=p.stdout, check=True, stdout=subprocess.PIPE,
+                       stderr=subprocess.DEVNULL)
+    return Image.open(io.BytesIO(q.stdout)).convert("RGB")
+
+
 def check_pil(name, kind):
     check(name, kind, Image.open(path(name)))
 
@@ -246,9 +254,10 @@ def make_tga():
             v = 0x8000 | ((r >> 3) << 10) | ((gg >> 3) << 5) | (b >> 3)
             px += struct.pack("<H", v)
     write("tga_16.tga", header + bytes(px))
-    # Five bits widened as c * 255 / 31 (PIL's way): 128 -> 16 -> 131.
-    got = Image.open(path("tga_16.tga")).convert("RGB")
-    wide = lambda c: (c >> 3) * 255 // 31
+    # Five bits widened to the full range, c * 255 / 31 rounded: 128 -> 16 -> 132
+    # (netpbm: maxval 31, then pamdepth).
+    got = netpbm_full_range(["tgatoppm", path("tga_16.tga")])
+    wide = lambda c: ((c >> 3) * 255 + 15) // 31
     want = [tuple(wide(c) for c in PAL16[idx16(x, y)]) for y in range(H) for x in range(W)]
     if list(got.getdata()) != want:
         sys.exit("tga_16.tga: pixels differ")
@@ -431,6 +440,284 @@ def make_qt_others():
         print(f"ok {name}")
 
 
+# ------------------------------------------------ files other software writes
+# Each of these has a reference picture <name>.ref.png beside it: what the
+# file shows, computed here from the pattern, and compared with an
+# independent decoder's reading of the file.
+
+def full(v, bits):
+    """A field of `bits` bits widened to 0-255: v * 255 / max, rounded."""
+    top = (1 << bits) - 1
+    return (v * 255 + top // 2) // top if top else 0
+
+
+def write_ref(name, pixels, size=(W, H)):
+    im = Image.new("RGB", size)
+    im.putdata(pixels)
+    im.save(path(name + ".ref.png"))
+
+
+def decoded_rgb(name, tool):
+    if tool == "pil":
+        return list(Image.open(path(name)).convert("RGB").getdata())
+    if tool == "magick":
+        im = Image.open(io.BytesIO(run(["convert", path(name), "-auto-orient", "png:-"])))
+        return list(im.convert("RGB").getdata())
+    if tool == "ffmpeg":
+        png = run(["ffmpeg", "-v", "error", "-i", path(name), "-f", "image2pipe", "-vcodec", "png",
+                   "-pix_fmt", "rgb24", "-"])
+        return list(Image.open(io.BytesIO(png)).convert("RGB").getdata())
+    if tool == "netpbm-bmp":
+        return list(netpbm_full_range(["bmptopnm", path(name)]).getdata())
+    if tool == "netpbm-tiff":
+        return list(netpbm_full_range(["tifftopnm", path(name)]).getdata())
+    sys.exit(f"unknown tool {tool}")
+
+
+def check_ref(name, pixels, tool, tolerance=0, size=(W, H), fields=None):
+    """Writes the reference and checks the tool's reading of the file against
+    it: equal within tolerance, or (fields = bits per channel) the same field
+    values when the tool shifts fields instead of widening them."""
+    write_ref(name, pixels, size)
+    got = decoded_rgb(name, tool)
+    if len(got) != len(pixels):
+        sys.exit(f"{name}: {tool} reads {len(got)} pixels, not {len(pixels)}")
+    for i, (a, b) in enumerate(zip(got, pixels)):
+        if fields:
+            same = all(x >> (8 - n) == round(y * ((1 << n) - 1) / 255) if n else True
+                       for x, y, n in zip(a, b, fields))
+        else:
+            same = max(abs(x - y) for x, y in zip(a, b)) <= tolerance
+        if not same:
+            sys.exit(f"{name}: pixel {i} is {a} by {tool}, reference {b}")
+    print(f"ok {name} ({os.path.getsize(path(name))} bytes, {tool})")
+
+
+def bitfield_bmp(name, masks, bits, header, alpha_mask=0, palette=0):
+    """The rgb pattern in bit fields; returns the reference pixels."""
+    shifts = [(m & -m).bit_length() - 1 for m in masks]
+    widths = [bin(m).count("1") for m in masks]
+    row_bytes = (W * bits + 31) // 32 * 4
+    px = bytearray()
+    ref = [None] * (W * H)
+    for y in reversed(range(H)):
+        row = bytearray()
+        for x in range(W):
+            c = rgb(x, y)
+            fields = [c[i] >> (8 - widths[i]) if widths[i] <= 8 else
+                      (c[i] << (widths[i] - 8)) | (c[i] >> (16 - widths[i])) for i in range(3)]
+            v = sum(f << s for f, s in zip(fields, shifts)) | alpha_mask
+            row += v.to_bytes(bits // 8, "little")
+            ref[y * W + x] = tuple(full(f, n) for f, n in zip(fields, widths))
+        px += row.ljust(row_bytes, b"\0")
+    compression = 6 if alpha_mask and header == 40 else 3
+    if header == 40:
+        info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, bits, compression, len(px), 2835, 2835,
+                           palette, 0) + struct.pack("<III", *masks)
+        if compression == 6:
+            info += struct.pack("<I", alpha_mask)
+    else:
+        info = struct.pack("<IiiHHIIiiII", header, W, H, 1, bits, compression, len(px), 2835, 2835,
+                           palette, 0) + struct.pack("<III", *masks)
+        if header >= 56:
+            info += struct.pack("<I", alpha_mask)
+        if header >= 108:
+            info += struct.pack("<I", 0x73524742) + b"\0" * 36 + b"\0" * 12
+        if header >= 124:
+            info += struct.pack("<IIII", 4, 0, 0, 0)
+        assert len(info) == header, (name, len(info))
+    table = b"".join(bytes((i * 16, 255 - i * 16, i * 8, 0)) for i in range(palette))
+    write(name, bmp_file(info, table, bytes(px)))
+    return ref, widths
+
+
+def make_real_world_bmp():
+    for name, masks, bits, header, alpha, palette, tool in (
+            ("bmp_16_555.bmp", (0x7C00, 0x03E0, 0x001F), 16, 40, 0, 0, "magick"),
+            ("bmp_16_565_v5.bmp", (0xF800, 0x07E0, 0x001F), 16, 124, 0, 0, "magick"),
+            ("bmp_16_555_v4_palette.bmp", (0x7C00, 0x03E0, 0x001F), 16, 108, 0, 16, "magick"),
+            ("bmp_16_231.bmp", (0x30, 0x0E, 0x01), 16, 40, 0, 0, "magick"),
+            ("bmp_16_444_52.bmp", (0x0F00, 0x00F0, 0x000F), 16, 52, 0, 0, "magick"),
+            ("bmp_32_56_alpha.bmp", (0xFF0000, 0xFF00, 0xFF), 32, 56, 0xFF000000, 0, "ffmpeg"),
+            ("bmp_32_101010.bmp", (0x3FF00000, 0x000FFC00, 0x000003FF), 32, 124, 0xC0000000, 0,
+             "magick")):
+        ref, widths = bitfield_bmp(name, masks, bits, header, alpha, palette)
+        if max(widths) > 8:
+            check_ref(name, ref, tool, tolerance=1)  # it truncates 10 bits to 8
+        else:
+            # ImageMagick shifts fields into 8 bits rather than widening them.
+            check_ref(name, ref, tool, fields=widths)
+
+    # 2 bits per pixel, four colours.
+    pal4 = [(10, 20, 30), (200, 100, 50), (0, 255, 128), (255, 255, 255)]
+    row_bytes = (W * 2 + 31) // 32 * 4
+    px = bytearray()
+    for y in reversed(range(H)):
+        row = bytearray(row_bytes)
+        for x in range(W):
+            row[x >> 2] |= (idx16(x, y) % 4) << (6 - 2 * (x & 3))
+        px += row
+    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 2, 0, len(px), 2835, 2835, 4, 4)
+    write("bmp_2.bmp", bmp_file(info, b"".join(bytes((b, g, r, 0)) for r, g, b in pal4), px))
+    check_ref("bmp_2.bmp", [pal4[idx16(x, y) % 4] for y in range(H) for x in range(W)],
+              "netpbm-bmp")
+
+    # OS/2 1.x header, 8 bits, but only a 16-entry table before the pixels
+    # (the offset says so); and a Windows 8-bit file whose indices go past
+    # its 16 stored entries, which show black.
+    table3 = b"".join(bytes((b, g, r)) for r, g, b in PAL16)
+    row_bytes = (W + 3) // 4 * 4
+    px = b"".join(bytes(idx16(x, y) for x in range(W)).ljust(row_bytes, b"\0")
+                  for y in reversed(range(H)))
+    info = struct.pack("<IHHHH", 12, W, H, 1, 8)
+    write("bmp_os2_short_palette.bmp", bmp_file(info, table3, px))
+    check_ref("bmp_os2_short_palette.bmp", [PAL16[idx16(x, y)] for y in range(H) for x in range(W)],
+              "pil")
+    table4 = b"".join(bytes((b, g, r, 0)) for r, g, b in PAL16)
+    px = b"".join(bytes(idx256(x, y) % 32 for x in range(W)).ljust(row_bytes, b"\0")
+                  for y in reversed(range(H)))
+    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 8, 0, len(px), 2835, 2835, 16, 16)
+    write("bmp_8_indices_past_palette.bmp", bmp_file(info, table4, px))
+    ref = [PAL16[i] if i < 16 else (0, 0, 0)
+           for i in (idx256(x, y) % 32 for y in range(H) for x in range(W))]
+    check_ref("bmp_8_indices_past_palette.bmp", ref, "ffmpeg")
+
+    # RLE8 without end-of-line markers: row after row of runs, then the end.
+    px = bytearray()
+    for y in reversed(range(H)):
+        vals = [idx16(x, y) for x in range(W)]
+        x = 0
+        while x < W:
+            n = 1
+            while x + n < W and vals[x + n] == vals[x]:
+                n += 1
+            px += bytes([n, vals[x]])
+            x += n
+    px += b"\0\1"
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in PAL16)
+    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 8, 1, len(px), 2835, 2835, 16, 16)
+    write("bmp_rle8_no_eol.rle", bmp_file(info, table, bytes(px)))
+    os.replace(path("bmp_rle8_no_eol.rle"), tmp("noeol.bmp"))
+    with open(tmp("noeol.bmp"), "rb") as f:
+        data = f.read()
+    write("bmp_rle8_no_eol.rle", data)
+    write_ref("bmp_rle8_no_eol.rle", [PAL16[idx16(x, y)] for y in range(H) for x in range(W)])
+    got = Image.open(io.BytesIO(run(["convert", tmp("noeol.bmp"), "png:-"]))).convert("RGB")
+    if list(got.getdata()) != [PAL16[idx16(x, y)] for y in range(H) for x in range(W)]:
+        sys.exit("bmp_rle8_no_eol.rle: ImageMagick reads other pixels")
+    print("ok bmp_rle8_no_eol.rle (magick)")
+
+
+def make_real_world_others():
+    # TGA: 16-bit grey with alpha (PIL writes LA as such).
+    g = Image.new("L", (W, H))
+    g.putdata([grey(x, y) for y in range(H) for x in range(W)])
+    la = Image.merge("LA", (g, Image.new("L", (W, H), 0)))
+    la.save(path("tga_grey_alpha.tga"))
+    check_ref("tga_grey_alpha.tga", [(v, v, v) for v in g.getdata()], "pil")
+
+    # PCX, one bit: header tables of other colours (stale entries; CGA mode
+    # bytes) are not used, every reader shows black and white.
+    for name, version, table in (("pcx_1_stale_palette.pcx", 5, bytes([0, 0, 0, 170, 170, 255])),
+                                 ("pcx_1_cga_header.pcx", 5, bytes([0x4F, 0, 0, 0xE0, 0, 0]))):
+        bpl = (W + 15) // 16 * 2
+        header = bytearray(128)
+        header[0:4] = bytes([0x0A, version, 1, 1])
+        header[4:12] = struct.pack("<HHHH", 0, 0, W - 1, H - 1)
+        header[16:16 + len(table)] = table
+        header[65] = 1
+        header[66:70] = struct.pack("<HH", bpl, 1)
+        body = bytearray()
+        for y in range(H):
+            line = bytearray(bpl)
+            for x in range(W):
+                if idx2(x, y):
+                    line[x >> 3] |= 0x80 >> (x & 7)
+            body += pcx_rle(bytes(line))
+        write(name, bytes(header) + bytes(body))
+        check_ref(name, [PAL2[idx2(x, y)] for y in range(H) for x in range(W)], "pil")
+
+    # TIFF: 16-bit RGB deflate, planar LZW; RGBA with transparent white;
+    # orientation 6 (the picture turned to be shown upright).
+    truecolour().save(tmp("rgb.png"))
+    run(["convert", tmp("rgb.png"), "-depth", "16", "-compress", "zip",
+         "tiff:" + path("tiff_16_deflate.tif")])
+    run(["convert", tmp("rgb.png"), "-depth", "16", "-interlace", "plane", "-compress", "lzw",
+         "tiff:" + path("tiff_16_planar_lzw.tif")])
+    for name in ("tiff_16_deflate.tif", "tiff_16_planar_lzw.tif"):
+        check_ref(name, list(truecolour().getdata()), "netpbm-tiff")
+    rgba = truecolour().convert("RGBA")
+    rgba.putdata([(255, 255, 255, 0) if (x + y) % 3 == 0 else c + (255,)
+                  for (x, y), c in zip(((x, y) for y in range(H) for x in range(W)),
+                                       truecolour().getdata())])
+    rgba.save(path("tiff_rgba.tif"))
+    check_ref("tiff_rgba.tif", [c[:3] for c in rgba.getdata()], "pil")
+    grey_t = Image.new("L", (W, H))
+    grey_t.putdata([255 if (x + y) % 3 == 0 else grey(x, y) for y in range(H) for x in range(W)])
+    grey_t.save(path("png_grey_transparent.png"), transparency=255)
+    check_ref("png_grey_transparent.png", [(v, v, v) for v in grey_t.getdata()], "pil")
+
+    # Orientation 6: stored turned a quarter to the left, shown upright.
+    upright = truecolour()
+    stored = upright.transpose(Image.Transpose.ROTATE_90)
+    stored.save(path("tiff_orientation_6.tif"), tiffinfo={274: 6})
+    check_ref("tiff_orientation_6.tif", list(upright.getdata()), "magick")
+    quarters = Image.new("RGB", (64, 48))
+    for i, c in enumerate(JPEG_QUARTERS):
+        quarters.paste(c, ((i % 2) * 32, (i // 2) * 24, (i % 2) * 32 + 32, (i // 2) * 24 + 24))
+    exif = Image.Exif()
+    exif[0x0112] = 6
+    quarters.transpose(Image.Transpose.ROTATE_90).save(path("jpeg_orientation_6.jpg"), quality=95,
+                                                       exif=exif.tobytes())
+    # JPEG blurs the edges between the quarters: their centres are compared.
+    got = decoded_rgb("jpeg_orientation_6.jpg", "magick")
+    if len(got) != 64 * 48:
+        sys.exit("jpeg_orientation_6.jpg: not shown upright by ImageMagick")
+    for i, c in enumerate(JPEG_QUARTERS):
+        p = got[((i // 2) * 24 + 12) * 64 + (i % 2) * 32 + 16]
+        if max(abs(a - b) for a, b in zip(p, c)) > 8:
+            sys.exit(f"jpeg_orientation_6.jpg: quarter {i} is {p}")
+    print("ok jpeg_orientation_6.jpg (magick)")
+
+    # An honest, highly compressible picture: one colour, 2000 x 2000.
+    Image.new("RGB", (2000, 2000), (12, 34, 56)).save(path("png_one_colour_2000.png"),
+                                                      compress_level=9)
+    print(f"ok png_one_colour_2000.png ({os.path.getsize(path('png_one_colour_2000.png'))} bytes)")
+
+
+def make_refused():
+    """Files that must be refused, in regressions/, named after the fault."""
+    reg = os.path.join(OUT, "regressions")
+    def put(name, data):
+        with open(os.path.join(reg, name), "wb") as f:
+            f.write(data)
+    # 26 bytes claiming 11390 x 12595.
+    put("gif-26-bytes-claim-huge-picture.gif",
+        b"GIF89a" + struct.pack("<HHBBB", 11390, 12595, 0, 0, 0) +
+        b"\x2c" + struct.pack("<HHHHB", 0, 0, 11390, 12595, 0) + b"\x02\x01\x44\x00\x3b")
+    # RLE8 of a few hundred bytes claiming 16384 x 16384.
+    px = (bytes([255, 1]) * 400) + b"\0\1"
+    info = struct.pack("<IiiHHIIiiII", 40, 16384, 16384, 1, 8, 1, len(px), 0, 0, 2, 2)
+    put("bmp-rle-claims-huge-picture.rle", bmp_file(info, b"\0\0\0\0\xff\xff\xff\0", px))
+    # PNG: a tiny deflate stream claiming 16000 x 16000.
+    import zlib
+    def png_chunk(cid, data):
+        return struct.pack(">I", len(data)) + cid + data + \
+            struct.pack(">I", zlib.crc32(cid + data) & 0xFFFFFFFF)
+    idat = zlib.compress(b"\0" * 100000, 9)
+    put("png-deflate-claims-huge-picture.png",
+        b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", 16000, 16000, 8, 2, 0, 0, 0))
+        + png_chunk(b"IDAT", idat) + png_chunk(b"IEND", b""))
+    # JPEG cut inside and right after its start-of-scan header.
+    with open(path("jpeg_quarters.jpg"), "rb") as f:
+        jpeg = f.read()
+    sos = jpeg.index(b"\xff\xda")
+    put("jpeg-cut-inside-sos-header.jpg", jpeg[:sos + 6])
+    length = struct.unpack(">H", jpeg[sos + 2:sos + 4])[0]
+    put("jpeg-cut-after-sos-header.jpg", jpeg[:sos + 2 + length])
+    print("ok regressions")
+
+
 def main():
     os.makedirs(TMP, exist_ok=True)
     try:
@@ -439,6 +726,9 @@ def main():
         make_iff()
         make_bmp()
         make_qt_others()
+        make_real_world_bmp()
+        make_real_world_others()
+        make_refused()
     finally:
         for f in os.listdir(TMP):
             os.remove(os.path.join(TMP, f))
