@@ -3,7 +3,9 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace raster {
@@ -72,8 +74,21 @@ void StretchRows24(QImage& target, QPoint origin, const Stretch& s, const DibRec
                 [straight](const std::uint8_t* src, const std::vector<int>& table, QRgb* out) {
                     const std::size_t n = table.size();
                     if (straight && n > 0) {
+                        // Little-endian B, G, R bytes read as one word are
+                        // already 0x..RRGGBB; the last pixel is read byte by
+                        // byte so nothing past the row is touched.
                         const std::uint8_t* p = src + 3 * static_cast<std::size_t>(table[0]);
-                        for (std::size_t k = 0; k < n; ++k, p += 3) out[k] = qRgb(p[2], p[1], p[0]);
+                        std::size_t k = 0;
+                        if constexpr (std::endian::native == std::endian::little) {
+                            for (; k + 1 < n; ++k, p += 3) {
+                                std::uint32_t v;
+                                std::memcpy(&v, p, sizeof v);
+                                out[k] = v | 0xFF000000u;
+                            }
+                        } else {
+                            for (; k + 1 < n; ++k, p += 3) out[k] = qRgb(p[2], p[1], p[0]);
+                        }
+                        out[n - 1] = qRgb(p[2], p[1], p[0]);
                         return;
                     }
                     for (std::size_t k = 0; k < n; ++k) {
