@@ -17,6 +17,8 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/icons/hicolor DESTINATION share/
 file(GLOB VELLORA_DOC_FILES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/docs/*.html ${CMAKE_SOURCE_DIR}/docs/*.css ${CMAKE_SOURCE_DIR}/docs/*.png)
 install(FILES ${VELLORA_DOC_FILES} DESTINATION ${VELLORA_DOC_DIR})
+# The licence, under the name Debian gives it in every package's folder.
+install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${VELLORA_DOC_DIR} RENAME copyright)
 install(FILES ${CMAKE_SOURCE_DIR}/examples/faces.mor ${CMAKE_SOURCE_DIR}/examples/face1.png
               ${CMAKE_SOURCE_DIR}/examples/face2.png ${CMAKE_SOURCE_DIR}/examples/make_example.py
         DESTINATION ${VELLORA_DOC_DIR}/examples)

@@ -45,6 +45,7 @@ need "share/icons/hicolor/scalable/apps/$icon_name.svg"
 # The guide opens from <bindir>/../share/doc/vellora; every picture it shows is there.
 doc=share/doc/vellora
 need "$doc/index.html"
+need "$doc/copyright"
 while IFS= read -r src; do
     need "$doc/$src"
 done < <(grep -o '\(src\|href\)="[^"#:]*"' "$stage/$doc/index.html" | sed 's/^[a-z]*="\(.*\)"$/\1/')
