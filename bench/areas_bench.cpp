@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/mainform.h"
+#include "bench/bench_support.h"
 #include "controls/spinedit.h"
 #include "controls/zoompane.h"
 
@@ -19,32 +20,14 @@ namespace {
 
 constexpr QSize kViewport(1280, 800);
 
-raster::DibRecord Picture(int w, int h, std::uint32_t seed) {
-    raster::DibRecord d = raster::newdib(w, h, 24);
-    for (std::uint8_t& b : d.Bits()) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return d;
-}
-
-// Sizes a scroll box so that its viewport is exactly kViewport.
-void FitViewport(TZoomPane* pane) {
-    for (int i = 0; i < 3; ++i) {
-        const QSize extra = pane->size() - pane->viewport()->size();
-        pane->setFixedSize(kViewport + extra);
-        QApplication::processEvents();
-    }
-}
-
 // Lives until main ends, before the application object goes.
 std::unique_ptr<TMainForm> form;
 
 TMainForm& Scene(int zoom) {
     if (!form) {
         form = std::make_unique<TMainForm>();
-        form->Pic1Dib = Picture(1920, 1080, 1);
-        form->Pic2Dib = Picture(1920, 1080, 2);
+        form->Pic1Dib = bench_support::Picture(1920, 1080, 1);
+        form->Pic2Dib = bench_support::Picture(1920, 1080, 2);
         for (int i = 0; i < 20; ++i) {
             const int l = 40 + (i % 5) * 360;
             const int t = 40 + (i / 5) * 250;
@@ -56,8 +39,8 @@ TMainForm& Scene(int zoom) {
         form->PaintBox3Paint();
         form->PaintBox4Paint();
         form->resize(3000, 1300);
-        FitViewport(form->ScrollBox3);
-        FitViewport(form->ScrollBox4);
+        bench_support::FitViewport(form->ScrollBox3, kViewport);
+        bench_support::FitViewport(form->ScrollBox4, kViewport);
         form->SpeedPointer->setChecked(true);
     }
     form->Zoom3Ed->SetValue(zoom);

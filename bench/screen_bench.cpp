@@ -18,6 +18,7 @@
 #include <cstdlib>
 
 #include "app/mainform.h"
+#include "bench/bench_support.h"
 #include "controls/spinedit.h"
 #include "controls/zoompane.h"
 
@@ -31,23 +32,6 @@ void SyncX() {
     if (x11 == nullptr) return;
     xcb_connection_t* c = x11->connection();
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-}
-
-raster::DibRecord Picture(int w, int h, std::uint32_t seed) {
-    raster::DibRecord d = raster::newdib(w, h, 24);
-    for (std::uint8_t& b : d.Bits()) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return d;
-}
-
-void FitViewport(TZoomPane* pane) {
-    for (int i = 0; i < 3; ++i) {
-        const QSize extra = pane->size() - pane->viewport()->size();
-        pane->setFixedSize(kViewport + extra);
-        QApplication::processEvents();
-    }
 }
 
 void Send(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
@@ -90,8 +74,8 @@ void BM_Floor_OneDrawImage1280x800(benchmark::State& state) {
 void BM_DragStep_TwoPanes1280x800(benchmark::State& state) {
     form = std::make_unique<TMainForm>();
     TMainForm& f = *form;
-    f.Pic1Dib = Picture(1920, 1080, 1);
-    f.Pic2Dib = Picture(1920, 1080, 2);
+    f.Pic1Dib = bench_support::Picture(1920, 1080, 1);
+    f.Pic2Dib = bench_support::Picture(1920, 1080, 2);
     for (int i = 0; i < 20; ++i) {
         const int l = 40 + (i % 5) * 360, t = 40 + (i / 5) * 250;
         *f.ObjList->Add() = {l, t, l + 200, t + 150, l + 10, t + 5, l + 190, t + 160};
@@ -101,8 +85,8 @@ void BM_DragStep_TwoPanes1280x800(benchmark::State& state) {
     if (!QTest::qWaitForWindowExposed(&f)) state.SkipWithError("no window");
     f.PageControl2->setCurrentIndex(1);
     QApplication::processEvents();
-    FitViewport(f.ScrollBox3);
-    FitViewport(f.ScrollBox4);
+    bench_support::FitViewport(f.ScrollBox3, kViewport);
+    bench_support::FitViewport(f.ScrollBox4, kViewport);
     f.SpeedPointer->click();
     // Grab area 8 (at 400, 540) inside, away from its grips.
     const QPoint grab(500, 615);
@@ -122,11 +106,11 @@ void BM_DragStep_TwoPanes1280x800(benchmark::State& state) {
 void BM_ZoomStep_6000x4000(benchmark::State& state) {
     form = std::make_unique<TMainForm>();
     TMainForm& f = *form;
-    f.Pic1Dib = Picture(6000, 4000, 3);
+    f.Pic1Dib = bench_support::Picture(6000, 4000, 3);
     f.setGeometry(0, 0, 1500, 1100);
     f.show();
     if (!QTest::qWaitForWindowExposed(&f)) state.SkipWithError("no window");
-    FitViewport(f.ScrollBox1);
+    bench_support::FitViewport(f.ScrollBox1, kViewport);
     int step = 0;
     for (auto _ : state) {
         f.Zoom1Ed->SetValue(step++ % 2 == 0 ? 110 : 100);
