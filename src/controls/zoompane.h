@@ -64,10 +64,12 @@ public:
 
     // The zoom in percent: the zoom field's value as typed.
     int Zoom() const;
-    // trunc(v x z / 100) and trunc(p x 100 / z), in long double. A zoom of 0
-    // maps every pane point to 0.
-    int ToPane(std::int64_t v) const;
-    int ToPicture(std::int64_t p) const;
+    // The pane/picture mapping at this pane's zoom: trunc(v x z / 100) and
+    // trunc(p x 100 / z), in long double. A zoom of 0 maps every pane point
+    // to 0; any typed zoom saturates instead of overflowing.
+    std::int64_t ToPane(std::int64_t v) const;
+    std::int64_t ToPicture(std::int64_t p) const;
+    // The zoomed picture size, limited to what a widget can be.
     QSize ZoomedSize() const;
 
     // The paint handler: resizes the box when its size is not the zoomed

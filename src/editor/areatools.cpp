@@ -1,4 +1,4 @@
-#include "app/areatools.h"
+#include "editor/areatools.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,15 +7,6 @@
 namespace areatools {
 
 namespace {
-
-std::int64_t Trunc(long double v) {
-    // Stored coordinates can be anything a project file holds; keep the
-    // conversion defined for them.
-    constexpr long double kMax =
-        static_cast<long double>(std::numeric_limits<std::int64_t>::max() / 2);
-    if (std::isnan(v)) return 0;
-    return static_cast<std::int64_t>(std::clamp(v, -kMax, kMax));
-}
 
 bool Is32Bit(const QImage& canvas) {
     switch (canvas.format()) {
@@ -102,29 +93,6 @@ void InvertRun(Surface& s, std::int64_t x0, std::int64_t y0, int dx, int dy, std
 }
 
 }  // namespace
-
-std::int64_t ToPane(std::int64_t v, int z) {
-    return Trunc(static_cast<long double>(z) * static_cast<long double>(v) / 100.0L);
-}
-
-std::int64_t ToPicture(std::int64_t p, int z) {
-    if (z == 0) return 0;
-    return Trunc(static_cast<long double>(p) * 100.0L / static_cast<long double>(z));
-}
-
-std::int64_t DragToPicture(std::int64_t p, int z) {
-    if (z == 0) return 0;
-    return Trunc(static_cast<long double>(p) / static_cast<long double>(z) * 100.0L);
-}
-
-std::int64_t ZoomCentre(std::int64_t v, int z) {
-    return Trunc(static_cast<long double>(z) * (static_cast<long double>(v) / 100.0L));
-}
-
-int ClampToInt(std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
-}
 
 bool PointBetween(std::int64_t px, std::int64_t py, std::int64_t x1, std::int64_t y1,
                   std::int64_t x2, std::int64_t y2) {
@@ -239,10 +207,8 @@ void MapCreation(const CreationInput& in, TAreaHalf own, TAreaHalf other) {
         return otherSize * p / ownSize * 100;
     };
     auto otherCoord = [&](std::int64_t otherSize, std::int64_t p, std::int64_t ownSize) {
-        if (in.zoom == 0) return std::int32_t{0};
         return static_cast<std::int32_t>(
-            Trunc(static_cast<long double>(scale(otherSize, p, ownSize)) /
-                  static_cast<long double>(in.zoom)));
+            zoommapping::DivideByZoom(scale(otherSize, p, ownSize), in.zoom));
     };
     own.left = toPicture(in.startX);
     own.top = toPicture(in.startY);
