@@ -3,8 +3,8 @@
 // drawn into a canvas that covers only part of a pane.
 #include <gtest/gtest.h>
 
-#include "app/areatools.h"
-#include "support/test_support.h"
+#include "editor/areatools.h"
+#include "support/test_files.h"
 
 using namespace areatools;
 
