@@ -21,6 +21,7 @@ public:
     QPoint ScrollPosition(int pane) const override;
     void SetScrollPosition(int pane, QPoint pos) override;
     void RepaintPane(int pane) override;
+    void RepaintPaneRegion(int pane, const QRegion& region) override;
     void ShowCursorSlot(int slot) override;
     void ShowMousePoint(int pane, QPoint point) override;
     void AreasChanged() override;

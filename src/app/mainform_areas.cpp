@@ -109,6 +109,10 @@ void TAreaPageHost::RepaintPane(int pane) {
     else
         f_.PaintBox4Paint();
 }
+void TAreaPageHost::RepaintPaneRegion(int pane, const QRegion& region) {
+    PaneOf(f_, pane)->PaintBox()->update(region);
+    f_.ShowPosition();
+}
 void TAreaPageHost::ShowCursorSlot(int slot) {
     for (TPaintBox* box : {f_.PaintBox3, f_.PaintBox4}) {
         if (!SameCursor(box->cursor(), f_.Cursors[slot])) box->setCursor(f_.Cursors[slot]);

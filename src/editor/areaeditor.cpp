@@ -3,6 +3,8 @@
 #include <QUndoCommand>
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "editor/areatools.h"
 
@@ -52,6 +54,7 @@ public:
             skipRedo_ = false;
             return;
         }
+        const std::optional<TAreaPair> wasCurrent = editor_.CurrentRecord();
         TDynaArray<TAreaPair>& list = editor_.host_.AreaList();
         switch (kind_) {
             case Kind::Create:
@@ -64,10 +67,11 @@ public:
                 list.Delete(index_);
                 break;
         }
-        Apply(currentAfter_);
+        Apply(currentAfter_, wasCurrent);
     }
 
     void undo() override {
+        const std::optional<TAreaPair> wasCurrent = editor_.CurrentRecord();
         TDynaArray<TAreaPair>& list = editor_.host_.AreaList();
         switch (kind_) {
             case Kind::Create:
@@ -80,13 +84,20 @@ public:
                 *list.Insert(index_) = before_;
                 break;
         }
-        Apply(currentBefore_);
+        Apply(currentBefore_, wasCurrent);
     }
 
 private:
-    void Apply(int current) {
+    // Only what the step changed is repainted: its record before and after,
+    // and the areas that lose or gain the grips.
+    void Apply(int current, const std::optional<TAreaPair>& wasCurrent) {
         editor_.host_.SetCurrentArea(current);
-        editor_.PaintBoth();
+        std::vector<TAreaPair> touched;
+        if (kind_ != Kind::Create) touched.push_back(before_);
+        if (kind_ != Kind::Delete) touched.push_back(after_);
+        if (wasCurrent) touched.push_back(*wasCurrent);
+        if (const std::optional<TAreaPair> now = editor_.CurrentRecord()) touched.push_back(*now);
+        editor_.RepaintAreas(touched);
         editor_.host_.AreasChanged();
     }
 
@@ -113,6 +124,34 @@ bool TAreaEditor::ValidIndex(int index) {
 
 TAreaPair TAreaEditor::Record(int index) {
     return *host_.AreaList().GotoIndex(index);
+}
+
+std::optional<TAreaPair> TAreaEditor::CurrentRecord() {
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return std::nullopt;
+    return Record(current);
+}
+
+void TAreaEditor::RepaintAreas(std::span<const TAreaPair> areas) {
+    // What an outline covers in pane pixels, grips included: they reach 3
+    // pixels beyond its outermost columns and rows (whichever way round the
+    // corners are stored).
+    auto clamp = [](std::int64_t v) {
+        constexpr std::int64_t kLimit = 1 << 24;
+        return static_cast<int>(std::clamp<std::int64_t>(v, -kLimit, kLimit));
+    };
+    for (int pane : {0, 1}) {
+        const int z = host_.Zoom(pane);
+        QRegion dirty;
+        for (TAreaPair a : areas) {
+            const TAreaHalf h = HalfOf(a, pane);
+            const std::int64_t l = ToPane(h.left, z), r = ToPane(h.right, z);
+            const std::int64_t t = ToPane(h.top, z), b = ToPane(h.bottom, z);
+            dirty += QRect(QPoint(clamp(std::min(l, r) - 3), clamp(std::min(t, b) - 3)),
+                           QPoint(clamp(std::max(l, r) + 3), clamp(std::max(t, b) + 3)));
+        }
+        host_.RepaintPaneRegion(pane, dirty);
+    }
 }
 
 void TAreaEditor::PaintBoth() {

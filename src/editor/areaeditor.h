@@ -8,11 +8,14 @@
 #pragma once
 
 #include <QPoint>
+#include <QRegion>
 #include <QSize>
 #include <QString>
 #include <QUndoStack>
 
 #include <cstdint>
+#include <optional>
+#include <span>
 
 #include "core/areapair.h"
 #include "core/dynaarray.h"
@@ -44,6 +47,11 @@ public:
     virtual void SetScrollPosition(int pane, QPoint position) = 0;
 
     virtual void RepaintPane(int pane) = 0;
+    // Repaints only this part of the pane, in pane pixels.
+    virtual void RepaintPaneRegion(int pane, const QRegion& region) {
+        (void)region;
+        RepaintPane(pane);
+    }
     // Both panes show the cursor of this slot of the cursor table.
     virtual void ShowCursorSlot(int slot) = 0;
     // The picture pixel under the mouse in the pane it is over.
@@ -117,6 +125,8 @@ private:
     bool ValidIndex(int index);
     TAreaPair Record(int index);
     void PaintBoth();
+    std::optional<TAreaPair> CurrentRecord();
+    void RepaintAreas(std::span<const TAreaPair> areas);
     void MapNewArea(int pane, int ex, int ey);
     void RecordChange(int index, const TAreaPair& before, int currentBefore, bool nudge);
 

@@ -20,10 +20,17 @@ bool Is32Bit(const QImage& canvas) {
 }
 
 // Pixel access for one canvas; the colour channels are inverted, alpha kept.
+// For 32-bit canvases the rows are reached through one pointer taken once:
+// scanLine() checks for sharing on every call, and a pane with many outlines
+// touches hundreds of thousands of pixels per paint.
 class Surface {
 public:
     Surface(QImage& canvas, QPoint origin)
-        : canvas_(canvas), ox_(origin.x()), oy_(origin.y()), fast_(Is32Bit(canvas)) {}
+        : canvas_(canvas),
+          ox_(origin.x()),
+          oy_(origin.y()),
+          bits_(Is32Bit(canvas) ? canvas.bits() : nullptr),
+          stride_(canvas.bytesPerLine()) {}
 
     // The canvas in pane coordinates: [left, right) x [top, bottom).
     std::int64_t Left() const { return ox_; }
@@ -37,8 +44,8 @@ public:
     void Invert(std::int64_t x, std::int64_t y) {
         const int cx = static_cast<int>(x - ox_);
         const int cy = static_cast<int>(y - oy_);
-        if (fast_) {
-            reinterpret_cast<QRgb*>(canvas_.scanLine(cy))[cx] ^= 0x00FFFFFFu;
+        if (bits_ != nullptr) {
+            Pixel(cx, cy) ^= 0x00FFFFFFu;
         } else {
             canvas_.setPixel(cx, cy, canvas_.pixel(cx, cy) ^ 0x00FFFFFFu);
         }
@@ -47,17 +54,22 @@ public:
     void SetBlack(std::int64_t x, std::int64_t y) {
         const int cx = static_cast<int>(x - ox_);
         const int cy = static_cast<int>(y - oy_);
-        if (fast_) {
-            reinterpret_cast<QRgb*>(canvas_.scanLine(cy))[cx] = 0xFF000000u;
+        if (bits_ != nullptr) {
+            Pixel(cx, cy) = 0xFF000000u;
         } else {
             canvas_.setPixel(cx, cy, 0xFF000000u);
         }
     }
 
 private:
+    QRgb& Pixel(int cx, int cy) {
+        return reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(cy) * stride_)[cx];
+    }
+
     QImage& canvas_;
     int ox_, oy_;
-    bool fast_;
+    uchar* bits_;
+    qsizetype stride_;
 };
 
 // Inverts the pixels of one straight run of the perimeter. The run goes from

@@ -8,6 +8,7 @@
 
 #include "core/zoommapping.h"
 #include "editor/areaeditor.h"
+#include "editor/areatools.h"
 
 namespace {
 
@@ -28,7 +29,11 @@ public:
     }
     QPoint ScrollPosition(int pane) const override { return scroll[pane]; }
     void SetScrollPosition(int pane, QPoint p) override { scroll[pane] = p; }
-    void RepaintPane(int pane) override { ++repaints[pane]; }
+    void RepaintPane(int pane) override {
+        ++repaints[pane];
+        dirty[pane] += QRect(-100000, -100000, 200000, 200000);
+    }
+    void RepaintPaneRegion(int pane, const QRegion& region) override { dirty[pane] += region; }
     void ShowCursorSlot(int slot) override { cursor = slot; }
     void ShowMousePoint(int pane, QPoint p) override {
         mousePane = pane;
@@ -47,6 +52,7 @@ public:
     int mousePane = -1;
     QPoint mousePoint;
     int changes = 0;
+    QRegion dirty[2];
 };
 
 class AreaEditorTest : public ::testing::Test {
@@ -446,3 +452,75 @@ TEST(AreaEditorTexts, PointAndAreaAsThePositionLabelShowsThem) {
     EXPECT_EQ(TAreaEditor::AreaText({-1, 0, 0, 0, 0, 0, 0, -7}),
               QStringLiteral("1: -1,0-0,0   2: 0,0-0,-7"));
 }
+
+namespace {
+
+// The outlines of a pane as the window draws them over its picture.
+QImage Outlines(TFakeHost& host, int pane) {
+    QImage canvas(800, 500, QImage::Format_RGB32);
+    canvas.fill(0xFF808080u);
+    const int z = host.zoom[pane];
+    for (std::uint32_t i = 0; i < host.list.Count(); ++i) {
+        TAreaPair a = *host.list.GotoIndex(static_cast<std::int32_t>(i));
+        const TAreaHalf h = HalfOf(a, pane);
+        const std::int64_t l = areatools::ToPane(h.left, z), t = areatools::ToPane(h.top, z);
+        const std::int64_t r = areatools::ToPane(h.right, z), b = areatools::ToPane(h.bottom, z);
+        if (static_cast<int>(i) == host.current)
+            areatools::markrec(canvas, {0, 0}, l, t, r - l + 1, b - t + 1);
+        else
+            areatools::DottedRect(canvas, {0, 0}, l, t, r, b);
+    }
+    return canvas;
+}
+
+}  // namespace
+
+class UndoRepaint : public AreaEditorTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UndoRepaint, EveryPixelAStepChangesIsInsideTheRepaintedPart) {
+    host.zoom[0] = host.zoom[1] = GetParam();
+    Add({10, 10, 60, 40, 5, 5, 30, 30});
+    Add({100, 20, 70, 90, 120, 150, 200, 220});  // drawn leftwards
+    Add({150, 150, 199, 199, 20, 200, 90, 260});
+    // The steps: a creation, a drag of a grip, keyboard moves, a deletion;
+    // between them other areas become current without a step.
+    editor.Press(0, Qt::LeftButton, 30, 120);
+    editor.Release(0, Qt::LeftButton, 80, 170);
+    Select(0);
+    const int g = static_cast<int>(areatools::ToPane(60, GetParam()));
+    editor.Press(0, Qt::LeftButton, g + 1, static_cast<int>(areatools::ToPane(10, GetParam())));
+    editor.Release(0, Qt::LeftButton, g + 40, 2);
+    host.current = 2;
+    editor.Nudge(-10, 0);
+    editor.Nudge(0, 10);
+    host.current = 1;
+    editor.DeleteCurrent();
+    ASSERT_EQ(editor.History().count(), 4);
+    host.current = 2;
+
+    auto check = [&](bool undo, int step) {
+        SCOPED_TRACE(::testing::Message() << (undo ? "undo " : "redo ") << step);
+        const QImage before[2] = {Outlines(host, 0), Outlines(host, 1)};
+        host.dirty[0] = host.dirty[1] = QRegion();
+        if (undo)
+            editor.Undo();
+        else
+            editor.Redo();
+        for (int pane : {0, 1}) {
+            const QImage after = Outlines(host, pane);
+            int changed = 0;
+            for (int y = 0; y < after.height(); ++y)
+                for (int x = 0; x < after.width(); ++x)
+                    if (after.pixel(x, y) != before[pane].pixel(x, y)) {
+                        ++changed;
+                        ASSERT_TRUE(host.dirty[pane].contains(QPoint(x, y)))
+                            << "pane " << pane << " at " << x << "," << y;
+                    }
+            EXPECT_GT(changed, 0) << "pane " << pane;
+        }
+    };
+    for (int step = 4; step >= 1; --step) check(true, step);
+    for (int step = 1; step <= 4; ++step) check(false, step);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zooms, UndoRepaint, ::testing::Values(100, 50, 300, 30));
