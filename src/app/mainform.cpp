@@ -414,6 +414,12 @@ QWidget* TMainForm::BuildAreasPage() {
     PosLabel = new QLabel;
     PosLabel->setObjectName(QStringLiteral("PosLabel"));
     PosLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // It changes with every mouse move: plain text, and a width of its own so
+    // that a new text never lays out the strip again.
+    PosLabel->setTextFormat(Qt::PlainText);
+    PosLabel->setMinimumWidth(PosLabel->fontMetrics().horizontalAdvance(QStringLiteral(
+        "x -0000, y -0000     1: -0000,-0000--0000,-0000   2: -0000,-0000--0000,-0000")));
+    PosLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     objs->addWidget(PosLabel);
     p6->addWidget(panel39);
     body->addWidget(Panel6, 1);
