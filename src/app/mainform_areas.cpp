@@ -154,6 +154,13 @@ void TMainForm::WireAreas() {
     connect(PaintBox4, &TPaintBox::MouseDown, this, &TMainForm::PaintBox4MouseDown);
     connect(PaintBox4, &TPaintBox::MouseMove, this, &TMainForm::PaintBox4MouseMove);
     connect(PaintBox4, &TPaintBox::MouseUp, this, &TMainForm::PaintBox4MouseUp);
+    // Over neither pane there is no picture point to show.
+    for (TPaintBox* box : {PaintBox3, PaintBox4}) {
+        connect(box, &TPaintBox::MouseLeave, this, [this] {
+            mousePane_ = -1;
+            ShowPosition();
+        });
+    }
 
     const struct {
         QToolButton* button;

@@ -56,6 +56,11 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
     emit MouseUp(event->button(), p.x(), p.y());
 }
 
+void TPaintBox::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    emit MouseLeave();
+}
+
 TZoomPane::TZoomPane(const QString& scrollBoxName, const QString& paintBoxName, QWidget* parent)
     : QScrollArea(parent), box_(new TPaintBox) {
     setObjectName(scrollBoxName);

@@ -538,6 +538,10 @@ TEST_F(AreaEditor, PositionLabelShowsThePicturePointAndTheCurrentAreasHalves) {
     Move(0, {41, 31});
     EXPECT_EQ(form().PosLabel->text(),
               QStringLiteral("x 41, y 31     1: 40,30-90,80   2: 80,60-180,160"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(form().PaintBox3, &leave);
+    EXPECT_EQ(form().PosLabel->text(), QStringLiteral("1: 40,30-90,80   2: 80,60-180,160"));
+    Move(1, {10, 4});
     form().DelObjBtn->click();
-    EXPECT_EQ(form().PosLabel->text(), QStringLiteral("x 41, y 31"));
+    EXPECT_EQ(form().PosLabel->text(), QStringLiteral("x 5, y 2"));
 }
