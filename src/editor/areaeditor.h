@@ -68,7 +68,7 @@ public:
     TAreaEditor& operator=(const TAreaEditor&) = delete;
 
     TAreaTool Tool() const { return tool_; }
-    // A gesture in progress ends with the tool that began it.
+    // A drag or a creation in progress ends (as a step) when the tool changes.
     void SetTool(TAreaTool tool);
 
     void Press(int pane, Qt::MouseButton button, int x, int y);
