@@ -31,6 +31,8 @@ TEST(ZoomPane, MapsAtTheTypedZoomAndSaturatesWhereTheResultIsTooLarge) {
     } cases[] = {
         {"100", 320, 90, {320, 200}},
         {"30", 96, 300, {96, 60}},
+        {"50", 160, 180, {160, 100}},
+        {"300", 960, 30, {960, 600}},
         {"7", 22, 1285, {22, 14}},  // typed below the minimum, not yet clamped
         {"0", 0, 0, {0, 0}},
         {"2147483647", INT64_C(6871947670), 0, {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX}},
