@@ -61,7 +61,7 @@ public:
                 *list.Add() = after_;
                 break;
             case Kind::Change:
-                *list.GotoIndex(index_) = after_;
+                Put(list, after_);
                 break;
             case Kind::Delete:
                 list.Delete(index_);
@@ -78,20 +78,28 @@ public:
                 list.Delete(index_);
                 break;
             case Kind::Change:
-                *list.GotoIndex(index_) = before_;
+                Put(list, before_);
                 break;
             case Kind::Delete:
-                *list.Insert(index_) = before_;
+                if (TAreaPair* opened = list.Insert(index_)) *opened = before_;
                 break;
         }
         Apply(currentBefore_, wasCurrent);
     }
 
 private:
+    // The history matches the list unless someone changed the list behind the
+    // editor's back (the document commands reset the history); even then an
+    // undo must not write outside it.
+    void Put(TDynaArray<TAreaPair>& list, const TAreaPair& record) const {
+        if (index_ >= 0 && static_cast<std::uint32_t>(index_) < list.Count())
+            *list.GotoIndex(index_) = record;
+    }
+
     // Only what the step changed is repainted: its record before and after,
     // and the areas that lose or gain the grips.
     void Apply(int current, const std::optional<TAreaPair>& wasCurrent) {
-        editor_.host_.SetCurrentArea(current);
+        editor_.host_.SetCurrentArea(editor_.ValidIndex(current) ? current : -1);
         std::vector<TAreaPair> touched;
         if (kind_ != Kind::Create) touched.push_back(before_);
         if (kind_ != Kind::Delete) touched.push_back(after_);

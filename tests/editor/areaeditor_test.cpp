@@ -423,6 +423,22 @@ TEST_F(AreaEditorTest, ResetForgetsTheHistoryAndAnyGesture) {
     EXPECT_EQ(editor.History().count(), 0);
 }
 
+TEST_F(AreaEditorTest, AListChangedBehindTheHistorysBackIsNeverWrittenOutside) {
+    Add({10, 10, 50, 50, 0, 0, 9, 9});
+    Add({60, 60, 90, 90, 0, 0, 9, 9});
+    host.current = 1;
+    editor.Nudge(5, 0);
+    editor.DeleteCurrent();
+    host.list.Clear();
+    host.current = -1;
+    for (int i = 0; i < 2; ++i) editor.Undo();
+    ASSERT_EQ(host.list.Count(), 0u);
+    EXPECT_EQ(host.current, -1);
+    for (int i = 0; i < 2; ++i) editor.Redo();
+    EXPECT_EQ(host.list.Count(), 0u);
+    EXPECT_EQ(host.current, -1);
+}
+
 TEST_F(AreaEditorTest, UndoOnALongListTouchesOnlyItsStep) {
     std::vector<TAreaPair> all;
     for (int i = 0; i < 1000; ++i) {
