@@ -15,6 +15,7 @@
 #include "bench/bench_support.h"
 #include "controls/spinedit.h"
 #include "controls/zoompane.h"
+#include "editor/areaeditor.h"
 
 namespace {
 
@@ -50,12 +51,13 @@ TMainForm& Scene(int zoom) {
         pane->SetHorzPosition(pane->horizontalScrollBar()->maximum() / 2);
         pane->SetVertPosition(pane->verticalScrollBar()->maximum() / 2);
     }
-    // The current area grabbed inside, as after a Pointer-tool press.
+    // The current area grabbed inside by a Pointer-tool press at its middle.
+    form->Editor().Reset();
     form->CurObj = 7;
-    form->Grip = 9;
-    form->GrabX = 0;
-    form->GrabY = 0;
-    form->Dragging = 1;
+    const TAreaPair& a = *form->ObjList->GotoIndex(7);
+    const int x = static_cast<int>(form->ScrollBox3->ToPane(a.Left1 + a.Right1) / 2);
+    const int y = static_cast<int>(form->ScrollBox3->ToPane(a.Top1 + a.Bottom1) / 2);
+    form->PaintBox3MouseDown(Qt::LeftButton, x, y);
     return *form;
 }
 
@@ -66,7 +68,7 @@ void DragStep(benchmark::State& state, int zoom) {
     int step = 0;
     for (auto _ : state) {
         const int d = (step++ % 40) - 20;
-        form.PaneMouseMove(0, centre.x() + d, centre.y() + d);
+        form.PaintBox3MouseMove(centre.x() + d, centre.y() + d);
         // The handler asks for the paint; force it now, as the screen would.
         form.PaintBox3->repaint();
         form.PaintBox4->repaint();

@@ -116,6 +116,24 @@ QPixmap GlyphPixmap(Glyph glyph, int size) {
                  {QPointF(2.5, 3.5), QPointF(13.5, 3.5), QPointF(2.5, 12.5), QPointF(13.5, 12.5)})
                 p.drawRect(QRectF(c.x() - 1.5, c.y() - 1.5, 3, 3));
             break;
+        case Glyph::Undo:
+        case Glyph::Redo: {
+            // A curved arrow pointing back (undo) or on (redo).
+            if (glyph == Glyph::Redo) {
+                p.translate(16, 0);
+                p.scale(-1, 1);
+            }
+            const QColor arrow(50, 100, 180);
+            p.setPen(QPen(arrow, 2, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            QPainterPath path(QPointF(4.5, 6.5));
+            path.cubicTo(QPointF(9, 3), QPointF(15, 6), QPointF(12.5, 13));
+            p.drawPath(path);
+            p.setPen(Qt::NoPen);
+            p.setBrush(arrow);
+            p.drawPolygon(QPolygonF({{1.5, 6.5}, {6.5, 2.5}, {7, 10}}));
+            break;
+        }
     }
     return pm;
 }

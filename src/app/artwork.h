@@ -23,7 +23,9 @@ enum class Glyph {
     Pointer,
     Zoom,
     Hand,
-    Area
+    Area,
+    Undo,
+    Redo
 };
 
 QPixmap GlyphPixmap(Glyph glyph, int size = 16);

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/aboutbox.h"
+#include "app/areapagehost.h"
 #include "app/artwork.h"
 #include "app/startfolder.h"
 #include "app/statuspanel.h"
@@ -192,7 +193,13 @@ void TMainForm::BuildLayout() {
                             QStringLiteral("Save file"), artwork::Glyph::Save);
     SaveAsBtn = ToolbarButton(QStringLiteral("SaveAsBtn"), QStringLiteral("Save as..."),
                               QStringLiteral("Save file as..."), artwork::Glyph::SaveAs);
-    for (QToolButton* b : {NewBtn, OpenBtn, SaveBtn, SaveAsBtn}) tools->addWidget(b);
+    UndoBtn =
+        ToolbarButton(QStringLiteral("UndoBtn"), QStringLiteral("Undo"),
+                      QStringLiteral("Undo the last change of the areas"), artwork::Glyph::Undo);
+    RedoBtn = ToolbarButton(QStringLiteral("RedoBtn"), QStringLiteral("Redo"),
+                            QStringLiteral("Redo the change"), artwork::Glyph::Redo);
+    for (QToolButton* b : {NewBtn, OpenBtn, SaveBtn, SaveAsBtn, UndoBtn, RedoBtn})
+        tools->addWidget(b);
     tools->addStretch(1);
     outer->addWidget(Panel34);
 
@@ -404,6 +411,16 @@ QWidget* TMainForm::BuildAreasPage() {
                           artwork::Glyph::Next);
     for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn}) objs->addWidget(b);
     objs->addStretch(1);
+    PosLabel = new QLabel;
+    PosLabel->setObjectName(QStringLiteral("PosLabel"));
+    PosLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // It changes with every mouse move: plain text, and a width of its own so
+    // that a new text never lays out the strip again.
+    PosLabel->setTextFormat(Qt::PlainText);
+    PosLabel->setMinimumWidth(PosLabel->fontMetrics().horizontalAdvance(QStringLiteral(
+        "x -0000, y -0000     1: -0000,-0000--0000,-0000   2: -0000,-0000--0000,-0000")));
+    PosLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    objs->addWidget(PosLabel);
     p6->addWidget(panel39);
     body->addWidget(Panel6, 1);
     v->addLayout(body, 1);
@@ -647,22 +664,6 @@ void TMainForm::wwwBtnClick() {
 
 void TMainForm::PageControl2Change() {
     if (PageControl2->currentIndex() == 2) RenderPic();
-}
-
-void TMainForm::keyPressEvent(QKeyEvent* event) {
-    // The three object buttons are the window's cancel buttons: Esc on the
-    // "Similar areas" page clicks the first enabled one.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
-        PageControl2->currentIndex() == 1) {
-        for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn}) {
-            if (b->isEnabled()) {
-                b->click();
-                return;
-            }
-        }
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
 }
 
 std::optional<QString> TMainForm::RunFileDialog(TFileDialog& dialog) {

@@ -37,6 +37,8 @@ class TSpinEdit;
 class TTintaColorComboBox;
 class TZoomPane;
 class TStatusPanel;
+class TAreaEditor;
+class TAreaPageHost;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -91,11 +93,22 @@ public:
     void PaintBox4Paint();
     void Zoom3EdChange();
     void Zoom4EdChange();
-    void PaneMouseDown(int pane, Qt::MouseButton button, int x, int y);
-    void PaneMouseMove(int pane, int x, int y);
-    void PaneMouseUp(int pane, Qt::MouseButton button, int x, int y);
+    // The panes' mouse handlers, the cursor choice and the move/resize belong
+    // to the area editor; the window only forwards.
+    void PaintBox3MouseDown(Qt::MouseButton button, int x, int y);
+    void PaintBox3MouseMove(int x, int y);
+    void PaintBox3MouseUp(Qt::MouseButton button, int x, int y);
+    void PaintBox4MouseDown(Qt::MouseButton button, int x, int y);
+    void PaintBox4MouseMove(int x, int y);
+    void PaintBox4MouseUp(Qt::MouseButton button, int x, int y);
     void SetCursors(int x, int y, int pane);
     void dragit(int x, int y, int pane);
+    void UndoBtnClick();
+    void RedoBtnClick();
+    TAreaEditor& Editor() { return *editor_; }
+    // The texts of the position label: the mouse point and the current area.
+    QString MousePointText() const;
+    QString CurrentAreaText() const;
 
     // ---- Morphing ------------------------------------------------------------
     void RenderPic();
@@ -135,15 +148,6 @@ public:
     TAreaPair* ObjPtr = nullptr;
     std::unique_ptr<TDynaArray<TAreaPair>> ObjList;
     int CurObj = 0;
-    int Dragging = 0;
-    int GrabX = 0;
-    int GrabY = 0;
-    int StartX = 0;
-    int StartY = 0;
-    int Grip = 0;
-    // The pane (0 or 1) in which an area is being dragged out with the Area
-    // tool, from the press to the release; -1 otherwise.
-    int CreatePane = -1;
     std::uint32_t PlayStartTick = 0;
     int PlayStartPic = 0;
     // True while "Save AVI video..." writes the sequence.
@@ -163,6 +167,8 @@ public:
     QToolButton* OpenBtn = nullptr;
     QToolButton* SaveBtn = nullptr;
     QToolButton* SaveAsBtn = nullptr;
+    QToolButton* UndoBtn = nullptr;
+    QToolButton* RedoBtn = nullptr;
     QTabWidget* PageControl2 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
@@ -198,6 +204,9 @@ public:
     TBitBtnXP* DelObjBtn = nullptr;
     TBitBtnXP* PrevBtn = nullptr;
     TBitBtnXP* NextBtn = nullptr;
+    // At the right of the object buttons: the picture point under the mouse
+    // and the current area's two halves.
+    QLabel* PosLabel = nullptr;
 
     TSpinEdit* TimeEd = nullptr;
     TSpinEdit* PPSEd = nullptr;
@@ -236,9 +245,10 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TAreaPageHost;
     void BuildLayout();
     QWidget* BuildPicturesPage();
     QWidget* BuildAreasPage();
@@ -249,11 +259,19 @@ private:
     void WireAreas();
     void WireMorph();
     void WireDocument();
+    // The keys of the "Similar areas" page; true when the key was one.
+    bool AreaPageKey(QKeyEvent* event);
+    void ShowPosition();
 
     std::unique_ptr<TPrompter> prompter_;
     TickSource tickSource_;
     QElapsedTimer monotonic_;
     bool destroyed_ = false;
+    std::unique_ptr<TAreaPageHost> areaHost_;
+    std::unique_ptr<TAreaEditor> editor_;
+    // The last picture point shown, with its pane; pane -1 before any.
+    int mousePane_ = -1;
+    QPoint mousePoint_;
 };
 
 // The address the web-link button and the information dialog open: the user

@@ -1,16 +1,25 @@
 // The area list on the "Similar areas" page: the panes, the tools, the
-// object buttons.
+// object buttons, the keys and the undo history. The editing itself is the
+// area editor's; the window forwards its events and lends it the panes.
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QTextEdit>
 #include <QToolButton>
 
-#include "app/areatools.h"
+#include "app/areapagehost.h"
 #include "app/mainform.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/zoompane.h"
+#include "editor/areaeditor.h"
+#include "editor/areatools.h"
 
 namespace {
-
-using areatools::ToPane;
 
 TZoomPane* PaneOf(const TMainForm& f, int pane) {
     return pane == 0 ? f.ScrollBox3 : f.ScrollBox4;
@@ -25,15 +34,15 @@ bool ValidIndex(const TMainForm& f, int index) {
 // below, so they show on light and dark pictures alike.
 void PaintAreas(TMainForm& f, int pane, QImage& canvas, QRect exposed) {
     if (!f.ObjList) return;
-    const int z = PaneOf(f, pane)->Zoom();
+    const TZoomPane& view = *PaneOf(f, pane);
     const QPoint origin = exposed.topLeft();
     f.ObjList->First();
     while (f.ObjList->Next()) {
         const TAreaHalf h = HalfOf(*f.ObjPtr, pane);
-        const std::int64_t l = ToPane(h.left, z);
-        const std::int64_t t = ToPane(h.top, z);
-        const std::int64_t r = ToPane(h.right, z);
-        const std::int64_t b = ToPane(h.bottom, z);
+        const std::int64_t l = view.ToPane(h.left);
+        const std::int64_t t = view.ToPane(h.top);
+        const std::int64_t r = view.ToPane(h.right);
+        const std::int64_t b = view.ToPane(h.bottom);
         if (f.ObjList->Index() == f.CurObj + 1) {
             areatools::markrec(canvas, origin, l, t, r - l + 1, b - t + 1);
         } else {
@@ -48,9 +57,84 @@ bool SameCursor(const QCursor& a, const QCursor& b) {
     return a.pixmap().cacheKey() == b.pixmap().cacheKey() && a.hotSpot() == b.hotSpot();
 }
 
+// Keys typed into these stay theirs.
+bool IsTextField(const QWidget* w) {
+    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QTextEdit*>(w);
+}
+
 }  // namespace
 
+TDynaArray<TAreaPair>& TAreaPageHost::AreaList() {
+    return *f_.ObjList;
+}
+int TAreaPageHost::CurrentArea() const {
+    return f_.CurObj;
+}
+void TAreaPageHost::SetCurrentArea(int index) {
+    f_.CurObj = index;
+    f_.EnableObjButtons();
+}
+QSize TAreaPageHost::PictureSize(int pane) const {
+    const raster::DibRecord& pic = pane == 0 ? f_.Pic1Dib : f_.Pic2Dib;
+    return {pic.Width(), pic.Height()};
+}
+int TAreaPageHost::Zoom(int pane) const {
+    return PaneOf(f_, pane)->Zoom();
+}
+void TAreaPageHost::StepZoom(int pane, int delta) {
+    // The field clamps to 10..300; its change handler resizes the box at once.
+    TSpinEdit* edit = PaneOf(f_, pane)->ZoomEdit();
+    edit->SetValue(edit->Value() + delta);
+}
+QSize TAreaPageHost::ViewSize(int pane) const {
+    return PaneOf(f_, pane)->size();
+}
+QSize TAreaPageHost::ScrollRange(int pane) const {
+    const TZoomPane* p = PaneOf(f_, pane);
+    return {p->HorzRange(), p->VertRange()};
+}
+QPoint TAreaPageHost::ScrollPosition(int pane) const {
+    const TZoomPane* p = PaneOf(f_, pane);
+    return {p->HorzPosition(), p->VertPosition()};
+}
+void TAreaPageHost::SetScrollPosition(int pane, QPoint pos) {
+    TZoomPane* p = PaneOf(f_, pane);
+    p->SetHorzPosition(pos.x());
+    p->SetVertPosition(pos.y());
+}
+void TAreaPageHost::RepaintPane(int pane) {
+    if (pane == 0)
+        f_.PaintBox3Paint();
+    else
+        f_.PaintBox4Paint();
+}
+void TAreaPageHost::RepaintPaneRegion(int pane, const QRegion& region) {
+    PaneOf(f_, pane)->PaintBox()->update(region);
+    f_.ShowPosition();
+}
+void TAreaPageHost::ShowCursorSlot(int slot) {
+    for (TPaintBox* box : {f_.PaintBox3, f_.PaintBox4}) {
+        if (!SameCursor(box->cursor(), f_.Cursors[slot])) box->setCursor(f_.Cursors[slot]);
+    }
+}
+void TAreaPageHost::ShowMousePoint(int pane, QPoint point) {
+    if (f_.mousePane_ == pane && f_.mousePoint_ == point) return;
+    f_.mousePane_ = pane;
+    f_.mousePoint_ = point;
+    f_.ShowPosition();
+}
+void TAreaPageHost::AreasChanged() {
+    // The morph follows the areas while it is shown.
+    if (f_.PageControl2->currentIndex() == 2) {
+        f_.RenderPic();
+        f_.PaintBox5Paint();
+    }
+}
+
 void TMainForm::WireAreas() {
+    areaHost_ = std::make_unique<TAreaPageHost>(*this);
+    editor_ = std::make_unique<TAreaEditor>(*areaHost_);
     ScrollBox3->SetZoomEdit(Zoom3Ed);
     ScrollBox4->SetZoomEdit(Zoom4Ed);
     ScrollBox3->SetPictureSource([this]() -> const raster::DibRecord& { return Pic1Dib; });
@@ -64,18 +148,61 @@ void TMainForm::WireAreas() {
     connect(DelObjBtn, &QPushButton::clicked, this, [this] { DelObjBtnClick(); });
     connect(PrevBtn, &QPushButton::clicked, this, [this] { PrevBtnClick(); });
     connect(NextBtn, &QPushButton::clicked, this, [this] { NextBtnClick(); });
-    for (int pane : {0, 1}) {
-        TPaintBox* box = pane == 0 ? PaintBox3 : PaintBox4;
-        connect(box, &TPaintBox::MouseDown, this,
-                [this, pane](Qt::MouseButton button, int x, int y) {
-                    PaneMouseDown(pane, button, x, y);
-                });
-        connect(box, &TPaintBox::MouseMove, this,
-                [this, pane](int x, int y) { PaneMouseMove(pane, x, y); });
-        connect(box, &TPaintBox::MouseUp, this, [this, pane](Qt::MouseButton button, int x, int y) {
-            PaneMouseUp(pane, button, x, y);
+    connect(PaintBox3, &TPaintBox::MouseDown, this, &TMainForm::PaintBox3MouseDown);
+    connect(PaintBox3, &TPaintBox::MouseMove, this, &TMainForm::PaintBox3MouseMove);
+    connect(PaintBox3, &TPaintBox::MouseUp, this, &TMainForm::PaintBox3MouseUp);
+    connect(PaintBox4, &TPaintBox::MouseDown, this, &TMainForm::PaintBox4MouseDown);
+    connect(PaintBox4, &TPaintBox::MouseMove, this, &TMainForm::PaintBox4MouseMove);
+    connect(PaintBox4, &TPaintBox::MouseUp, this, &TMainForm::PaintBox4MouseUp);
+    // Over neither pane there is no picture point to show.
+    for (TPaintBox* box : {PaintBox3, PaintBox4}) {
+        connect(box, &TPaintBox::MouseLeave, this, [this] {
+            mousePane_ = -1;
+            ShowPosition();
         });
     }
+
+    const struct {
+        QToolButton* button;
+        TAreaTool tool;
+        QString hint;
+        Qt::Key key;
+    } tools[] = {
+        {SpeedPointer, TAreaTool::Pointer,
+         QStringLiteral("Pointer: select, move and resize areas (P)"), Qt::Key_P},
+        {SpeedZoom, TAreaTool::Zoom,
+         QStringLiteral("Zoom: left click zooms in, right click zooms out (Z)"), Qt::Key_Z},
+        {SpeedHand, TAreaTool::Hand, QStringLiteral("Hand: drag to scroll the picture (H)"),
+         Qt::Key_H},
+        {SpeedRect, TAreaTool::Area, QStringLiteral("Area: drag out a new pair of areas (A)"),
+         Qt::Key_A},
+    };
+    for (const auto& t : tools) {
+        t.button->setToolTip(t.hint);
+        connect(t.button, &QToolButton::toggled, this, [this, tool = t.tool](bool down) {
+            if (down) editor_->SetTool(tool);
+        });
+        if (t.button->isChecked()) editor_->SetTool(t.tool);
+    }
+
+    // Undo and redo work on every page; in a text field its own undo wins
+    // (the field claims the keys first).
+    QUndoStack& history = editor_->History();
+    UndoBtn->setEnabled(false);
+    RedoBtn->setEnabled(false);
+    connect(&history, &QUndoStack::canUndoChanged, UndoBtn, &QToolButton::setEnabled);
+    connect(&history, &QUndoStack::canRedoChanged, RedoBtn, &QToolButton::setEnabled);
+    connect(UndoBtn, &QToolButton::clicked, this, [this] { UndoBtnClick(); });
+    connect(RedoBtn, &QToolButton::clicked, this, [this] { RedoBtnClick(); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this), &QShortcut::activated, this,
+            [this] { UndoBtnClick(); });
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] { RedoBtnClick(); });
+    }
+    // The page's keys reach the window whichever widget on it has the focus.
+    qApp->installEventFilter(this);
+    ShowPosition();
 }
 
 void TMainForm::EnableObjButtons() {
@@ -85,6 +212,7 @@ void TMainForm::EnableObjButtons() {
 
 void TMainForm::PrevBtnClick() {
     if (!ValidIndex(*this, CurObj)) return;
+    editor_->EndGesture();
     CurObj = CurObj == 0 ? static_cast<int>(ObjList->Count()) - 1 : CurObj - 1;
     PaintBox3Paint();
     PaintBox4Paint();
@@ -92,32 +220,31 @@ void TMainForm::PrevBtnClick() {
 
 void TMainForm::NextBtnClick() {
     if (!ValidIndex(*this, CurObj)) return;
+    editor_->EndGesture();
     CurObj = static_cast<std::uint32_t>(CurObj) + 1 == ObjList->Count() ? 0 : CurObj + 1;
     PaintBox3Paint();
     PaintBox4Paint();
 }
 
 void TMainForm::DelObjBtnClick() {
-    if (!ValidIndex(*this, CurObj)) return;
-    ObjList->Delete(CurObj);
-    CurObj = -1;
-    // Esc can arrive while the mouse is still held: a drag or a creation in
-    // progress must not go on writing into an area that is gone.
-    Dragging = 0;
-    if (CreatePane >= 0) {
-        CreatePane = -1;
-        Grip = 0;
-    }
-    EnableObjButtons();
-    PaintBox3Paint();
-    PaintBox4Paint();
+    editor_->DeleteCurrent();
+}
+
+void TMainForm::UndoBtnClick() {
+    editor_->Undo();
+}
+
+void TMainForm::RedoBtnClick() {
+    editor_->Redo();
 }
 
 void TMainForm::PaintBox3Paint() {
     ScrollBox3->Paint();
+    ShowPosition();
 }
 void TMainForm::PaintBox4Paint() {
     ScrollBox4->Paint();
+    ShowPosition();
 }
 void TMainForm::Zoom3EdChange() {
     PaintBox3Paint();
@@ -126,172 +253,116 @@ void TMainForm::Zoom4EdChange() {
     PaintBox4Paint();
 }
 
-namespace {
-
-// The Area tool's mapping for end point (ex, ey) into the area being created,
-// the last one in the list.
-void MapNewArea(TMainForm& f, int pane, int ex, int ey) {
-    if (!f.ObjList || f.ObjList->Count() == 0) return;
-    TAreaPair& area = *f.ObjList->GotoIndex(static_cast<std::int32_t>(f.ObjList->Count()) - 1);
-    const raster::DibRecord& own = pane == 0 ? f.Pic1Dib : f.Pic2Dib;
-    const raster::DibRecord& other = pane == 0 ? f.Pic2Dib : f.Pic1Dib;
-    areatools::CreationInput in;
-    in.startX = f.StartX;
-    in.startY = f.StartY;
-    in.endX = ex;
-    in.endY = ey;
-    in.zoom = PaneOf(f, pane)->Zoom();
-    in.ownWidth = own.Width();
-    in.ownHeight = own.Height();
-    in.otherWidth = other.Width();
-    in.otherHeight = other.Height();
-    areatools::MapCreation(in, HalfOf(area, pane), HalfOf(area, 1 - pane));
+void TMainForm::PaintBox3MouseDown(Qt::MouseButton button, int x, int y) {
+    editor_->Press(0, button, x, y);
 }
-
-void PaintBoth(TMainForm& f) {
-    f.PaintBox3Paint();
-    f.PaintBox4Paint();
+void TMainForm::PaintBox3MouseMove(int x, int y) {
+    editor_->Move(0, x, y);
 }
-
-}  // namespace
-
-void TMainForm::PaneMouseDown(int pane, Qt::MouseButton button, int x, int y) {
-    TZoomPane* own = PaneOf(*this, pane);
-    if (SpeedZoom->isChecked()) {
-        const int z = own->Zoom();
-        const std::int64_t px = areatools::ToPicture(x, z);
-        const std::int64_t py = areatools::ToPicture(y, z);
-        TSpinEdit* edit = own->ZoomEdit();
-        // The edit clamps to 10..300; its change handler resizes the box at
-        // once, so the scroll ranges below are those of the new zoom.
-        if (button == Qt::LeftButton)
-            edit->SetValue(edit->Value() + 10);
-        else if (button == Qt::RightButton)
-            edit->SetValue(edit->Value() - 10);
-        const int z2 = own->Zoom();
-        std::int64_t sx = areatools::ZoomCentre(px, z2) - own->width() / 2;
-        std::int64_t sy = areatools::ZoomCentre(py, z2) - own->height() / 2;
-        sx = std::max<std::int64_t>(std::min<std::int64_t>(sx, own->HorzRange() - 1), 0);
-        sy = std::max<std::int64_t>(std::min<std::int64_t>(sy, own->VertRange() - 1), 0);
-        own->SetHorzPosition(static_cast<int>(sx));
-        own->SetVertPosition(static_cast<int>(sy));
-        own->Paint();
-    } else if (SpeedHand->isChecked()) {
-        own->BeginHandDrag(x, y);
-    } else if (SpeedPointer->isChecked()) {
-        SetCursors(x, y, pane);
-        if (Grip > 0) {
-            Dragging = 1;
-        } else {
-            // Selection: the last area in list order under the mouse wins.
-            const int z = own->Zoom();
-            int found = -1;
-            ObjList->First();
-            while (ObjList->Next()) {
-                const TAreaHalf h = HalfOf(*ObjPtr, pane);
-                if (ToPane(h.left, z) <= x && x <= ToPane(h.right, z) && ToPane(h.top, z) <= y &&
-                    y <= ToPane(h.bottom, z)) {
-                    found = ObjList->Index() - 1;
-                }
-            }
-            CurObj = found;
-            EnableObjButtons();
-        }
-        PaintBoth(*this);
-    } else if (SpeedRect->isChecked()) {
-        ObjList->Add();
-        CurObj = static_cast<int>(ObjList->Count()) - 1;
-        EnableObjButtons();
-        Grip = 1;
-        StartX = x;
-        StartY = y;
-        CreatePane = pane;
-        MapNewArea(*this, pane, x, y);
-        PaintBoth(*this);
-    }
+void TMainForm::PaintBox3MouseUp(Qt::MouseButton button, int x, int y) {
+    editor_->Release(0, button, x, y);
 }
-
-void TMainForm::PaneMouseMove(int pane, int x, int y) {
-    if (CreatePane >= 0 && ObjList->Count() == 0) CreatePane = -1;  // the list was cleared
-    if (SpeedHand->isChecked()) {
-        PaneOf(*this, pane)->HandDragTo(x, y);
-        SetCursors(x, y, pane);
-    } else if (Dragging == 1 && SpeedPointer->isChecked()) {
-        dragit(x, y, pane);
-        PaintBoth(*this);
-    } else if (SpeedRect->isChecked() && CreatePane == pane) {
-        SetCursors(x, y, pane);
-        MapNewArea(*this, pane, x, y);
-        PaintBoth(*this);
-    } else {
-        SetCursors(x, y, pane);
-    }
+void TMainForm::PaintBox4MouseDown(Qt::MouseButton button, int x, int y) {
+    editor_->Press(1, button, x, y);
 }
-
-void TMainForm::PaneMouseUp(int pane, Qt::MouseButton, int x, int y) {
-    if (CreatePane >= 0 && ObjList->Count() == 0) CreatePane = -1;
-    if (SpeedHand->isChecked()) {
-        PaneOf(*this, pane)->EndHandDrag();
-    } else if (Dragging == 1 && SpeedPointer->isChecked()) {
-        dragit(x, y, pane);
-        Dragging = 0;
-        PaintBoth(*this);
-    } else if (SpeedRect->isChecked() && CreatePane == pane) {
-        Grip = 0;
-        CreatePane = -1;
-        // A plain click makes a 50 x 50 area; the end never shares a column
-        // or a row with the start.
-        if (x == StartX && y == StartY) {
-            x += 50;
-            y += 50;
-        }
-        if (x == StartX) ++x;
-        if (y == StartY) ++y;
-        MapNewArea(*this, pane, x, y);
-        PaintBoth(*this);
-    }
+void TMainForm::PaintBox4MouseMove(int x, int y) {
+    editor_->Move(1, x, y);
 }
-
+void TMainForm::PaintBox4MouseUp(Qt::MouseButton button, int x, int y) {
+    editor_->Release(1, button, x, y);
+}
 void TMainForm::SetCursors(int x, int y, int pane) {
-    auto setPaneCursors = [this](int slot) {
-        for (TPaintBox* box : {PaintBox3, PaintBox4}) {
-            if (!SameCursor(box->cursor(), Cursors[slot])) box->setCursor(Cursors[slot]);
-        }
-    };
-    int slot = areatools::kArrowSlot;
-    if (SpeedPointer->isChecked()) {
-        // The hit test on the current area.
-        Grip = 0;
-        GrabX = 0;
-        GrabY = 0;
-        if (ValidIndex(*this, CurObj)) {
-            const TAreaHalf h = HalfOf(*ObjList->GotoIndex(CurObj), pane);
-            const int z = PaneOf(*this, pane)->Zoom();
-            const areatools::HitResult hit =
-                areatools::HitTestCurrent(x, y, ToPane(h.left, z), ToPane(h.top, z),
-                                          ToPane(std::int64_t{h.right} - h.left + 1, z),
-                                          ToPane(std::int64_t{h.bottom} - h.top + 1, z));
-            Grip = hit.grip;
-            GrabX = areatools::ClampToInt(hit.grabX);
-            GrabY = areatools::ClampToInt(hit.grabY);
-            slot = hit.slot;
-        }
-    } else if (SpeedZoom->isChecked()) {
-        slot = areatools::kZoomSlot;
-    } else if (SpeedHand->isChecked()) {
-        slot = areatools::kHandSlot;
-    } else if (SpeedRect->isChecked()) {
-        slot = areatools::kAreaSlot;
-    }
-    setPaneCursors(slot);
+    editor_->SetCursors(x, y, pane);
+}
+void TMainForm::dragit(int x, int y, int pane) {
+    editor_->dragit(x, y, pane);
 }
 
-void TMainForm::dragit(int x, int y, int pane) {
-    if (!ValidIndex(*this, CurObj)) return;
-    TAreaPair& area = *ObjList->GotoIndex(CurObj);
-    const int z = PaneOf(*this, pane)->Zoom();
-    const std::int64_t nx = areatools::DragToPicture(std::int64_t{x} - GrabX, z);
-    const std::int64_t ny = areatools::DragToPicture(std::int64_t{y} - GrabY, z);
-    const raster::DibRecord& pic = pane == 0 ? Pic1Dib : Pic2Dib;
-    Grip = areatools::DragHalf(HalfOf(area, pane), Grip, nx, ny, pic.Width(), pic.Height());
+QString TMainForm::MousePointText() const {
+    return mousePane_ < 0 ? QString() : TAreaEditor::PointText(mousePoint_);
+}
+
+QString TMainForm::CurrentAreaText() const {
+    if (!ValidIndex(*this, CurObj)) return {};
+    return TAreaEditor::AreaText(*ObjList->GotoIndex(CurObj));
+}
+
+void TMainForm::ShowPosition() {
+    if (!PosLabel) return;
+    const QString point = MousePointText();
+    const QString area = CurrentAreaText();
+    const QString text =
+        point.isEmpty() || area.isEmpty() ? point + area : point + QStringLiteral("     ") + area;
+    if (PosLabel->text() != text) PosLabel->setText(text);
+}
+
+bool TMainForm::AreaPageKey(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
+        // The three object buttons are the window's cancel buttons: Esc
+        // clicks the first enabled one.
+        for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn}) {
+            if (b->isEnabled()) {
+                b->click();
+                break;
+            }
+        }
+        return true;
+    }
+    if (mods == Qt::NoModifier || mods == Qt::ShiftModifier) {
+        const int step = mods == Qt::ShiftModifier ? 10 : 1;
+        switch (key) {
+            case Qt::Key_Left:
+                editor_->Nudge(-step, 0);
+                return true;
+            case Qt::Key_Right:
+                editor_->Nudge(step, 0);
+                return true;
+            case Qt::Key_Up:
+                editor_->Nudge(0, -step);
+                return true;
+            case Qt::Key_Down:
+                editor_->Nudge(0, step);
+                return true;
+            default:
+                break;
+        }
+    }
+    if (mods != Qt::NoModifier) return false;
+    switch (key) {
+        case Qt::Key_Delete:
+            DelObjBtnClick();
+            return true;
+        case Qt::Key_P:
+            SpeedPointer->click();
+            return true;
+        case Qt::Key_Z:
+            SpeedZoom->click();
+            return true;
+        case Qt::Key_H:
+            SpeedHand->click();
+            return true;
+        case Qt::Key_A:
+            SpeedRect->click();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // Seen before the focus widget acts on it: the panes' scroll areas and
+    // the tool buttons would take the arrows for themselves.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && PageControl2 &&
+        PageControl2->currentIndex() == 1) {
+        auto* w = static_cast<QWidget*>(watched);
+        const bool onPage = w == this || w == TabSheet2 || TabSheet2->isAncestorOf(w);
+        const QWidget* focus = QApplication::focusWidget();
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (w->window() == this && !IsTextField(focus) && !IsTextField(w) &&
+            (onPage || key->key() == Qt::Key_Escape) && AreaPageKey(key))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

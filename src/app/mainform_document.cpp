@@ -8,6 +8,7 @@
 #include "app/mainform.h"
 #include "controls/zoompane.h"
 #include "core/projectfile.h"
+#include "editor/areaeditor.h"
 
 namespace {
 
@@ -190,4 +191,6 @@ void TMainForm::DelAll() {
     ObjList->Clear();
     CurObj = -1;
     EnableObjButtons();
+    // A new document starts without history.
+    Editor().Reset();
 }

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "controls/spinedit.h"
+#include "core/zoommapping.h"
 #include "raster/paintdib.h"
 
 namespace {
@@ -62,6 +63,11 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
     emit MouseUp(event->button(), p.x(), p.y());
 }
 
+void TPaintBox::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    emit MouseLeave();
+}
+
 TZoomPane::TZoomPane(const QString& scrollBoxName, const QString& paintBoxName, QWidget* parent)
     : QScrollArea(parent), box_(new TPaintBox) {
     setObjectName(scrollBoxName);
@@ -85,20 +91,21 @@ int TZoomPane::Zoom() const {
     return zoomEdit_ != nullptr ? zoomEdit_->Value() : 100;
 }
 
-int TZoomPane::ToPane(std::int64_t v) const {
-    return static_cast<int>(static_cast<long double>(v) * Zoom() / 100.0L);
+std::int64_t TZoomPane::ToPane(std::int64_t v) const {
+    return zoommapping::ToPane(v, Zoom());
 }
 
-int TZoomPane::ToPicture(std::int64_t p) const {
-    const int z = Zoom();
-    if (z == 0) return 0;
-    return static_cast<int>(static_cast<long double>(p) * 100.0L / z);
+std::int64_t TZoomPane::ToPicture(std::int64_t p) const {
+    return zoommapping::ToPicture(p, Zoom());
 }
 
 QSize TZoomPane::ZoomedSize() const {
     if (!picture_) return {0, 0};
     const raster::DibRecord& pic = picture_();
-    return {std::max(0, ToPane(pic.Width())), std::max(0, ToPane(pic.Height()))};
+    auto side = [this](int v) {
+        return static_cast<int>(std::clamp<std::int64_t>(ToPane(v), 0, QWIDGETSIZE_MAX));
+    };
+    return {side(pic.Width()), side(pic.Height())};
 }
 
 void TZoomPane::Paint() {

@@ -37,12 +37,14 @@ signals:
     void MouseDown(Qt::MouseButton button, int x, int y);
     void MouseMove(int x, int y);
     void MouseUp(Qt::MouseButton button, int x, int y);
+    void MouseLeave();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     QImage canvas_;
@@ -68,10 +70,12 @@ public:
 
     // The zoom in percent: the zoom field's value as typed.
     int Zoom() const;
-    // trunc(v x z / 100) and trunc(p x 100 / z), in long double. A zoom of 0
-    // maps every pane point to 0.
-    int ToPane(std::int64_t v) const;
-    int ToPicture(std::int64_t p) const;
+    // The pane/picture mapping at this pane's zoom: trunc(v x z / 100) and
+    // trunc(p x 100 / z), in long double. A zoom of 0 maps every pane point
+    // to 0; any typed zoom saturates instead of overflowing.
+    std::int64_t ToPane(std::int64_t v) const;
+    std::int64_t ToPicture(std::int64_t p) const;
+    // The zoomed picture size, limited to what a widget can be.
     QSize ZoomedSize() const;
 
     // The paint handler: resizes the box when its size is not the zoomed

@@ -47,6 +47,18 @@ public:
         return item;
     }
 
+    // Opens a zero-filled element at index (0 .. count) and positions on it;
+    // the elements from index on move up by one place.
+    T* Insert(std::int32_t index) {
+        if (index < 0 || static_cast<std::uint32_t>(index) > FCount) return nullptr;
+        Resize(FCount + 1);
+        T* data = FData.get();
+        std::memmove(static_cast<void*>(data + index + 1), data + index,
+                     (FCount - 1 - static_cast<std::uint32_t>(index)) * sizeof(T));
+        std::memset(static_cast<void*>(data + index), 0, sizeof(T));
+        return GotoIndex(index);
+    }
+
     void Delete(std::int32_t index) {
         if (index < 0 || static_cast<std::uint32_t>(index) >= FCount) return;
         T* data = FData.get();

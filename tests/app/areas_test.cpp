@@ -1,7 +1,8 @@
 // The area editor on the "Similar areas" page, driven through the real panes
 // with mouse and key events: painting, the four tools, the cursors, the
-// object buttons and Esc.
+// object buttons, the keys, the undo buttons and the position label.
 #include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -15,6 +16,7 @@
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/zoompane.h"
+#include "editor/areaeditor.h"
 #include "support/test_support.h"
 
 namespace {
@@ -154,12 +156,12 @@ TEST_F(AreaEditor, PaneSizeFollowsTheZoomAndEachPaneShowsItsOwnHalf) {
 TEST_F(AreaEditor, AreaToolCreatesByClickAndByDragInEitherDirection) {
     EXPECT_FALSE(form().DelObjBtn->isEnabled());
     Press(0, {40, 30});
-    EXPECT_EQ(form().Grip, 1);
+    EXPECT_EQ(form().Editor().Grip(), 1);
     Release(0, {40, 30});
     ASSERT_EQ(form().ObjList->Count(), 1u);
     EXPECT_EQ(Area(0), (TAreaPair{40, 30, 90, 80, 80, 60, 180, 160}));
     EXPECT_EQ(form().CurObj, 0);
-    EXPECT_EQ(form().Grip, 0);
+    EXPECT_EQ(form().Editor().Grip(), 0);
     EXPECT_TRUE(ButtonsEnabled());
 
     Drag(0, {100, 100}, {60, 70});
@@ -196,7 +198,7 @@ TEST_F(AreaEditor, PointerSelectsTheLastAreaUnderTheMouseWithoutStartingADrag) {
     form().SpeedPointer->click();
     Press(0, {60, 60});
     EXPECT_EQ(form().CurObj, 1);
-    EXPECT_EQ(form().Dragging, 0);
+    EXPECT_EQ(form().Editor().Dragging(), 0);
     Move(0, {90, 90});
     Release(0, {90, 90});
     EXPECT_EQ(Area(1).Left1, 50);
@@ -222,26 +224,26 @@ TEST_F(AreaEditor, GripsResizeMirrorAndMovesStopAtThePictureEdges) {
     EXPECT_EQ(form().CurObj, -1);
     form().CurObj = 0;
     Press(0, {97, 97});
-    EXPECT_EQ(form().Grip, 1);
-    EXPECT_EQ(form().Dragging, 1);
+    EXPECT_EQ(form().Editor().Grip(), 1);
+    EXPECT_EQ(form().Editor().Dragging(), 1);
     Release(0, {97, 97});
     EXPECT_EQ(Area(0), (TAreaPair{100, 100, 149, 149, 0, 0, 9, 9}));
 
     // Right-middle grip dragged past the left edge becomes the left-middle.
     Press(0, {150, 125});
-    EXPECT_EQ(form().Grip, 8);
+    EXPECT_EQ(form().Editor().Grip(), 8);
     Move(0, {80, 125});
-    EXPECT_EQ(form().Grip, 7);
+    EXPECT_EQ(form().Editor().Grip(), 7);
     EXPECT_EQ(Area(0).Left1, 80);
     EXPECT_EQ(Area(0).Right1, 99);
     Move(0, {70, 125});
     Release(0, {70, 125});
     EXPECT_EQ(Area(0), (TAreaPair{70, 100, 99, 149, 0, 0, 9, 9}));
-    EXPECT_EQ(form().Dragging, 0);
+    EXPECT_EQ(form().Editor().Dragging(), 0);
 
     // Moving: the captured mouse goes far outside the pane.
     Press(0, {80, 120});
-    EXPECT_EQ(form().Grip, 9);
+    EXPECT_EQ(form().Editor().Grip(), 9);
     Move(0, {-900, -900});
     EXPECT_EQ(Area(0), (TAreaPair{-30, -50, -1, -1, 0, 0, 9, 9}));
     Release(0, {5000, 5000});
@@ -337,11 +339,11 @@ TEST_F(AreaEditor, CursorsShowTheToolAndWithThePointerTheGripUnderTheMouse) {
     for (const auto& s : spots) {
         Move(0, s.p);
         expectBoth(s.slot);
-        EXPECT_EQ(form().Grip, s.slot % 10);
+        EXPECT_EQ(form().Editor().Grip(), s.slot % 10);
     }
     // The right pane tests its own half (a single point at 0, 0).
     Move(1, {2, 2});
-    EXPECT_EQ(form().Grip, 1);
+    EXPECT_EQ(form().Editor().Grip(), 1);
 }
 
 TEST_F(AreaEditor, ObjectButtonsWrapDeleteKeepsOrderAndEscClicksTheFirstEnabled) {
@@ -359,11 +361,15 @@ TEST_F(AreaEditor, ObjectButtonsWrapDeleteKeepsOrderAndEscClicksTheFirstEnabled)
     form().NextBtn->click();
     EXPECT_EQ(form().CurObj, 1);
 
-    // Esc with the focus in a zoom field deletes the current area.
+    // Esc typed into a zoom field stays the field's; with the focus on the
+    // pane it deletes the current area.
     form().activateWindow();
     form().Zoom3Ed->setFocus();
     QApplication::processEvents();
     QTest::keyClick(form().Zoom3Ed, Qt::Key_Escape);
+    EXPECT_EQ(form().ObjList->Count(), 3u);
+    form().ScrollBox3->setFocus();
+    QTest::keyClick(form().ScrollBox3, Qt::Key_Escape);
     ASSERT_EQ(form().ObjList->Count(), 2u);
     EXPECT_EQ(Area(0), a);
     EXPECT_EQ(Area(1), c);
@@ -373,7 +379,7 @@ TEST_F(AreaEditor, ObjectButtonsWrapDeleteKeepsOrderAndEscClicksTheFirstEnabled)
     // With a modifier, or on another page, Esc does nothing.
     form().CurObj = 0;
     form().EnableObjButtons();
-    QTest::keyClick(form().Zoom3Ed, Qt::Key_Escape, Qt::ShiftModifier);
+    QTest::keyClick(form().ScrollBox3, Qt::Key_Escape, Qt::ShiftModifier);
     form().PageControl2->setCurrentIndex(0);
     QTest::keyClick(form().PageControl2, Qt::Key_Escape);
     EXPECT_EQ(form().ObjList->Count(), 2u);
@@ -393,10 +399,149 @@ TEST_F(AreaEditor, EscDuringADragOrACreationEndsIt) {
     form().EnableObjButtons();
     form().SpeedPointer->click();
     Press(0, {120, 120});
-    EXPECT_EQ(form().Dragging, 1);
+    EXPECT_EQ(form().Editor().Dragging(), 1);
     QTest::keyClick(&form(), Qt::Key_Escape);
     Move(0, {20, 20});
     Release(0, {20, 20});
     ASSERT_EQ(form().ObjList->Count(), 1u);
     EXPECT_EQ(Area(0), (TAreaPair{10, 10, 50, 50, 0, 0, 0, 0}));
+}
+
+TEST_F(AreaEditor, UndoAndRedoAreTheFifthAndSixthToolbarButtonsAndFollowTheHistory) {
+    const QList<QToolButton*> strip =
+        form().Panel34->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_GE(strip.size(), 6);
+    EXPECT_EQ(strip[3], form().SaveAsBtn);
+    EXPECT_EQ(strip[4], form().UndoBtn);
+    EXPECT_EQ(strip[5], form().RedoBtn);
+    EXPECT_EQ(form().UndoBtn->text(), QStringLiteral("Undo"));
+    EXPECT_EQ(form().RedoBtn->text(), QStringLiteral("Redo"));
+    EXPECT_EQ(form().UndoBtn->toolTip(), QStringLiteral("Undo the last change of the areas"));
+    EXPECT_EQ(form().RedoBtn->toolTip(), QStringLiteral("Redo the change"));
+    for (QToolButton* b : {form().UndoBtn, form().RedoBtn}) {
+        EXPECT_TRUE(b->autoRaise());
+        EXPECT_EQ(b->toolButtonStyle(), form().SaveAsBtn->toolButtonStyle());
+        EXPECT_FALSE(b->icon().isNull());
+        EXPECT_FALSE(b->isEnabled());
+    }
+
+    Press(0, {40, 30});
+    Release(0, {40, 30});
+    EXPECT_TRUE(form().UndoBtn->isEnabled());
+    EXPECT_FALSE(form().RedoBtn->isEnabled());
+    QTest::mouseClick(form().UndoBtn, Qt::LeftButton);
+    EXPECT_EQ(form().ObjList->Count(), 0u);
+    EXPECT_EQ(form().CurObj, -1);
+    EXPECT_FALSE(ButtonsEnabled());
+    EXPECT_FALSE(form().UndoBtn->isEnabled());
+    EXPECT_TRUE(form().RedoBtn->isEnabled());
+    QTest::mouseClick(form().RedoBtn, Qt::LeftButton);
+    ASSERT_EQ(form().ObjList->Count(), 1u);
+    EXPECT_EQ(form().CurObj, 0);
+    EXPECT_TRUE(ButtonsEnabled());
+
+    // The keys, from anywhere in the window but a text field.
+    form().activateWindow();
+    form().ScrollBox4->setFocus();
+    QTest::keyClick(form().ScrollBox4, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form().ObjList->Count(), 0u);
+    QTest::keyClick(form().ScrollBox4, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(form().ObjList->Count(), 1u);
+    QTest::keyClick(form().ScrollBox4, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(form().ScrollBox4, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form().ObjList->Count(), 1u);
+
+    // New clears the history.
+    f_.prompter->messageAnswers = {true};
+    QTest::mouseClick(form().NewBtn, Qt::LeftButton);
+    EXPECT_FALSE(form().UndoBtn->isEnabled());
+    EXPECT_FALSE(form().RedoBtn->isEnabled());
+}
+
+TEST_F(AreaEditor, ArrowsMoveTheHalfOfTheLastPressedPaneAndDoNotScrollIt) {
+    Prepare(1920, 1080, 640, 400);
+    AddArea({100, 100, 149, 149, 10, 10, 59, 59});
+    form().SpeedPointer->click();
+    Press(1, {30, 30});  // selects, and the keys now act on the right pane
+    Release(1, {30, 30});
+    ASSERT_EQ(form().CurObj, 0);
+    form().activateWindow();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    const int h = form().ScrollBox4->HorzPosition();
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        int dx, dy;
+    } keys[] = {{Qt::Key_Right, Qt::NoModifier, 1, 0},
+                {Qt::Key_Down, Qt::NoModifier, 0, 1},
+                {Qt::Key_Left, Qt::ShiftModifier, -10, 0},
+                {Qt::Key_Up, Qt::ShiftModifier, 0, -10}};
+    int x = 10, y = 10;
+    for (const auto& k : keys) {
+        QTest::keyClick(focus, k.key, k.mods);
+        x += k.dx;
+        y += k.dy;
+        EXPECT_EQ(Area(0), (TAreaPair{100, 100, 149, 149, x, y, x + 49, y + 49})) << k.key;
+    }
+    EXPECT_EQ(form().ScrollBox4->HorzPosition(), h);
+    EXPECT_EQ(form().Editor().History().count(), 1);
+
+    // Typed into a zoom field the arrows stay the field's.
+    form().Zoom3Ed->setFocus();
+    QTest::keyClick(form().Zoom3Ed, Qt::Key_Up);
+    EXPECT_EQ(form().Zoom3Ed->Value(), 110);
+    EXPECT_EQ(Area(0).Top2, y);
+
+    // Delete deletes like "&Delete object"; one undo brings it back.
+    form().SpeedHand->setFocus();
+    QTest::keyClick(form().SpeedHand, Qt::Key_Delete);
+    EXPECT_EQ(form().ObjList->Count(), 0u);
+    form().UndoBtn->click();
+    EXPECT_EQ(Area(0), (TAreaPair{100, 100, 149, 149, x, y, x + 49, y + 49}));
+    EXPECT_EQ(form().CurObj, 0);
+}
+
+TEST_F(AreaEditor, ToolKeysChooseTheToolOutsideTextFieldsAndTheTooltipsSaySo) {
+    const struct {
+        QToolButton* button;
+        Qt::Key key;
+        const char* shown;
+    } tools[] = {{form().SpeedPointer, Qt::Key_P, "(P)"},
+                 {form().SpeedZoom, Qt::Key_Z, "(Z)"},
+                 {form().SpeedHand, Qt::Key_H, "(H)"},
+                 {form().SpeedRect, Qt::Key_A, "(A)"}};
+    form().activateWindow();
+    form().ScrollBox3->setFocus();
+    for (const auto& t : tools) {
+        EXPECT_TRUE(t.button->toolTip().endsWith(QLatin1String(t.shown))) << t.shown;
+        QTest::keyClick(form().ScrollBox3, t.key);
+        EXPECT_TRUE(t.button->isChecked()) << t.shown;
+    }
+    EXPECT_EQ(form().Editor().Tool(), TAreaTool::Area);
+    form().Zoom4Ed->setFocus();
+    QTest::keyClick(form().Zoom4Ed, Qt::Key_P);
+    EXPECT_TRUE(form().SpeedRect->isChecked());
+    // On another page the letters are nobody's.
+    form().PageControl2->setCurrentIndex(0);
+    QTest::keyClick(form().PageControl2, Qt::Key_P);
+    EXPECT_TRUE(form().SpeedRect->isChecked());
+}
+
+TEST_F(AreaEditor, PositionLabelShowsThePicturePointAndTheCurrentAreasHalves) {
+    EXPECT_EQ(form().PosLabel->parentWidget()->objectName(), QStringLiteral("Panel39"));
+    form().Zoom4Ed->SetValue(200);
+    Move(1, {240, 90});
+    EXPECT_EQ(form().PosLabel->text(), QStringLiteral("x 120, y 45"));
+    Press(0, {40, 30});
+    Release(0, {40, 30});
+    Move(0, {41, 31});
+    EXPECT_EQ(form().PosLabel->text(),
+              QStringLiteral("x 41, y 31     1: 40,30-90,80   2: 80,60-180,160"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(form().PaintBox3, &leave);
+    EXPECT_EQ(form().PosLabel->text(), QStringLiteral("1: 40,30-90,80   2: 80,60-180,160"));
+    Move(1, {10, 4});
+    form().DelObjBtn->click();
+    EXPECT_EQ(form().PosLabel->text(), QStringLiteral("x 5, y 2"));
 }

@@ -97,6 +97,30 @@ TEST(DynaArray, DeleteKeepsOrderAndDropsThePosition) {
     EXPECT_EQ(l.Tags(), (std::vector<int>{3}));
 }
 
+TEST(DynaArray, InsertOpensAZeroFilledPlaceAnywhereAndPositionsOnIt) {
+    for (int at : {0, 1, 3}) {
+        SCOPED_TRACE(at);
+        TList l;
+        l.AddTagged({1, 2, 3});
+        TAreaPair* opened = l.list.Insert(at);
+        ASSERT_NE(opened, nullptr);
+        EXPECT_EQ(*opened, TAreaPair{});
+        EXPECT_EQ(l.ptr, opened);
+        EXPECT_EQ(l.list.Index(), at);
+        opened->Left1 = 9;
+        std::vector<int> expected{1, 2, 3};
+        expected.insert(expected.begin() + at, 9);
+        EXPECT_EQ(l.Tags(), expected);
+        EXPECT_EQ(l.list.Allocated(), 4u * 32u);
+    }
+    TList empty;
+    EXPECT_NE(empty.list.Insert(0), nullptr);
+    EXPECT_EQ(empty.list.Count(), 1u);
+    EXPECT_EQ(empty.list.Insert(-1), nullptr);
+    EXPECT_EQ(empty.list.Insert(2), nullptr);
+    EXPECT_EQ(empty.list.Count(), 1u);
+}
+
 TEST(DynaArray, InvalidDeleteIsIgnored) {
     TList l;
     l.AddTagged({1, 2});

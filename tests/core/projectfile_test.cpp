@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "core/projectfile.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 
 namespace fs = std::filesystem;
 using core::TProjectStatus;

@@ -11,12 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "controls/spinedit.h"
-#include "controls/tintacolorcombobox.h"
 #include "core/dynaarray.h"
 #include "core/renderer.h"
 #include "core/renderer_oracle.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -284,38 +282,6 @@ TEST(RendererInputs, MissingPictureShowsTheBackground) {
     const core::TMorphInput in = Input(none, b, 1, 2, {}, Rgb(0, 0, 0));
     EXPECT_TRUE(SamePicture(core::RenderMorph(in), oracle::RenderLiteral(in), "missing"));
     EXPECT_FALSE(core::RenderMorph(Input(none, none, 1, 1)).HasPixels());
-}
-
-// --- The window's RenderPic --------------------------------------------------
-
-TEST(RenderPic, ReadsTheFieldsAndWalksTheListInOrder) {
-    testing_support::FormFixture f = testing_support::MakeForm();
-    TMainForm& w = *f.form;
-    w.Pic1Dib = ColumnCoded(40, 30, 0, 6);
-    w.Pic2Dib = ColumnCoded(60, 20, 2, 4);
-    const std::vector<TAreaPair> pairs{{3, 4, 20, 9, 30, 1, 50, 16}, {10, 10, 5, 25, 1, 2, 3, 4}};
-    for (const TAreaPair& p : pairs) *w.ObjList->Add() = p;
-    w.CurObj = 0;
-    w.BkColor->SetColorValue(Rgb(12, 34, 56));
-    w.TimeEd->SetText(QStringLiteral("3"));
-    w.PPSEd->SetText(QStringLiteral("4"));
-    w.PicEd->SetText(QStringLiteral("5"));
-    w.RenderPic();
-    EXPECT_TRUE(SamePicture(
-        w.ResultDib, core::RenderMorph(Input(w.Pic1Dib, w.Pic2Dib, 5, 12, pairs, Rgb(12, 34, 56))),
-        "renderpic"));
-    EXPECT_EQ(w.ObjPtr, w.ObjList->Current());
-    EXPECT_EQ(*w.ObjPtr, pairs.back());
-    EXPECT_EQ(w.CurObj, 0);
-
-    // Values typed but not committed: length 0 gives no sequence at all, a
-    // picture number beyond it is taken as the last picture.
-    w.TimeEd->SetText(QStringLiteral("0"));
-    w.PicEd->SetText(QStringLiteral("900"));
-    w.RenderPic();
-    EXPECT_TRUE(SamePicture(
-        w.ResultDib, core::RenderMorph(Input(w.Pic1Dib, w.Pic2Dib, 1, 1, pairs, Rgb(12, 34, 56))),
-        "renderpic-typed"));
 }
 
 // --- Random cases against the oracle ----------------------------------------

@@ -10,7 +10,7 @@
 #include "core/printable.h"
 #include "core/replacefile.h"
 #include "support/fault_injection.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 
 namespace fs = std::filesystem;
 using testing_support::Fault;

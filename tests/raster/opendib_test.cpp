@@ -16,7 +16,7 @@
 #include "raster/opendib.h"
 #include "raster/own_formats.h"
 #include "raster/progress_event.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 
 using namespace raster;
 using testing_support::DataPath;

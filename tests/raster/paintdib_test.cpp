@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "raster/paintdib.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 
 using raster::DibRecord;
 

@@ -1,6 +1,5 @@
 // Test entry: a QApplication on the offscreen platform, C locale.
 #include <QApplication>
-#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -11,13 +10,6 @@
 #include "support/test_support.h"
 
 namespace testing_support {
-
-QString OutDir(const QString& testName) {
-    QDir dir(QStringLiteral(VELLORA_TEST_OUT "/") + testName);
-    dir.removeRecursively();
-    dir.mkpath(QStringLiteral("."));
-    return dir.absolutePath();
-}
 
 FormFixture MakeForm() {
     auto prompter = std::make_unique<TScriptedPrompter>();
@@ -39,14 +31,6 @@ raster::DibRecord RenderedFromForm(TMainForm& form, int n, int N) {
     in.N = N;
     in.background = form.BkColor->ColorValue();
     return core::RenderMorph(in);
-}
-
-QString SaveFailure(const QString& name, const QImage& actual, const QImage& expected) {
-    const QString dir = OutDir(QStringLiteral("failures"));
-    actual.save(dir + QLatin1Char('/') + name + QStringLiteral("-actual.png"));
-    if (!expected.isNull())
-        expected.save(dir + QLatin1Char('/') + name + QStringLiteral("-expected.png"));
-    return dir;
 }
 
 }  // namespace testing_support

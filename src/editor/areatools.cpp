@@ -1,4 +1,4 @@
-#include "app/areatools.h"
+#include "editor/areatools.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,15 +7,6 @@
 namespace areatools {
 
 namespace {
-
-std::int64_t Trunc(long double v) {
-    // Stored coordinates can be anything a project file holds; keep the
-    // conversion defined for them.
-    constexpr long double kMax =
-        static_cast<long double>(std::numeric_limits<std::int64_t>::max() / 2);
-    if (std::isnan(v)) return 0;
-    return static_cast<std::int64_t>(std::clamp(v, -kMax, kMax));
-}
 
 bool Is32Bit(const QImage& canvas) {
     switch (canvas.format()) {
@@ -29,10 +20,17 @@ bool Is32Bit(const QImage& canvas) {
 }
 
 // Pixel access for one canvas; the colour channels are inverted, alpha kept.
+// For 32-bit canvases the rows are reached through one pointer taken once:
+// scanLine() checks for sharing on every call, and a pane with many outlines
+// touches hundreds of thousands of pixels per paint.
 class Surface {
 public:
     Surface(QImage& canvas, QPoint origin)
-        : canvas_(canvas), ox_(origin.x()), oy_(origin.y()), fast_(Is32Bit(canvas)) {}
+        : canvas_(canvas),
+          ox_(origin.x()),
+          oy_(origin.y()),
+          bits_(Is32Bit(canvas) ? canvas.bits() : nullptr),
+          stride_(canvas.bytesPerLine()) {}
 
     // The canvas in pane coordinates: [left, right) x [top, bottom).
     std::int64_t Left() const { return ox_; }
@@ -46,8 +44,8 @@ public:
     void Invert(std::int64_t x, std::int64_t y) {
         const int cx = static_cast<int>(x - ox_);
         const int cy = static_cast<int>(y - oy_);
-        if (fast_) {
-            reinterpret_cast<QRgb*>(canvas_.scanLine(cy))[cx] ^= 0x00FFFFFFu;
+        if (bits_ != nullptr) {
+            Pixel(cx, cy) ^= 0x00FFFFFFu;
         } else {
             canvas_.setPixel(cx, cy, canvas_.pixel(cx, cy) ^ 0x00FFFFFFu);
         }
@@ -56,17 +54,22 @@ public:
     void SetBlack(std::int64_t x, std::int64_t y) {
         const int cx = static_cast<int>(x - ox_);
         const int cy = static_cast<int>(y - oy_);
-        if (fast_) {
-            reinterpret_cast<QRgb*>(canvas_.scanLine(cy))[cx] = 0xFF000000u;
+        if (bits_ != nullptr) {
+            Pixel(cx, cy) = 0xFF000000u;
         } else {
             canvas_.setPixel(cx, cy, 0xFF000000u);
         }
     }
 
 private:
+    QRgb& Pixel(int cx, int cy) {
+        return reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(cy) * stride_)[cx];
+    }
+
     QImage& canvas_;
     int ox_, oy_;
-    bool fast_;
+    uchar* bits_;
+    qsizetype stride_;
 };
 
 // Inverts the pixels of one straight run of the perimeter. The run goes from
@@ -102,29 +105,6 @@ void InvertRun(Surface& s, std::int64_t x0, std::int64_t y0, int dx, int dy, std
 }
 
 }  // namespace
-
-std::int64_t ToPane(std::int64_t v, int z) {
-    return Trunc(static_cast<long double>(z) * static_cast<long double>(v) / 100.0L);
-}
-
-std::int64_t ToPicture(std::int64_t p, int z) {
-    if (z == 0) return 0;
-    return Trunc(static_cast<long double>(p) * 100.0L / static_cast<long double>(z));
-}
-
-std::int64_t DragToPicture(std::int64_t p, int z) {
-    if (z == 0) return 0;
-    return Trunc(static_cast<long double>(p) / static_cast<long double>(z) * 100.0L);
-}
-
-std::int64_t ZoomCentre(std::int64_t v, int z) {
-    return Trunc(static_cast<long double>(z) * (static_cast<long double>(v) / 100.0L));
-}
-
-int ClampToInt(std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
-}
 
 bool PointBetween(std::int64_t px, std::int64_t py, std::int64_t x1, std::int64_t y1,
                   std::int64_t x2, std::int64_t y2) {
@@ -239,10 +219,8 @@ void MapCreation(const CreationInput& in, TAreaHalf own, TAreaHalf other) {
         return otherSize * p / ownSize * 100;
     };
     auto otherCoord = [&](std::int64_t otherSize, std::int64_t p, std::int64_t ownSize) {
-        if (in.zoom == 0) return std::int32_t{0};
         return static_cast<std::int32_t>(
-            Trunc(static_cast<long double>(scale(otherSize, p, ownSize)) /
-                  static_cast<long double>(in.zoom)));
+            zoommapping::DivideByZoom(scale(otherSize, p, ownSize), in.zoom));
     };
     own.left = toPicture(in.startX);
     own.top = toPicture(in.startY);

@@ -1,8 +1,7 @@
 // The arithmetic and drawing behind the area editor, free of widgets so that
-// it can be tested and measured on its own: the zoom mappings in the exact
-// order of operations the editor uses, the grip hit test, the move/resize of
-// one half (dragit), the creation mapping, and the inverted outlines drawn
-// pixel by pixel into an off-screen canvas.
+// it can be tested and measured on its own: the grip hit test, the
+// move/resize of one half (dragit), the creation mapping, and the inverted
+// outlines drawn pixel by pixel into an off-screen canvas.
 #pragma once
 
 #include <QImage>
@@ -11,25 +10,16 @@
 #include <cstdint>
 
 #include "core/areapair.h"
+#include "core/zoommapping.h"
 
 namespace areatools {
 
-// ---- Mappings (extended precision, truncated toward zero) -------------------
-// The order of the operations is part of the result: in extended precision
-// p / z x 100 and p x 100 / z truncate differently for some exact quotients.
-
-// trunc(z x v / 100): picture to pane.
-std::int64_t ToPane(std::int64_t v, int z);
-// trunc(p x 100 / z): pane to picture. A zoom of 0 maps everything to 0.
-std::int64_t ToPicture(std::int64_t p, int z);
-// trunc(p / z x 100): where a dragged point lands in the picture.
-std::int64_t DragToPicture(std::int64_t p, int z);
-// trunc(z x (v / 100)): the Zoom tool's centring of a picture point.
-std::int64_t ZoomCentre(std::int64_t v, int z);
-
-// Saturating conversion for values that only huge stored coordinates push out
-// of the 32-bit range.
-int ClampToInt(std::int64_t v);
+// The zoom mappings, shared with the zoom panes.
+using zoommapping::ClampToInt;
+using zoommapping::DragToPicture;
+using zoommapping::ToPane;
+using zoommapping::ToPicture;
+using zoommapping::ZoomCentre;
 
 // ---- Grip hit test ------------------------------------------------------------
 

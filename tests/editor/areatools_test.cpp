@@ -3,8 +3,8 @@
 // drawn into a canvas that covers only part of a pane.
 #include <gtest/gtest.h>
 
-#include "app/areatools.h"
-#include "support/test_support.h"
+#include "editor/areatools.h"
+#include "support/test_files.h"
 
 using namespace areatools;
 
@@ -129,4 +129,44 @@ TEST(AreaTools, OutlinesAreTheSameWhateverPartOfThePaneIsComposed) {
     markrec(far, {0, 0}, INT64_C(-6000000000), 20, INT64_C(4000000000), 5);
     DottedRect(far, {0, 0}, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
     EXPECT_TRUE(far == Filled({10, 10}, 0xFF000000));
+}
+
+TEST(AreaTools, CurrentAreaIsASolidInversionWithGripsOthersAreDottedOnAnyPicture) {
+    // The half left 10, top 20, right 29, bottom 39 at zoom 100: x 10, y 20,
+    // w 20, h 20 for the current area; 10, 20 to 29, 39 for any other.
+    for (const QRgb bg : {0xFFFFFFFFu, 0xFF000000u, 0xFF3366CCu}) {
+        SCOPED_TRACE(bg);
+        const QRgb inv = bg ^ 0x00FFFFFFu;
+        QImage expected = Filled({64, 64}, bg);
+        for (int x = 10; x <= 29; ++x) expected.setPixel(x, 20, inv), expected.setPixel(x, 39, inv);
+        for (int y = 20; y <= 39; ++y) expected.setPixel(10, y, inv), expected.setPixel(29, y, inv);
+        const QPoint centres[] = {{10, 20}, {30, 20}, {10, 40}, {30, 40},
+                                  {20, 20}, {20, 40}, {10, 30}, {30, 30}};
+        for (QPoint c : centres)
+            for (int y = c.y() - 3; y <= c.y() + 2; ++y)
+                for (int x = c.x() - 3; x <= c.x() + 2; ++x) expected.setPixel(x, y, 0xFF000000u);
+        QImage current = Filled({64, 64}, bg);
+        markrec(current, {0, 0}, 10, 20, 20, 20);
+        if (current != expected)
+            testing_support::SaveFailure(QStringLiteral("markrec"), current, expected);
+        EXPECT_TRUE(current == expected);
+
+        // Dotted over columns 10..28 and rows 20..38, every other perimeter
+        // pixel from the top-left corner on: 72 pixels, 36 inverted.
+        QImage other = Filled({64, 64}, bg);
+        DottedRect(other, {0, 0}, 10, 20, 29, 39);
+        int inverted = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                if (other.pixel(x, y) == bg) continue;
+                ++inverted;
+                EXPECT_EQ(other.pixel(x, y), inv);
+                EXPECT_TRUE((x == 10 || x == 28) ? (y >= 20 && y <= 38)
+                                                 : (y == 20 || y == 38) && x > 10 && x < 28)
+                    << x << "," << y;
+            }
+        EXPECT_EQ(inverted, 36);
+        EXPECT_NE(other.pixel(10, 20), bg);
+        EXPECT_EQ(other.pixel(11, 20), bg);
+    }
 }

@@ -1,0 +1,442 @@
+#include "editor/areaeditor.h"
+
+#include <QUndoCommand>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "editor/areatools.h"
+
+using areatools::ToPane;
+
+// One user step on the area list. The gestures change the list while the
+// mouse moves, so a step pushed for one of them is already done: its first
+// redo does nothing.
+class TAreaStep : public QUndoCommand {
+public:
+    enum class Kind { Create, Change, Delete };
+    // Keyboard moves share an id so that QUndoStack offers them for merging.
+    static constexpr int kNudgeId = 1;
+
+    TAreaStep(TAreaEditor& editor, Kind kind, int index, const TAreaPair& before,
+              const TAreaPair& after, int currentBefore, int currentAfter, bool done)
+        : editor_(editor),
+          kind_(kind),
+          index_(index),
+          before_(before),
+          after_(after),
+          currentBefore_(currentBefore),
+          currentAfter_(currentAfter),
+          skipRedo_(done) {}
+
+    void MarkNudge(int pane, std::uint64_t run) {
+        nudge_ = true;
+        pane_ = pane;
+        run_ = run;
+    }
+
+    int id() const override { return nudge_ ? kNudgeId : -1; }
+
+    bool mergeWith(const QUndoCommand* other) override {
+        const auto* next = static_cast<const TAreaStep*>(other);
+        if (!next->nudge_ || next->run_ != run_ || next->pane_ != pane_ || next->index_ != index_)
+            return false;
+        after_ = next->after_;
+        currentAfter_ = next->currentAfter_;
+        // Moves that came back to where they began leave nothing to undo.
+        setObsolete(after_ == before_ && currentAfter_ == currentBefore_);
+        return true;
+    }
+
+    void redo() override {
+        if (skipRedo_) {
+            skipRedo_ = false;
+            return;
+        }
+        const std::optional<TAreaPair> wasCurrent = editor_.CurrentRecord();
+        TDynaArray<TAreaPair>& list = editor_.host_.AreaList();
+        switch (kind_) {
+            case Kind::Create:
+                *list.Add() = after_;
+                break;
+            case Kind::Change:
+                Put(list, after_);
+                break;
+            case Kind::Delete:
+                list.Delete(index_);
+                break;
+        }
+        Apply(currentAfter_, wasCurrent);
+    }
+
+    void undo() override {
+        const std::optional<TAreaPair> wasCurrent = editor_.CurrentRecord();
+        TDynaArray<TAreaPair>& list = editor_.host_.AreaList();
+        switch (kind_) {
+            case Kind::Create:
+                list.Delete(index_);
+                break;
+            case Kind::Change:
+                Put(list, before_);
+                break;
+            case Kind::Delete:
+                if (TAreaPair* opened = list.Insert(index_)) *opened = before_;
+                break;
+        }
+        Apply(currentBefore_, wasCurrent);
+    }
+
+private:
+    // The history matches the list unless someone changed the list behind the
+    // editor's back (the document commands reset the history); even then an
+    // undo must not write outside it.
+    void Put(TDynaArray<TAreaPair>& list, const TAreaPair& record) const {
+        if (index_ >= 0 && static_cast<std::uint32_t>(index_) < list.Count())
+            *list.GotoIndex(index_) = record;
+    }
+
+    // Only what the step changed is repainted: its record before and after,
+    // and the areas that lose or gain the grips.
+    void Apply(int current, const std::optional<TAreaPair>& wasCurrent) {
+        editor_.host_.SetCurrentArea(editor_.ValidIndex(current) ? current : -1);
+        std::vector<TAreaPair> touched;
+        if (kind_ != Kind::Create) touched.push_back(before_);
+        if (kind_ != Kind::Delete) touched.push_back(after_);
+        if (wasCurrent) touched.push_back(*wasCurrent);
+        if (const std::optional<TAreaPair> now = editor_.CurrentRecord()) touched.push_back(*now);
+        editor_.RepaintAreas(touched);
+        editor_.host_.AreasChanged();
+    }
+
+    TAreaEditor& editor_;
+    Kind kind_;
+    int index_;
+    TAreaPair before_;
+    TAreaPair after_;
+    int currentBefore_;
+    int currentAfter_;
+    bool skipRedo_;
+    bool nudge_ = false;
+    int pane_ = 0;
+    std::uint64_t run_ = 0;
+};
+
+TAreaEditor::TAreaEditor(TAreaEditorHost& host) : host_(host) {}
+
+TAreaEditor::~TAreaEditor() = default;
+
+bool TAreaEditor::ValidIndex(int index) {
+    return index >= 0 && static_cast<std::uint32_t>(index) < host_.AreaList().Count();
+}
+
+TAreaPair TAreaEditor::Record(int index) {
+    return *host_.AreaList().GotoIndex(index);
+}
+
+std::optional<TAreaPair> TAreaEditor::CurrentRecord() {
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return std::nullopt;
+    return Record(current);
+}
+
+void TAreaEditor::RepaintAreas(std::span<const TAreaPair> areas) {
+    // What an outline covers in pane pixels, grips included: they reach 3
+    // pixels beyond its outermost columns and rows (whichever way round the
+    // corners are stored).
+    auto clamp = [](std::int64_t v) {
+        constexpr std::int64_t kLimit = 1 << 24;
+        return static_cast<int>(std::clamp<std::int64_t>(v, -kLimit, kLimit));
+    };
+    for (int pane : {0, 1}) {
+        const int z = host_.Zoom(pane);
+        QRegion dirty;
+        for (TAreaPair a : areas) {
+            const TAreaHalf h = HalfOf(a, pane);
+            const std::int64_t l = ToPane(h.left, z), r = ToPane(h.right, z);
+            const std::int64_t t = ToPane(h.top, z), b = ToPane(h.bottom, z);
+            dirty += QRect(QPoint(clamp(std::min(l, r) - 3), clamp(std::min(t, b) - 3)),
+                           QPoint(clamp(std::max(l, r) + 3), clamp(std::max(t, b) + 3)));
+        }
+        host_.RepaintPaneRegion(pane, dirty);
+    }
+}
+
+void TAreaEditor::PaintBoth() {
+    host_.RepaintPane(0);
+    host_.RepaintPane(1);
+}
+
+void TAreaEditor::SetTool(TAreaTool tool) {
+    if (tool == tool_) return;
+    EndGesture();
+    handDragging_[0] = handDragging_[1] = false;
+    tool_ = tool;
+}
+
+void TAreaEditor::MapNewArea(int pane, int ex, int ey) {
+    TDynaArray<TAreaPair>& list = host_.AreaList();
+    if (list.Count() == 0) return;
+    TAreaPair& area = *list.GotoIndex(static_cast<std::int32_t>(list.Count()) - 1);
+    const QSize own = host_.PictureSize(pane);
+    const QSize other = host_.PictureSize(1 - pane);
+    areatools::CreationInput in;
+    in.startX = startX_;
+    in.startY = startY_;
+    in.endX = ex;
+    in.endY = ey;
+    in.zoom = host_.Zoom(pane);
+    in.ownWidth = own.width();
+    in.ownHeight = own.height();
+    in.otherWidth = other.width();
+    in.otherHeight = other.height();
+    areatools::MapCreation(in, HalfOf(area, pane), HalfOf(area, 1 - pane));
+}
+
+void TAreaEditor::RecordChange(int index, const TAreaPair& before, int currentBefore, bool nudge) {
+    if (!ValidIndex(index)) return;
+    const TAreaPair after = Record(index);
+    if (after == before) return;
+    auto step = std::make_unique<TAreaStep>(*this, TAreaStep::Kind::Change, index, before, after,
+                                            currentBefore, host_.CurrentArea(), true);
+    if (nudge) step->MarkNudge(keyPane_, nudgeRun_);
+    history_.push(step.release());
+    host_.AreasChanged();
+}
+
+void TAreaEditor::EndGesture() {
+    ++nudgeRun_;
+    if (dragging_ == 1) {
+        dragging_ = 0;
+        RecordChange(host_.CurrentArea(), dragBefore_, currentBefore_, false);
+    }
+    if (createPane_ >= 0) {
+        createPane_ = -1;
+        grip_ = 0;
+        TDynaArray<TAreaPair>& list = host_.AreaList();
+        if (list.Count() > 0) {
+            const int last = static_cast<int>(list.Count()) - 1;
+            history_.push(new TAreaStep(*this, TAreaStep::Kind::Create, last, {}, Record(last),
+                                        currentBefore_, last, true));
+            host_.AreasChanged();
+        }
+    }
+}
+
+void TAreaEditor::Press(int pane, Qt::MouseButton button, int x, int y) {
+    EndGesture();
+    keyPane_ = Side(pane);
+    switch (tool_) {
+        case TAreaTool::Zoom: {
+            const int z = host_.Zoom(pane);
+            const std::int64_t px = areatools::ToPicture(x, z);
+            const std::int64_t py = areatools::ToPicture(y, z);
+            if (button == Qt::LeftButton)
+                host_.StepZoom(pane, 10);
+            else if (button == Qt::RightButton)
+                host_.StepZoom(pane, -10);
+            // The ranges are those of the new zoom: the field resized the pane.
+            const int z2 = host_.Zoom(pane);
+            const QSize view = host_.ViewSize(pane);
+            const QSize range = host_.ScrollRange(pane);
+            std::int64_t sx = areatools::ZoomCentre(px, z2) - view.width() / 2;
+            std::int64_t sy = areatools::ZoomCentre(py, z2) - view.height() / 2;
+            sx = std::max<std::int64_t>(std::min<std::int64_t>(sx, range.width() - 1), 0);
+            sy = std::max<std::int64_t>(std::min<std::int64_t>(sy, range.height() - 1), 0);
+            host_.SetScrollPosition(pane, QPoint(static_cast<int>(sx), static_cast<int>(sy)));
+            host_.RepaintPane(pane);
+            break;
+        }
+        case TAreaTool::Hand:
+            handDragging_[Side(pane)] = true;
+            handStart_[Side(pane)] = QPoint(x, y);
+            break;
+        case TAreaTool::Pointer: {
+            SetCursors(x, y, pane);
+            if (grip_ > 0) {
+                dragging_ = 1;
+                currentBefore_ = host_.CurrentArea();
+                dragBefore_ = Record(currentBefore_);
+            } else {
+                // Selection: the last area in list order under the mouse wins.
+                const int z = host_.Zoom(pane);
+                int found = -1;
+                TDynaArray<TAreaPair>& list = host_.AreaList();
+                list.First();
+                while (list.Next()) {
+                    const TAreaHalf h = HalfOf(*list.Current(), pane);
+                    if (ToPane(h.left, z) <= x && x <= ToPane(h.right, z) &&
+                        ToPane(h.top, z) <= y && y <= ToPane(h.bottom, z)) {
+                        found = list.Index() - 1;
+                    }
+                }
+                host_.SetCurrentArea(found);
+            }
+            PaintBoth();
+            break;
+        }
+        case TAreaTool::Area: {
+            currentBefore_ = host_.CurrentArea();
+            TDynaArray<TAreaPair>& list = host_.AreaList();
+            list.Add();
+            host_.SetCurrentArea(static_cast<int>(list.Count()) - 1);
+            grip_ = 1;
+            startX_ = x;
+            startY_ = y;
+            createPane_ = Side(pane);
+            MapNewArea(pane, x, y);
+            PaintBoth();
+            break;
+        }
+    }
+}
+
+void TAreaEditor::Move(int pane, int x, int y) {
+    const int z = host_.Zoom(pane);
+    host_.ShowMousePoint(pane, QPoint(areatools::ClampToInt(areatools::ToPicture(x, z)),
+                                      areatools::ClampToInt(areatools::ToPicture(y, z))));
+    if (tool_ == TAreaTool::Hand) {
+        if (handDragging_[Side(pane)]) {
+            const QPoint start = handStart_[Side(pane)];
+            const QPoint pos = host_.ScrollPosition(pane);
+            const QSize range = host_.ScrollRange(pane);
+            const int h = std::clamp(pos.x() + (start.x() - x), 0, std::max(0, range.width() - 1));
+            const int v = std::clamp(pos.y() + (start.y() - y), 0, std::max(0, range.height() - 1));
+            host_.SetScrollPosition(pane, QPoint(h, v));
+        }
+        SetCursors(x, y, pane);
+    } else if (dragging_ == 1 && tool_ == TAreaTool::Pointer) {
+        dragit(x, y, pane);
+        PaintBoth();
+    } else if (tool_ == TAreaTool::Area && createPane_ == Side(pane)) {
+        SetCursors(x, y, pane);
+        MapNewArea(pane, x, y);
+        PaintBoth();
+    } else {
+        SetCursors(x, y, pane);
+    }
+}
+
+void TAreaEditor::Release(int pane, Qt::MouseButton, int x, int y) {
+    if (tool_ == TAreaTool::Hand) {
+        handDragging_[Side(pane)] = false;
+    } else if (dragging_ == 1 && tool_ == TAreaTool::Pointer) {
+        dragit(x, y, pane);
+        PaintBoth();
+        EndGesture();
+    } else if (tool_ == TAreaTool::Area && createPane_ == Side(pane)) {
+        // A plain click makes a 50 x 50 area; the end never shares a column
+        // or a row with the start.
+        if (x == startX_ && y == startY_) {
+            x += 50;
+            y += 50;
+        }
+        if (x == startX_) ++x;
+        if (y == startY_) ++y;
+        MapNewArea(pane, x, y);
+        PaintBoth();
+        EndGesture();
+    }
+}
+
+int TAreaEditor::CursorSlot(int x, int y, int pane) {
+    switch (tool_) {
+        case TAreaTool::Zoom:
+            return areatools::kZoomSlot;
+        case TAreaTool::Hand:
+            return areatools::kHandSlot;
+        case TAreaTool::Area:
+            return areatools::kAreaSlot;
+        case TAreaTool::Pointer:
+            break;
+    }
+    grip_ = 0;
+    grabX_ = 0;
+    grabY_ = 0;
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return areatools::kArrowSlot;
+    TAreaPair area = Record(current);
+    const TAreaHalf h = HalfOf(area, pane);
+    const int z = host_.Zoom(pane);
+    const areatools::HitResult hit = areatools::HitTestCurrent(
+        x, y, ToPane(h.left, z), ToPane(h.top, z), ToPane(std::int64_t{h.right} - h.left + 1, z),
+        ToPane(std::int64_t{h.bottom} - h.top + 1, z));
+    grip_ = hit.grip;
+    grabX_ = areatools::ClampToInt(hit.grabX);
+    grabY_ = areatools::ClampToInt(hit.grabY);
+    return hit.slot;
+}
+
+void TAreaEditor::SetCursors(int x, int y, int pane) {
+    host_.ShowCursorSlot(CursorSlot(x, y, pane));
+}
+
+void TAreaEditor::dragit(int x, int y, int pane) {
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return;
+    TAreaPair& area = *host_.AreaList().GotoIndex(current);
+    const int z = host_.Zoom(pane);
+    const std::int64_t nx = areatools::DragToPicture(std::int64_t{x} - grabX_, z);
+    const std::int64_t ny = areatools::DragToPicture(std::int64_t{y} - grabY_, z);
+    const QSize pic = host_.PictureSize(pane);
+    grip_ = areatools::DragHalf(HalfOf(area, pane), grip_, nx, ny, pic.width(), pic.height());
+}
+
+void TAreaEditor::Nudge(int dx, int dy) {
+    // The mouse owns the area while it drags one.
+    if (dragging_ == 1 || createPane_ >= 0) return;
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return;
+    const TAreaPair before = Record(current);
+    TAreaPair& area = *host_.AreaList().GotoIndex(current);
+    const TAreaHalf h = HalfOf(area, keyPane_);
+    const QSize pic = host_.PictureSize(keyPane_);
+    areatools::DragHalf(h, 9, std::int64_t{h.left} + dx, std::int64_t{h.top} + dy, pic.width(),
+                        pic.height());
+    if (area == before) return;
+    RecordChange(current, before, current, true);
+    PaintBoth();
+}
+
+void TAreaEditor::DeleteCurrent() {
+    EndGesture();
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return;
+    history_.push(new TAreaStep(*this, TAreaStep::Kind::Delete, current, Record(current), {},
+                                current, -1, false));
+}
+
+void TAreaEditor::Undo() {
+    EndGesture();
+    history_.undo();
+}
+
+void TAreaEditor::Redo() {
+    EndGesture();
+    history_.redo();
+}
+
+void TAreaEditor::Reset() {
+    dragging_ = 0;
+    createPane_ = -1;
+    grip_ = 0;
+    handDragging_[0] = handDragging_[1] = false;
+    ++nudgeRun_;
+    history_.clear();
+}
+
+QString TAreaEditor::AreaText(const TAreaPair& a) {
+    return QStringLiteral("1: %1,%2-%3,%4   2: %5,%6-%7,%8")
+        .arg(a.Left1)
+        .arg(a.Top1)
+        .arg(a.Right1)
+        .arg(a.Bottom1)
+        .arg(a.Left2)
+        .arg(a.Top2)
+        .arg(a.Right2)
+        .arg(a.Bottom2);
+}
+
+QString TAreaEditor::PointText(QPoint p) {
+    return QStringLiteral("x %1, y %2").arg(p.x()).arg(p.y());
+}

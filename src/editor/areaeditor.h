@@ -1,0 +1,153 @@
+// The area editor of the "Similar areas" page as a model of its own: the four
+// mouse tools as one explicit state machine, the keyboard moves and the undo
+// history of the area list. It knows no widgets; it reaches the window only
+// through TAreaEditorHost, so tests drive it with a host of their own.
+//
+// Panes are numbered 0 (left, picture 1) and 1 (right, picture 2); mouse
+// coordinates are paint-box pixels of that pane.
+#pragma once
+
+#include <QPoint>
+#include <QRegion>
+#include <QSize>
+#include <QString>
+#include <QUndoStack>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "core/areapair.h"
+#include "core/dynaarray.h"
+
+enum class TAreaTool { Pointer, Zoom, Hand, Area };
+
+// What the editor needs of its surroundings.
+class TAreaEditorHost {
+public:
+    virtual ~TAreaEditorHost() = default;
+
+    // The area list and the index of the current area (-1 for none).
+    virtual TDynaArray<TAreaPair>& AreaList() = 0;
+    virtual int CurrentArea() const = 0;
+    // Also refreshes what depends on the current area (the object buttons).
+    virtual void SetCurrentArea(int index) = 0;
+
+    virtual QSize PictureSize(int pane) const = 0;
+    // The pane's zoom in percent, as typed.
+    virtual int Zoom(int pane) const = 0;
+    // Steps the pane's zoom field; the field clamps, and the pane takes its
+    // new size at once.
+    virtual void StepZoom(int pane, int delta) = 0;
+    // The pane's outer size, its scroll range (the size of what it shows) and
+    // its scroll position.
+    virtual QSize ViewSize(int pane) const = 0;
+    virtual QSize ScrollRange(int pane) const = 0;
+    virtual QPoint ScrollPosition(int pane) const = 0;
+    virtual void SetScrollPosition(int pane, QPoint position) = 0;
+
+    virtual void RepaintPane(int pane) = 0;
+    // Repaints only this part of the pane, in pane pixels.
+    virtual void RepaintPaneRegion(int pane, const QRegion& region) {
+        (void)region;
+        RepaintPane(pane);
+    }
+    // Both panes show the cursor of this slot of the cursor table.
+    virtual void ShowCursorSlot(int slot) = 0;
+    // The picture pixel under the mouse in the pane it is over.
+    virtual void ShowMousePoint(int pane, QPoint picturePoint) = 0;
+    // Runs after every change of the list by a step, its undo or its redo.
+    virtual void AreasChanged() {}
+};
+
+class TAreaEditor {
+public:
+    explicit TAreaEditor(TAreaEditorHost& host);
+    ~TAreaEditor();
+    TAreaEditor(const TAreaEditor&) = delete;
+    TAreaEditor& operator=(const TAreaEditor&) = delete;
+
+    TAreaTool Tool() const { return tool_; }
+    // A drag or a creation in progress ends (as a step) when the tool changes.
+    void SetTool(TAreaTool tool);
+
+    void Press(int pane, Qt::MouseButton button, int x, int y);
+    void Move(int pane, int x, int y);
+    void Release(int pane, Qt::MouseButton button, int x, int y);
+
+    // The cursor slot for the mouse at (x, y); with the Pointer tool this is
+    // the hit test on the current area, which sets Grip, GrabX and GrabY.
+    int CursorSlot(int x, int y, int pane);
+    // CursorSlot, shown in both panes.
+    void SetCursors(int x, int y, int pane);
+    // Moves or resizes the current area's half for the mouse at (x, y).
+    void dragit(int x, int y, int pane);
+
+    // The keyboard: moves the current area's half in KeyPane() by (dx, dy)
+    // picture pixels with dragit's clamps. Consecutive moves of the same half
+    // are one undo step.
+    void Nudge(int dx, int dy);
+    // "&Delete object": deletes the current area as one undo step.
+    void DeleteCurrent();
+    void Undo();
+    void Redo();
+    // Forgets the history and any gesture (a new or opened document).
+    void Reset();
+    // Something other than a keyboard move happens (the current area
+    // changes, a command runs): a drag or a creation in progress ends as a
+    // step of its own, and the next keyboard move starts a new step.
+    void EndGesture();
+
+    QUndoStack& History() { return history_; }
+    // The pane that last received a press; the keyboard acts on its half.
+    int KeyPane() const { return keyPane_; }
+
+    // Interaction state.
+    int Grip() const { return grip_; }
+    int Dragging() const { return dragging_; }
+    int GrabX() const { return grabX_; }
+    int GrabY() const { return grabY_; }
+    int StartX() const { return startX_; }
+    int StartY() const { return startY_; }
+    // The pane an area is being dragged out in with the Area tool, from the
+    // press to the release; -1 otherwise.
+    int CreatePane() const { return createPane_; }
+    bool PaneDragging(int pane) const { return handDragging_[Side(pane)]; }
+    QPoint PaneDragStart(int pane) const { return handStart_[Side(pane)]; }
+
+    // "1: 40,30-90,80   2: 80,60-180,160".
+    static QString AreaText(const TAreaPair& area);
+    // "x 120, y 45".
+    static QString PointText(QPoint picturePoint);
+
+private:
+    static int Side(int pane) { return pane == 0 ? 0 : 1; }
+    bool ValidIndex(int index);
+    TAreaPair Record(int index);
+    void PaintBoth();
+    std::optional<TAreaPair> CurrentRecord();
+    void RepaintAreas(std::span<const TAreaPair> areas);
+    void MapNewArea(int pane, int ex, int ey);
+    void RecordChange(int index, const TAreaPair& before, int currentBefore, bool nudge);
+
+    TAreaEditorHost& host_;
+    QUndoStack history_;
+    TAreaTool tool_ = TAreaTool::Area;
+    int grip_ = 0;
+    int dragging_ = 0;
+    int grabX_ = 0;
+    int grabY_ = 0;
+    int startX_ = 0;
+    int startY_ = 0;
+    int createPane_ = -1;
+    bool handDragging_[2] = {false, false};
+    QPoint handStart_[2];
+    int keyPane_ = 0;
+    // The record and the current area at the press of a Pointer-tool drag,
+    // and the current area before an Area-tool press.
+    TAreaPair dragBefore_;
+    int currentBefore_ = -1;
+    std::uint64_t nudgeRun_ = 0;
+
+    friend class TAreaStep;
+};

@@ -1,0 +1,158 @@
+// The area editor's undo history and keys in the real window on a real X
+// server: every result is saved through "Save as..." and compared byte for
+// byte with the project the areas must make, and the panes must show it.
+#include <QApplication>
+#include <QFile>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "controls/bitbtnxp.h"
+#include "controls/spinedit.h"
+#include "core/projectfile.h"
+#include "screen/screen_support.h"
+#include "support/test_support.h"
+
+namespace {
+
+constexpr TAreaPair kClicked{40, 30, 90, 80, 80, 60, 180, 160};
+
+class AreasScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
+            << "these tests look at a real X server (scripts/with-xvfb.sh)";
+        fx_ = testing_support::MakeForm();
+        w().setGeometry(20, 40, 1200, 900);
+        w().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
+        // Keys go to the active window; without a window manager nobody
+        // activates it.
+        w().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
+        dir_ = testing_support::OutDir(QString::fromStdString(
+            ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        Load(w().PicOpenBtn1, 320, 200, QStringLiteral("one.png"));
+        Load(w().PicOpenBtn2, 640, 400, QStringLiteral("two.png"));
+        QTabBar* bar = w().PageControl2->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        ASSERT_EQ(w().PageControl2->currentIndex(), 1);
+    }
+    TMainForm& w() { return *fx_.form; }
+
+    void Load(QAbstractButton* button, int width, int height, const QString& name) {
+        QImage img(width, height, QImage::Format_RGB32);
+        img.fill(qRgb(90, 140, 200));
+        ASSERT_TRUE(img.save(dir_ + QLatin1Char('/') + name));
+        fx_.prompter->fileAnswers = {dir_ + QLatin1Char('/') + name};
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    // The key as the user types it: to whatever has the focus.
+    void Type(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : &w(), key, mods);
+    }
+
+    // Saves with "Save as..." and compares the file with the project of
+    // these areas.
+    ::testing::AssertionResult SavedAs(const QString& name, const std::vector<TAreaPair>& areas) {
+        const QString path = dir_ + QLatin1Char('/') + name;
+        fx_.prompter->fileAnswers = {path};
+        QTest::mouseClick(w().SaveAsBtn, Qt::LeftButton);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return ::testing::AssertionFailure() << name.toStdString() << " was not written";
+        const QByteArray saved = file.readAll();
+        core::TProjectData project;
+        project.pic1Name = "one.png";
+        project.pic2Name = "two.png";
+        project.areas = areas;
+        std::vector<std::uint8_t> expected;
+        core::WriteProject(project, expected);
+        if (saved != QByteArray(reinterpret_cast<const char*>(expected.data()),
+                                static_cast<qsizetype>(expected.size())))
+            return ::testing::AssertionFailure()
+                   << name.toStdString() << ": " << saved.size() << " bytes differ from the "
+                   << expected.size() << " expected";
+        return ::testing::AssertionSuccess();
+    }
+
+    ::testing::AssertionResult PanesShowTheAreas(const QString& name) {
+        for (TZoomPane* pane : {w().ScrollBox3, w().ScrollBox4}) {
+            auto shows = screen_support::ScreenShows(
+                *pane, [pane] { return screen_support::ComposedPane(*pane); }, name);
+            if (!shows) return shows;
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    testing_support::FormFixture fx_;
+    QString dir_;
+};
+
+}  // namespace
+
+TEST_F(AreasScreen, CreateUndoRedoMoveNudgeAndDeleteEachSavedAsExpected) {
+    // Create with a click of the Area tool; undo; redo.
+    QTest::mouseClick(w().PaintBox3, Qt::LeftButton, {}, QPoint(40, 30));
+    EXPECT_TRUE(SavedAs(QStringLiteral("create.mor"), {kClicked}));
+    Type(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(SavedAs(QStringLiteral("undo.mor"), {}));
+    EXPECT_EQ(w().CurObj, -1);
+    EXPECT_TRUE(PanesShowTheAreas(QStringLiteral("undone")));
+    Type(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_TRUE(SavedAs(QStringLiteral("redo.mor"), {kClicked}));
+    EXPECT_EQ(w().CurObj, 0);
+
+    // Move with the Pointer tool (chosen by its key), then undo the move.
+    Type(Qt::Key_P);
+    ASSERT_TRUE(w().SpeedPointer->isChecked());
+    QTest::mousePress(w().PaintBox3, Qt::LeftButton, {}, QPoint(60, 50));
+    QTest::mouseMove(w().PaintBox3, QPoint(65, 58));
+    QTest::mouseMove(w().PaintBox3, QPoint(70, 65));
+    QTest::mouseRelease(w().PaintBox3, Qt::LeftButton, {}, QPoint(70, 65));
+    EXPECT_TRUE(SavedAs(QStringLiteral("move.mor"), {{50, 45, 100, 95, 80, 60, 180, 160}}));
+    QTest::mouseClick(w().UndoBtn, Qt::LeftButton);
+    EXPECT_TRUE(SavedAs(QStringLiteral("move-undo.mor"), {kClicked}));
+    EXPECT_TRUE(PanesShowTheAreas(QStringLiteral("move-undone")));
+
+    // Three nudges and one Shift+nudge of the left half, undone in one step.
+    ASSERT_EQ(QApplication::focusWidget(), w().ScrollBox3);
+    const int scrolled = w().ScrollBox3->HorzPosition();
+    for (int i = 0; i < 3; ++i) Type(Qt::Key_Right);
+    Type(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(w().ScrollBox3->HorzPosition(), scrolled);
+    EXPECT_TRUE(SavedAs(QStringLiteral("nudge.mor"), {{43, 40, 93, 90, 80, 60, 180, 160}}));
+    EXPECT_TRUE(PanesShowTheAreas(QStringLiteral("nudged")));
+    Type(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(SavedAs(QStringLiteral("nudge-undo.mor"), {kClicked}));
+
+    // Delete, then undo.
+    Type(Qt::Key_Delete);
+    EXPECT_TRUE(SavedAs(QStringLiteral("delete.mor"), {}));
+    EXPECT_FALSE(w().DelObjBtn->isEnabled());
+    Type(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(SavedAs(QStringLiteral("delete-undo.mor"), {kClicked}));
+    EXPECT_EQ(w().CurObj, 0);
+    EXPECT_TRUE(w().DelObjBtn->isEnabled());
+    EXPECT_TRUE(PanesShowTheAreas(QStringLiteral("delete-undone")));
+}
+
+TEST_F(AreasScreen, EscTypedIntoAZoomFieldStaysTheFields) {
+    QTest::mouseClick(w().PaintBox4, Qt::LeftButton, {}, QPoint(100, 100));
+    ASSERT_EQ(w().ObjList->Count(), 1u);
+    w().Zoom3Ed->setFocus();
+    Type(Qt::Key_Escape);
+    Type(Qt::Key_Delete);
+    Type(Qt::Key_Left);
+    EXPECT_TRUE(SavedAs(QStringLiteral("kept.mor"), {{50, 50, 75, 75, 100, 100, 150, 150}}));
+    // The keys belong to the page again once a pane has been pressed.
+    QTest::mouseClick(w().PaintBox4, Qt::LeftButton, {}, QPoint(300, 300));
+    Type(Qt::Key_Escape);
+    EXPECT_TRUE(SavedAs(QStringLiteral("deleted.mor"), {{50, 50, 75, 75, 100, 100, 150, 150}}));
+}
