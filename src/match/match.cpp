@@ -8,8 +8,12 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <span>
 #include <utility>
 #include <vector>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 namespace match {
 
@@ -22,15 +26,17 @@ constexpr double kMaxScale = 2.0;
 constexpr double kCoarseSide = 10.0;
 // Sizes tried on the coarsest level grow by this factor: a step smaller than
 // the correlation peak's tolerance there, so no size falls between two.
-constexpr double kSizeStep = 1.1;
+constexpr double kSizeStep = 1.2;
 // Work of the coarse search (sizes tried x pixels searched) on huge pictures
 // with small halves; past it the search starts on a coarser level.
 constexpr double kCoarseWork = 40.0e6;
 constexpr int kPeaksPerSize = 2;
-constexpr int kCandidates = 6;
+constexpr int kCandidates = 8;
 // Candidates kept while refining: the best few, and only near the leader.
 constexpr int kRefined = 3;
 constexpr double kRefineMargin = 0.15;
+// Candidates are pruned from the level on where the half's shorter side has this many pixels.
+constexpr int kPruneSide = 40;
 // Above this the half is matched at a reduced resolution: larger templates
 // cost much and gain nothing at two pixels' accuracy.
 constexpr double kFinestTemplatePixels = 512.0 * 512.0;
@@ -92,7 +98,7 @@ std::vector<cv::Mat> Pyramid(cv::Mat base, int levels) {
 
 // The half's content at w x h, made from the smallest model level that is
 // still at least that big, so that shrinking averages and never aliases.
-cv::Mat Template(const std::vector<cv::Mat>& model, int w, int h) {
+cv::Mat Template(std::span<const cv::Mat> model, int w, int h) {
     std::size_t k = 0;
     while (k + 1 < model.size() && model[k + 1].cols >= w && model[k + 1].rows >= h) ++k;
     const cv::Mat& src = model[k];
@@ -174,37 +180,61 @@ std::vector<TCandidate> CoarseSearch(const cv::Mat& image, const std::vector<cv:
 }
 
 // The best place of a w x h template near (cx, cy), the centre, within
-// `radius` pixels.
-TCandidate BestNear(const cv::Mat& image, const std::vector<cv::Mat>& model, double cx, double cy,
+// `radius` pixels. Only a few places are scored, so the correlation is summed
+// directly: matchTemplate's transform would cost far more for a large half.
+TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double cx, double cy,
                     int w, int h, int radius) {
-    if (w < 2 || h < 2 || w > image.cols || h > image.rows) return {0, 0, w, h, -2.0};
+    const TCandidate none{0, 0, w, h, -2.0};
+    if (w < 2 || h < 2 || w > image.cols || h > image.rows) return none;
     const int x0 = static_cast<int>(std::lround(cx - w / 2.0)) - radius;
     const int y0 = static_cast<int>(std::lround(cy - h / 2.0)) - radius;
     const int left = std::clamp(x0, 0, image.cols - w);
     const int top = std::clamp(y0, 0, image.rows - h);
     const int right = std::clamp(x0 + w + 2 * radius, left + w, image.cols);
     const int bottom = std::clamp(y0 + h + 2 * radius, top + h, image.rows);
-    cv::Mat result;
-    cv::matchTemplate(image(cv::Rect(left, top, right - left, bottom - top)), Template(model, w, h),
-                      result, cv::TM_CCOEFF_NORMED);
-    cv::patchNaNs(result, -1.0);
-    double best = 0;
-    cv::Point at;
-    cv::minMaxLoc(result, nullptr, &best, nullptr, &at);
-    return {left + at.x, top + at.y, w, h, best};
+    cv::Mat templ;
+    Template(model, w, h).convertTo(templ, CV_32F);
+    templ -= cv::mean(templ)[0];
+    const double templNorm = templ.dot(templ);
+    if (templNorm <= 0) return none;
+    cv::Mat area;
+    image(cv::Rect(left, top, right - left, bottom - top)).convertTo(area, CV_32F);
+    cv::Mat sum, squares;
+    cv::integral(area, sum, squares, CV_64F, CV_64F);
+    const double n = static_cast<double>(w) * h;
+    TCandidate best = none;
+    for (int y = 0; y + h <= area.rows; ++y)
+        for (int x = 0; x + w <= area.cols; ++x) {
+            auto box = [&](const cv::Mat& s) {
+                return s.at<double>(y + h, x + w) - s.at<double>(y, x + w) -
+                       s.at<double>(y + h, x) + s.at<double>(y, x);
+            };
+            const double s1 = box(sum);
+            const double variance = box(squares) - s1 * s1 / n;
+            // The template's mean is 0, so it correlates with the window's
+            // deviations by correlating with the window itself.
+            const double score =
+                variance > 1e-6 ? templ.dot(area(cv::Rect(x, y, w, h))) /
+                                      std::sqrt(templNorm * variance)
+                                : 0.0;
+            if (score > best.score) best = {left + x, top + y, w, h, score};
+        }
+    return best;
 }
 
 // One level finer: the candidate doubled, then its size moved one pixel at a
 // time while that improves the score, each size at its best place nearby.
-TCandidate Refine(const cv::Mat& image, const std::vector<cv::Mat>& model, TCandidate c,
+TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c,
                   int radius) {
     c.x *= 2;
     c.y *= 2;
     c.w *= 2;
     c.h *= 2;
-    std::map<std::pair<int, int>, TCandidate> tried;
+    // Keyed by size and centre: a size tried around an older centre may have
+    // missed the place a newer one finds.
+    std::map<std::array<int, 4>, TCandidate> tried;
     auto at = [&](const TCandidate& from, int w, int h) {
-        auto [it, fresh] = tried.try_emplace({w, h});
+        auto [it, fresh] = tried.try_emplace({w, h, 2 * from.x + from.w, 2 * from.y + from.h});
         if (fresh)
             it->second =
                 BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, w, h, radius);
@@ -302,21 +332,35 @@ TResult Search(const raster::DibRecord& model, TRect half, const raster::DibReco
            std::min(other.Width(), other.Height()) >> (coarse + 1) >= 2 * kMinSide)
         ++coarse;
 
+    const bool trace = std::getenv("MATCH_TRACE") != nullptr;
+    auto t0 = std::chrono::steady_clock::now();
+    auto lap = [&](const char* what) {
+        if (!trace) return;
+        auto t1 = std::chrono::steady_clock::now();
+        std::fprintf(stderr, "%s %.1f ms\n", what, std::chrono::duration<double>(t1 - t0).count() * 1000);
+        t0 = t1;
+    };
     const std::vector<cv::Mat> image =
         Pyramid(Grey(other, cv::Rect(0, 0, other.Width(), other.Height())), coarse);
     coarse = std::min(coarse, static_cast<int>(image.size()) - 1);
     const std::vector<cv::Mat> templ = Pyramid(std::move(modelGrey), coarse + 2);
 
+    lap("pyramids");
     const double scale = std::ldexp(1.0, -coarse);
     std::vector<TCandidate> candidates =
         CoarseSearch(image[static_cast<std::size_t>(coarse)], templ, mw * scale, mh * scale);
+    lap("coarse");
     if (candidates.empty()) {
         out.status = TStatus::NotConvincing;
         return out;
     }
+    // The finest level takes the template straight from the half, so that no
+    // pyramid's half-pixel shift biases the edges.
+    const std::span<const cv::Mat> coarserModel(templ);
+    const std::span<const cv::Mat> finestModel(templ.data(), 1);
     for (int level = coarse - 1; level >= finest; --level) {
         const cv::Mat& img = image[static_cast<std::size_t>(level)];
-        const int radius = level == coarse - 1 ? 3 : 2;
+        const int radius = 3;
         std::vector<TCandidate> refined(candidates.size());
         cv::parallel_for_(
             cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
@@ -325,7 +369,9 @@ TResult Search(const raster::DibRecord& model, TRect half, const raster::DibReco
                         Refine(img, templ, candidates[static_cast<std::size_t>(i)], radius);
             });
         candidates = std::move(refined);
-        Prune(candidates);
+        // On coarse levels the scores tell little apart and refining is cheap.
+        if (std::min(mw, mh) >> level >= kPruneSide) Prune(candidates);
+        lap("refine");
     }
     Prune(candidates);
     const TCandidate& c = candidates.front();
