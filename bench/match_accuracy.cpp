@@ -26,8 +26,8 @@
 
 namespace {
 
-const std::vector<std::string> kPhotos = {"astronaut.png",       "chelsea.png",
-                                          "coffee.png",          "motorcycle_left.png",
+const std::vector<std::string> kPhotos = {"astronaut.png",        "chelsea.png",
+                                          "coffee.png",           "motorcycle_left.png",
                                           "motorcycle_right.png", "rocket.jpg"};
 
 cv::Mat ToMat(const raster::DibRecord& dib) {
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     };
     auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
 
-    int hits = 0, rejectedHits = 0, acceptedMisses = 0;
+    int hits = 0, rejectedHits = 0, acceptedMisses = 0, refused = 0;
     std::vector<double> hitScores;
     std::vector<std::string> misses;
     double totalTime = 0;
@@ -198,10 +198,12 @@ int main(int argc, char** argv) {
         const double found[4] = {static_cast<double>(f.left), static_cast<double>(f.top),
                                  static_cast<double>(f.right), static_cast<double>(f.bottom)};
         double error = 0;
-        for (int e = 0; e < 4; ++e) error = std::max(error, std::abs(found[e] - c.truth[e]));
-        const bool hit = (r.status == match::TStatus::Matched ||
-                          r.status == match::TStatus::NotConvincing) &&
-                         error <= 2.0;
+        // The truth in whole pixels, as halves are.
+        for (int e = 0; e < 4; ++e)
+            error = std::max(error, std::abs(found[e] - std::round(c.truth[e])));
+        const bool hit =
+            (r.status == match::TStatus::Matched || r.status == match::TStatus::NotConvincing) &&
+            error <= 2.0;
         if (hit) {
             ++hits;
             hitScores.push_back(r.best.score);
@@ -209,15 +211,18 @@ int main(int argc, char** argv) {
             continue;
         }
         if (r.status == match::TStatus::Matched) ++acceptedMisses;
+        if (r.status != match::TStatus::Matched && r.status != match::TStatus::NotConvincing)
+            ++refused;
         const double deviation = GreyDeviation(photo, c.half);
         const double truthScore = ScoreAt(photo, c.half, c.picture2, c.truth);
         // Why: the found place scores as high as the truth (the content repeats, or is too
         // flat to tell places apart), the size is right to a few pixels only, or the
         // search missed a better place.
-        const char* why = error <= 6                       ? "near: off by a few pixels"
-                          : deviation < 12                 ? "flat content"
-                          : r.best.score >= truthScore - 0.02 ? "repetitive: found place scores as high"
-                                                              : "search missed the better truth";
+        const char* why = error <= 6       ? "near: off by a few pixels"
+                          : deviation < 12 ? "flat content"
+                          : r.best.score >= truthScore - 0.02
+                              ? "repetitive: found place scores as high"
+                              : "search missed the better truth";
         char line[400];
         std::snprintf(line, sizeof line,
                       "  %-20s half %3dx%-3d at (%3d,%3d) scale %.2f x %.2f: off %.0f px, "
@@ -238,8 +243,8 @@ int main(int argc, char** argv) {
         const int h = integer(24, 160);
         const int left = integer(0, photo.cols - w);
         const int top = integer(0, photo.rows - h);
-        const match::TResult r = match::Search(ToDib(photo), {left, top, left + w - 1, top + h - 1},
-                                               ToDib(other));
+        const match::TResult r =
+            match::Search(ToDib(photo), {left, top, left + w - 1, top + h - 1}, ToDib(other));
         if (r.status != match::TStatus::Matched && r.status != match::TStatus::NotConvincing)
             continue;
         ++unrelated;
@@ -255,6 +260,9 @@ int main(int argc, char** argv) {
     };
     std::printf("match accuracy: %d cases from %zu photos, %d within 2 px on every edge: %.1f %%\n",
                 cases, photos.size(), hits, 100.0 * hits / cases);
+    std::printf(
+        "refused before searching (blank halves): %d; of the %d matched: %.1f %% within 2 px\n",
+        refused, cases - refused, 100.0 * hits / (cases - refused));
     std::printf("mean time per case %.1f ms\n", 1000 * totalTime / cases);
     std::printf("hits' similarity: min %.2f, 5 %% %.2f, median %.2f\n", quantile(hitScores, 0),
                 quantile(hitScores, 0.05), quantile(hitScores, 0.5));
@@ -265,6 +273,16 @@ int main(int argc, char** argv) {
         "accepts %d\n",
         unrelated, quantile(unrelatedScores, 0.5), quantile(unrelatedScores, 0.95), unrelatedMax,
         unrelatedAccepted);
+    std::printf("threshold  rejects hits  accepts unrelated\n");
+    for (double t = 0.5; t < 0.96; t += 0.05) {
+        const auto below = [t](const std::vector<double>& v) {
+            return std::count_if(v.begin(), v.end(), [t](double s) { return s < t; });
+        };
+        std::printf("   %.2f    %5.1f %%       %5.1f %%\n", t,
+                    100.0 * below(hitScores) / std::max<std::size_t>(1, hitScores.size()),
+                    100.0 - 100.0 * below(unrelatedScores) /
+                                std::max<std::size_t>(1, unrelatedScores.size()));
+    }
     std::printf("misses:\n");
     for (const std::string& m : misses) std::printf("%s\n", m.c_str());
 

@@ -6,14 +6,16 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
-#include <map>
-#include <span>
-#include <utility>
-#include <vector>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <new>
+#include <span>
+#include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace match {
 
@@ -26,10 +28,10 @@ constexpr double kMaxScale = 2.0;
 constexpr double kCoarseSide = 10.0;
 // Sizes tried on the coarsest level grow by this factor: a step smaller than
 // the correlation peak's tolerance there, so no size falls between two.
-constexpr double kSizeStep = 1.2;
+constexpr double kSizeStep = 1.25;
 // Work of the coarse search (sizes tried x pixels searched) on huge pictures
 // with small halves; past it the search starts on a coarser level.
-constexpr double kCoarseWork = 40.0e6;
+constexpr double kCoarseWork = 4.0e6;
 constexpr int kPeaksPerSize = 2;
 constexpr int kCandidates = 8;
 // Candidates kept while refining: the best few, and only near the leader.
@@ -40,9 +42,10 @@ constexpr int kPruneSide = 40;
 // Above this the half is matched at a reduced resolution: larger templates
 // cost much and gain nothing at two pixels' accuracy.
 constexpr double kFinestTemplatePixels = 512.0 * 512.0;
-// Grey-level deviation below which a half counts as one colour (JPEG noise
-// on a flat wall stays below it).
-constexpr double kBlankDeviation = 2.0;
+// Grey-level deviation (of 255) below which a half counts as one colour: a
+// clear sky or a plain wall, with its JPEG noise. Such a half correlates as
+// well with any smooth patch as with its own place.
+constexpr double kBlankDeviation = 4.0;
 
 std::uint8_t Luma(int red, int green, int blue) {
     return static_cast<std::uint8_t>((77 * red + 150 * green + 29 * blue + 128) >> 8);
@@ -111,10 +114,13 @@ cv::Mat Template(std::span<const cv::Mat> model, int w, int h) {
 // Sides to try for a half side of `side` pixels on one level, from half to
 // twice, no larger than `limit`.
 std::vector<int> Sides(double side, int limit) {
+    // The step keeps an edge's displacement within about a pixel, where the
+    // correlation peak still holds: fine for a long side, coarse for a short one.
+    const double step = std::clamp(1.0 + 2.0 / side, 1.06, kSizeStep);
     std::vector<int> out;
     const int lo = std::max(2, static_cast<int>(std::lround(side * kMinScale)));
     const int hi = std::min(limit, static_cast<int>(std::lround(side * kMaxScale)));
-    for (int v = lo; v <= hi; v = std::max(v + 1, static_cast<int>(std::lround(v * kSizeStep))))
+    for (int v = lo; v <= hi; v = std::max(v + 1, static_cast<int>(std::lround(v * step))))
         out.push_back(v);
     return out;
 }
@@ -213,10 +219,9 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
             const double variance = box(squares) - s1 * s1 / n;
             // The template's mean is 0, so it correlates with the window's
             // deviations by correlating with the window itself.
-            const double score =
-                variance > 1e-6 ? templ.dot(area(cv::Rect(x, y, w, h))) /
-                                      std::sqrt(templNorm * variance)
-                                : 0.0;
+            const double score = variance > 1e-6 ? templ.dot(area(cv::Rect(x, y, w, h))) /
+                                                       std::sqrt(templNorm * variance)
+                                                 : 0.0;
             if (score > best.score) best = {left + x, top + y, w, h, score};
         }
     return best;
@@ -224,8 +229,7 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
 
 // One level finer: the candidate doubled, then its size moved one pixel at a
 // time while that improves the score, each size at its best place nearby.
-TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c,
-                  int radius) {
+TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, int radius) {
     c.x *= 2;
     c.y *= 2;
     c.w *= 2;
@@ -241,16 +245,22 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
         return it->second;
     };
     TCandidate best = at(c, c.w, c.h);
-    for (int step = 0; step < 8; ++step) {
-        TCandidate next = best;
-        for (int dh = -1; dh <= 1; ++dh)
-            for (int dw = -1; dw <= 1; ++dw) {
-                if (dw == 0 && dh == 0) continue;
-                const TCandidate t = at(best, best.w + dw, best.h + dh);
-                if (t.score > next.score) next = t;
-            }
-        if (next.score <= best.score) break;
-        best = next;
+    // Big steps first, about 3 % of each side, then single pixels.
+    for (const bool fine : {false, true}) {
+        const int sw = fine ? 1 : std::max(1, c.w / 32);
+        const int sh = fine ? 1 : std::max(1, c.h / 32);
+        for (int step = 0; step < 8; ++step) {
+            TCandidate next = best;
+            for (int dh = -1; dh <= 1; ++dh)
+                for (int dw = -1; dw <= 1; ++dw) {
+                    if (dw == 0 && dh == 0) continue;
+                    const TCandidate t = at(best, best.w + dw * sw, best.h + dh * sh);
+                    if (t.score > next.score) next = t;
+                }
+            if (next.score <= best.score) break;
+            best = next;
+        }
+        if (sw == 1 && sh == 1) break;
     }
     return best;
 }
@@ -284,7 +294,9 @@ TRect Normalized(TRect r) {
     return r;
 }
 
-TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
+namespace {
+
+TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
     TResult out;
     half = Normalized(half);
     // The half's part inside its picture, in 64 bits: corners may be far out.
@@ -337,7 +349,8 @@ TResult Search(const raster::DibRecord& model, TRect half, const raster::DibReco
     auto lap = [&](const char* what) {
         if (!trace) return;
         auto t1 = std::chrono::steady_clock::now();
-        std::fprintf(stderr, "%s %.1f ms\n", what, std::chrono::duration<double>(t1 - t0).count() * 1000);
+        std::fprintf(stderr, "%s %.1f ms\n", what,
+                     std::chrono::duration<double>(t1 - t0).count() * 1000);
         t0 = t1;
     };
     const std::vector<cv::Mat> image =
@@ -391,6 +404,19 @@ TResult Search(const raster::DibRecord& model, TRect half, const raster::DibReco
     out.best.score = c.score;
     out.status = c.score >= kMinSimilarity ? TStatus::Matched : TStatus::NotConvincing;
     return out;
+}
+
+}  // namespace
+
+TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
+    // OpenCV reports running out of memory with its own exception; callers
+    // handle that as everywhere else in the program.
+    try {
+        return SearchPictures(model, half, other);
+    } catch (const cv::Exception& e) {
+        if (e.code == cv::Error::StsNoMem) throw std::bad_alloc();
+        throw std::runtime_error(e.what());
+    }
 }
 
 std::optional<TMatch> FindArea(const raster::DibRecord& model, TRect half,

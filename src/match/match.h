@@ -58,7 +58,8 @@ struct TResult {
 
 // Searches `other` for the content of `half` in `model`. A half that reaches
 // past its picture's edge is matched by its part inside, and the result
-// extended past the found rectangle in proportion.
+// extended past the found rectangle in proportion. Throws std::bad_alloc when
+// memory runs out.
 TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other);
 
 // The match, only when it is convincing.
