@@ -160,6 +160,7 @@ int main(int argc, char** argv) {
 
     int hits = 0, rejectedHits = 0, acceptedMisses = 0, refused = 0;
     std::vector<double> hitScores;
+    std::vector<int> photoHits(photos.size()), photoMatched(photos.size());
     std::vector<std::string> misses;
     double totalTime = 0;
     for (int i = 0; i < cases; ++i) {
@@ -204,15 +205,18 @@ int main(int argc, char** argv) {
         const bool hit =
             (r.status == match::TStatus::Matched || r.status == match::TStatus::NotConvincing) &&
             error <= 2.0;
+        const bool refusal =
+            r.status != match::TStatus::Matched && r.status != match::TStatus::NotConvincing;
+        if (!refusal) ++photoMatched[c.photo];
         if (hit) {
             ++hits;
+            ++photoHits[c.photo];
             hitScores.push_back(r.best.score);
             if (r.status != match::TStatus::Matched) ++rejectedHits;
             continue;
         }
         if (r.status == match::TStatus::Matched) ++acceptedMisses;
-        if (r.status != match::TStatus::Matched && r.status != match::TStatus::NotConvincing)
-            ++refused;
+        if (refusal) ++refused;
         const double deviation = GreyDeviation(photo, c.half);
         const double truthScore = ScoreAt(photo, c.half, c.picture2, c.truth);
         // Why: the found place scores as high as the truth (the content repeats, or is too
@@ -263,6 +267,9 @@ int main(int argc, char** argv) {
     std::printf(
         "refused before searching (blank halves): %d; of the %d matched: %.1f %% within 2 px\n",
         refused, cases - refused, 100.0 * hits / (cases - refused));
+    for (std::size_t p = 0; p < photos.size(); ++p)
+        std::printf("  %-20s %3d of %3d matched within 2 px\n", kPhotos[p].c_str(), photoHits[p],
+                    photoMatched[p]);
     std::printf("mean time per case %.1f ms\n", 1000 * totalTime / cases);
     std::printf("hits' similarity: min %.2f, 5 %% %.2f, median %.2f\n", quantile(hitScores, 0),
                 quantile(hitScores, 0.05), quantile(hitScores, 0.5));

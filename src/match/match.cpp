@@ -43,9 +43,9 @@ constexpr int kPruneSide = 40;
 // cost much and gain nothing at two pixels' accuracy.
 constexpr double kFinestTemplatePixels = 512.0 * 512.0;
 // Grey-level deviation (of 255) below which a half counts as one colour: a
-// clear sky or a plain wall, with its JPEG noise. Such a half correlates as
-// well with any smooth patch as with its own place.
-constexpr double kBlankDeviation = 4.0;
+// clear sky or a plain wall, with its JPEG noise and faint shading. Such a
+// half correlates as well with any smooth patch as with its own place.
+constexpr double kBlankDeviation = 8.0;
 
 std::uint8_t Luma(int red, int green, int blue) {
     return static_cast<std::uint8_t>((77 * red + 150 * green + 29 * blue + 128) >> 8);
@@ -229,7 +229,8 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
 
 // One level finer: the candidate doubled, then its size moved one pixel at a
 // time while that improves the score, each size at its best place nearby.
-TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, int radius) {
+TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, int radius,
+                  cv::Size least, cv::Size most) {
     c.x *= 2;
     c.y *= 2;
     c.w *= 2;
@@ -238,6 +239,10 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
     // missed the place a newer one finds.
     std::map<std::array<int, 4>, TCandidate> tried;
     auto at = [&](const TCandidate& from, int w, int h) {
+        // Sizes outside the scale range are not candidates: a tiny template
+        // correlates well with anything.
+        if (w < least.width || h < least.height || w > most.width || h > most.height)
+            return TCandidate{from.x, from.y, w, h, -2.0};
         auto [it, fresh] = tried.try_emplace({w, h, 2 * from.x + from.w, 2 * from.y + from.h});
         if (fresh)
             it->second =
@@ -374,12 +379,18 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     for (int level = coarse - 1; level >= finest; --level) {
         const cv::Mat& img = image[static_cast<std::size_t>(level)];
         const int radius = 3;
+        const double f = std::ldexp(1.0, -level);
+        const cv::Size least(static_cast<int>(std::floor(mw * f * kMinScale)),
+                             static_cast<int>(std::floor(mh * f * kMinScale)));
+        const cv::Size most(static_cast<int>(std::ceil(mw * f * kMaxScale)),
+                            static_cast<int>(std::ceil(mh * f * kMaxScale)));
         std::vector<TCandidate> refined(candidates.size());
         cv::parallel_for_(
             cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
                 for (int i = range.start; i < range.end; ++i)
                     refined[static_cast<std::size_t>(i)] =
-                        Refine(img, templ, candidates[static_cast<std::size_t>(i)], radius);
+                        Refine(img, level == finest ? finestModel : coarserModel,
+                               candidates[static_cast<std::size_t>(i)], radius, least, most);
             });
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
