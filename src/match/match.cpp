@@ -6,10 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <new>
 #include <span>
@@ -349,25 +346,14 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
            std::min(other.Width(), other.Height()) >> (coarse + 1) >= 2 * kMinSide)
         ++coarse;
 
-    const bool trace = std::getenv("MATCH_TRACE") != nullptr;
-    auto t0 = std::chrono::steady_clock::now();
-    auto lap = [&](const char* what) {
-        if (!trace) return;
-        auto t1 = std::chrono::steady_clock::now();
-        std::fprintf(stderr, "%s %.1f ms\n", what,
-                     std::chrono::duration<double>(t1 - t0).count() * 1000);
-        t0 = t1;
-    };
     const std::vector<cv::Mat> image =
         Pyramid(Grey(other, cv::Rect(0, 0, other.Width(), other.Height())), coarse);
     coarse = std::min(coarse, static_cast<int>(image.size()) - 1);
     const std::vector<cv::Mat> templ = Pyramid(std::move(modelGrey), coarse + 2);
 
-    lap("pyramids");
     const double scale = std::ldexp(1.0, -coarse);
     std::vector<TCandidate> candidates =
         CoarseSearch(image[static_cast<std::size_t>(coarse)], templ, mw * scale, mh * scale);
-    lap("coarse");
     if (candidates.empty()) {
         out.status = TStatus::NotConvincing;
         return out;
@@ -395,7 +381,6 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
         if (std::min(mw, mh) >> level >= kPruneSide) Prune(candidates);
-        lap("refine");
     }
     Prune(candidates);
     const TCandidate& c = candidates.front();
