@@ -10,6 +10,8 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     # the raster library's TIFF reader
     libtiff-dev
+    # "Match object": OpenCV's correlation and pyramids (core and imgproc suffice)
+    libopencv-core-dev libopencv-imgproc-dev
     # used by the tests: fixture checks, video decoding, a real X server
     netpbm python3 python3-pil imagemagick ffmpeg xvfb xauth
     # the screenshots (make screenshots) and the Debian package (make package)

@@ -16,3 +16,10 @@ for b in "$build"/bench/*_bench; do
 done
 # The whole run of one picture, vellora-render against the literal reference.
 "$here/../bench/render_end_to_end.sh" "$build"
+# "Match object" on the sample photographs, fetched into the build folder.
+if "$here/fetch-sample-photos.sh" "$build/photos"; then
+    echo "== match_accuracy"
+    QT_QPA_PLATFORM=offscreen "$build/bench/match_accuracy" "$build/photos" 600
+else
+    echo "match_accuracy skipped: the sample photographs cannot be fetched" >&2
+fi

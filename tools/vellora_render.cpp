@@ -3,6 +3,7 @@
 //
 //   vellora-render PROJECT.mor -o OUTPUT [--length SECONDS] [--rate PPS]
 //                  [--picture n] [--background #RRGGBB] [--uncompressed]
+//   vellora-render PROJECT.mor --match K|all -o NEW.mor   (match_command.h)
 //
 // Exit codes: 0 done, 1 an input or output failure, 2 a usage error. On any
 // failure one line goes to stderr and OUTPUT is not touched.
@@ -32,6 +33,7 @@
 #include "core/printable.h"
 #include "core/projectfile.h"
 #include "core/renderer.h"
+#include "match_command.h"
 #include "raster/dib.h"
 
 namespace {
@@ -329,10 +331,12 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(DropQtMessages);
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (matchcommand::Wanted(args)) return matchcommand::Run(args, kUsage);
     TOptions options;
     std::optional<TFailure> failure = ParseArguments(args, options);
     if (failure && failure->code == kExitOk) {
         std::fputs(kUsage, stdout);
+        std::fputs(matchcommand::kUsage, stdout);
         return kExitOk;
     }
     if (!failure) {

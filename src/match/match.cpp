@@ -1,0 +1,449 @@
+#include "match/match.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <new>
+#include <span>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace match {
+
+namespace {
+
+constexpr double kMinScale = 0.5;
+constexpr double kMaxScale = 2.0;
+// The shorter side of the half on the coarsest level: smaller loses the
+// content, larger multiplies the sizes to try.
+constexpr double kCoarseSide = 10.0;
+// Sizes tried on the coarsest level grow by this factor: a step smaller than
+// the correlation peak's tolerance there, so no size falls between two.
+constexpr double kSizeStep = 1.25;
+// Work of the coarse search (sizes tried x pixels searched) on huge pictures
+// with small halves; past it the search starts on a coarser level.
+constexpr double kCoarseWork = 4.0e6;
+constexpr int kPeaksPerSize = 2;
+constexpr int kCandidates = 8;
+// Candidates kept while refining: the best few, and only near the leader.
+constexpr int kRefined = 3;
+constexpr double kRefineMargin = 0.15;
+// Candidates are pruned from the level on where the half's shorter side has this many pixels.
+constexpr int kPruneSide = 40;
+// Above this the half is matched at a reduced resolution: larger templates
+// cost much and gain nothing at two pixels' accuracy.
+constexpr double kFinestTemplatePixels = 512.0 * 512.0;
+// Grey-level deviation (of 255) below which a half counts as one colour: a
+// clear sky or a plain wall, with its JPEG noise and faint shading. Such a
+// half correlates as well with any smooth patch as with its own place.
+constexpr double kBlankDeviation = 8.0;
+
+std::uint8_t Luma(int red, int green, int blue) {
+    return static_cast<std::uint8_t>((77 * red + 150 * green + 29 * blue + 128) >> 8);
+}
+
+// Grey levels of a part of a picture, rows top-down.
+cv::Mat Grey(const raster::DibRecord& dib, const cv::Rect& part) {
+    cv::Mat out(part.height, part.width, CV_8U);
+    std::array<std::uint8_t, 256> lut{};
+    if (dib.IsPalette())
+        for (std::size_t i = 0; i < lut.size(); ++i) {
+            const raster::RgbEntry& e = dib.Palette()[i];
+            lut[i] = Luma(e.red, e.green, e.blue);
+        }
+    for (int y = 0; y < part.height; ++y) {
+        const std::uint8_t* row = dib.Row(part.y + y);
+        std::uint8_t* o = out.ptr<std::uint8_t>(y);
+        switch (dib.BitCount()) {
+            case 24:
+                for (int x = 0; x < part.width; ++x) {
+                    const std::uint8_t* p = row + 3 * static_cast<std::size_t>(part.x + x);
+                    o[x] = Luma(p[2], p[1], p[0]);
+                }
+                break;
+            case 32:
+                for (int x = 0; x < part.width; ++x) {
+                    const std::uint8_t* p = row + 4 * static_cast<std::size_t>(part.x + x);
+                    o[x] = Luma(p[2], p[1], p[0]);
+                }
+                break;
+            case 8:
+                for (int x = 0; x < part.width; ++x) o[x] = lut[row[part.x + x]];
+                break;
+            default:
+                for (int x = 0; x < part.width; ++x)
+                    o[x] = lut[raster::getpixel(dib, part.x + x, part.y + y) & 0xFFu];
+                break;
+        }
+    }
+    return out;
+}
+
+// Level l is level l-1 smoothed and halved; stops before a side would drop below 2.
+std::vector<cv::Mat> Pyramid(cv::Mat base, int levels) {
+    std::vector<cv::Mat> out{std::move(base)};
+    while (static_cast<int>(out.size()) <= levels && out.back().cols >= 4 && out.back().rows >= 4) {
+        cv::Mat next;
+        cv::pyrDown(out.back(), next);
+        out.push_back(std::move(next));
+    }
+    return out;
+}
+
+// The half's content at w x h, made from the smallest model level that is
+// still at least that big, so that shrinking averages and never aliases.
+cv::Mat Template(std::span<const cv::Mat> model, int w, int h) {
+    std::size_t k = 0;
+    while (k + 1 < model.size() && model[k + 1].cols >= w && model[k + 1].rows >= h) ++k;
+    const cv::Mat& src = model[k];
+    const bool shrinks = src.cols >= w && src.rows >= h;
+    cv::Mat out;
+    cv::resize(src, out, cv::Size(w, h), 0, 0, shrinks ? cv::INTER_AREA : cv::INTER_LINEAR);
+    return out;
+}
+
+// Sides to try for a half side of `side` pixels on one level, from half to
+// twice, no larger than `limit`.
+std::vector<int> Sides(double side, int limit) {
+    // The step keeps an edge's displacement within about a pixel, where the
+    // correlation peak still holds: fine for a long side, coarse for a short one.
+    const double step = std::clamp(1.0 + 2.0 / side, 1.06, kSizeStep);
+    std::vector<int> out;
+    const int lo = std::max(2, static_cast<int>(std::lround(side * kMinScale)));
+    const int hi = std::min(limit, static_cast<int>(std::lround(side * kMaxScale)));
+    for (int v = lo; v <= hi; v = std::max(v + 1, static_cast<int>(std::lround(v * step))))
+        out.push_back(v);
+    return out;
+}
+
+struct TCandidate {
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+    double score = -2.0;
+};
+
+double Overlap(const TCandidate& a, const TCandidate& b) {
+    const cv::Rect ra(a.x, a.y, a.w, a.h);
+    const cv::Rect rb(b.x, b.y, b.w, b.h);
+    const double common = (ra & rb).area();
+    return common / (ra.area() + rb.area() - common);
+}
+
+// The best positions of one template over the whole image, apart from each other.
+void Peaks(const cv::Mat& image, const cv::Mat& templ, std::vector<TCandidate>& out) {
+    cv::Mat result;
+    cv::matchTemplate(image, templ, result, cv::TM_CCOEFF_NORMED);
+    cv::patchNaNs(result, -1.0);
+    for (int p = 0; p < kPeaksPerSize; ++p) {
+        double best = 0;
+        cv::Point at;
+        cv::minMaxLoc(result, nullptr, &best, nullptr, &at);
+        if (best <= -1.0) break;
+        out.push_back({at.x, at.y, templ.cols, templ.rows, best});
+        const cv::Rect near(at.x - templ.cols / 2, at.y - templ.rows / 2, templ.cols + 1,
+                            templ.rows + 1);
+        result(near & cv::Rect(0, 0, result.cols, result.rows)).setTo(-1.0);
+    }
+}
+
+// Every size on the coarsest level; the best distinct candidates.
+std::vector<TCandidate> CoarseSearch(const cv::Mat& image, const std::vector<cv::Mat>& model,
+                                     double modelW, double modelH) {
+    const std::vector<int> widths = Sides(modelW, image.cols);
+    const std::vector<int> heights = Sides(modelH, image.rows);
+    const int count = static_cast<int>(widths.size() * heights.size());
+    std::vector<std::vector<TCandidate>> found(static_cast<std::size_t>(count));
+    cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& range) {
+        for (int i = range.start; i < range.end; ++i) {
+            const int w = widths[static_cast<std::size_t>(i) % widths.size()];
+            const int h = heights[static_cast<std::size_t>(i) / widths.size()];
+            Peaks(image, Template(model, w, h), found[static_cast<std::size_t>(i)]);
+        }
+    });
+    std::vector<TCandidate> all;
+    for (const auto& f : found) all.insert(all.end(), f.begin(), f.end());
+    std::sort(all.begin(), all.end(),
+              [](const TCandidate& a, const TCandidate& b) { return a.score > b.score; });
+    std::vector<TCandidate> out;
+    for (const TCandidate& c : all) {
+        if (static_cast<int>(out.size()) == kCandidates) break;
+        if (std::none_of(out.begin(), out.end(),
+                         [&](const TCandidate& o) { return Overlap(o, c) > 0.5; }))
+            out.push_back(c);
+    }
+    return out;
+}
+
+// The best place of a w x h template near (cx, cy), the centre, within
+// `radius` pixels. Only a few places are scored, so the correlation is summed
+// directly: matchTemplate's transform would cost far more for a large half.
+TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double cx, double cy,
+                    int w, int h, int radius) {
+    const TCandidate none{0, 0, w, h, -2.0};
+    if (w < 2 || h < 2 || w > image.cols || h > image.rows) return none;
+    const int x0 = static_cast<int>(std::lround(cx - w / 2.0)) - radius;
+    const int y0 = static_cast<int>(std::lround(cy - h / 2.0)) - radius;
+    const int left = std::clamp(x0, 0, image.cols - w);
+    const int top = std::clamp(y0, 0, image.rows - h);
+    const int right = std::clamp(x0 + w + 2 * radius, left + w, image.cols);
+    const int bottom = std::clamp(y0 + h + 2 * radius, top + h, image.rows);
+    cv::Mat templ;
+    Template(model, w, h).convertTo(templ, CV_32F);
+    templ -= cv::mean(templ)[0];
+    const double templNorm = templ.dot(templ);
+    if (templNorm <= 0) return none;
+    cv::Mat area;
+    image(cv::Rect(left, top, right - left, bottom - top)).convertTo(area, CV_32F);
+    cv::Mat sum, squares;
+    cv::integral(area, sum, squares, CV_64F, CV_64F);
+    const double n = static_cast<double>(w) * h;
+    TCandidate best = none;
+    for (int y = 0; y + h <= area.rows; ++y)
+        for (int x = 0; x + w <= area.cols; ++x) {
+            auto box = [&](const cv::Mat& s) {
+                return s.at<double>(y + h, x + w) - s.at<double>(y, x + w) -
+                       s.at<double>(y + h, x) + s.at<double>(y, x);
+            };
+            const double s1 = box(sum);
+            const double variance = box(squares) - s1 * s1 / n;
+            // The template's mean is 0, so it correlates with the window's
+            // deviations by correlating with the window itself.
+            const double score = variance > 1e-6 ? templ.dot(area(cv::Rect(x, y, w, h))) /
+                                                       std::sqrt(templNorm * variance)
+                                                 : 0.0;
+            if (score > best.score) best = {left + x, top + y, w, h, score};
+        }
+    return best;
+}
+
+// One level finer: the candidate doubled, then its size moved one pixel at a
+// time while that improves the score, each size at its best place nearby.
+TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, int radius,
+                  cv::Size least, cv::Size most) {
+    c.x *= 2;
+    c.y *= 2;
+    c.w *= 2;
+    c.h *= 2;
+    // Keyed by size and centre: a size tried around an older centre may have
+    // missed the place a newer one finds.
+    std::map<std::array<int, 4>, TCandidate> tried;
+    auto at = [&](const TCandidate& from, int w, int h) {
+        // Sizes outside the scale range are not candidates: a tiny template
+        // correlates well with anything.
+        if (w < least.width || h < least.height || w > most.width || h > most.height)
+            return TCandidate{from.x, from.y, w, h, -2.0};
+        auto [it, fresh] = tried.try_emplace({w, h, 2 * from.x + from.w, 2 * from.y + from.h});
+        if (fresh)
+            it->second =
+                BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, w, h, radius);
+        return it->second;
+    };
+    TCandidate best = at(c, c.w, c.h);
+    // Big steps first, about 3 % of each side, then single pixels.
+    for (const bool fine : {false, true}) {
+        const int sw = fine ? 1 : std::max(1, c.w / 32);
+        const int sh = fine ? 1 : std::max(1, c.h / 32);
+        for (int step = 0; step < 8; ++step) {
+            TCandidate next = best;
+            for (int dh = -1; dh <= 1; ++dh)
+                for (int dw = -1; dw <= 1; ++dw) {
+                    if (dw == 0 && dh == 0) continue;
+                    const TCandidate t = at(best, best.w + dw * sw, best.h + dh * sh);
+                    if (t.score > next.score) next = t;
+                }
+            if (next.score <= best.score) break;
+            best = next;
+        }
+        if (sw == 1 && sh == 1) break;
+    }
+    return best;
+}
+
+// The candidates worth refining further: the best few near the leader.
+void Prune(std::vector<TCandidate>& candidates) {
+    std::sort(candidates.begin(), candidates.end(),
+              [](const TCandidate& a, const TCandidate& b) { return a.score > b.score; });
+    if (candidates.empty()) return;
+    const double floor = candidates.front().score - kRefineMargin;
+    std::size_t keep = 1;
+    while (keep < candidates.size() && keep < kRefined && candidates[keep].score >= floor) ++keep;
+    candidates.resize(keep);
+}
+
+int LevelFor(double ratio) {
+    // The number of halvings that brings ratio down to 1 or below.
+    int level = 0;
+    while (ratio > 1.0) {
+        ratio /= 4.0;
+        ++level;
+    }
+    return level;
+}
+
+}  // namespace
+
+TRect Normalized(TRect r) {
+    if (r.left > r.right) std::swap(r.left, r.right);
+    if (r.top > r.bottom) std::swap(r.top, r.bottom);
+    return r;
+}
+
+namespace {
+
+TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
+    TResult out;
+    half = Normalized(half);
+    // The half's part inside its picture, in 64 bits: corners may be far out.
+    const std::int64_t left = std::max<std::int64_t>(half.left, 0);
+    const std::int64_t top = std::max<std::int64_t>(half.top, 0);
+    const std::int64_t right = std::min<std::int64_t>(half.right, model.Width() - 1);
+    const std::int64_t bottom = std::min<std::int64_t>(half.bottom, model.Height() - 1);
+    if (!model.HasPixels() || left > right || top > bottom) {
+        out.status = TStatus::Outside;
+        return out;
+    }
+    const int mw = static_cast<int>(right - left + 1);
+    const int mh = static_cast<int>(bottom - top + 1);
+    if (mw < kMinSide || mh < kMinSide) {
+        out.status = TStatus::TooSmall;
+        return out;
+    }
+    if (!other.HasPixels() || other.Width() < (mw + 1) / 2 || other.Height() < (mh + 1) / 2) {
+        out.status = TStatus::OtherTooSmall;
+        return out;
+    }
+    cv::Mat modelGrey =
+        Grey(model, cv::Rect(static_cast<int>(left), static_cast<int>(top), mw, mh));
+    cv::Scalar mean, deviation;
+    cv::meanStdDev(modelGrey, mean, deviation);
+    if (deviation[0] < kBlankDeviation) {
+        out.status = TStatus::Blank;
+        return out;
+    }
+
+    // Levels: the finest that keeps the template affordable; the coarsest
+    // where the half's shorter side is about kCoarseSide, or coarser on huge
+    // pictures so that the work of trying every size stays bounded.
+    const int finest = LevelFor(static_cast<double>(mw) * mh / kFinestTemplatePixels);
+    int coarse = finest;
+    while (std::min(mw, mh) / std::ldexp(1.0, coarse + 1) >= kCoarseSide) ++coarse;
+    const double otherPixels = static_cast<double>(other.Width()) * other.Height();
+    auto work = [&](int level) {
+        const double scale = std::ldexp(1.0, -level);
+        return static_cast<double>(Sides(mw * scale, INT32_MAX).size() *
+                                   Sides(mh * scale, INT32_MAX).size()) *
+               otherPixels * scale * scale;
+    };
+    while (work(coarse) > kCoarseWork &&
+           std::min(other.Width(), other.Height()) >> (coarse + 1) >= 2 * kMinSide)
+        ++coarse;
+
+    const std::vector<cv::Mat> image =
+        Pyramid(Grey(other, cv::Rect(0, 0, other.Width(), other.Height())), coarse);
+    coarse = std::min(coarse, static_cast<int>(image.size()) - 1);
+    const std::vector<cv::Mat> templ = Pyramid(std::move(modelGrey), coarse + 2);
+
+    const double scale = std::ldexp(1.0, -coarse);
+    std::vector<TCandidate> candidates =
+        CoarseSearch(image[static_cast<std::size_t>(coarse)], templ, mw * scale, mh * scale);
+    if (candidates.empty()) {
+        out.status = TStatus::NotConvincing;
+        return out;
+    }
+    // The finest level takes the template straight from the half, so that no
+    // pyramid's half-pixel shift biases the edges.
+    const std::span<const cv::Mat> coarserModel(templ);
+    const std::span<const cv::Mat> finestModel(templ.data(), 1);
+    for (int level = coarse - 1; level >= finest; --level) {
+        const cv::Mat& img = image[static_cast<std::size_t>(level)];
+        const int radius = 3;
+        const double f = std::ldexp(1.0, -level);
+        const cv::Size least(static_cast<int>(std::floor(mw * f * kMinScale)),
+                             static_cast<int>(std::floor(mh * f * kMinScale)));
+        const cv::Size most(static_cast<int>(std::ceil(mw * f * kMaxScale)),
+                            static_cast<int>(std::ceil(mh * f * kMaxScale)));
+        std::vector<TCandidate> refined(candidates.size());
+        cv::parallel_for_(
+            cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
+                for (int i = range.start; i < range.end; ++i)
+                    refined[static_cast<std::size_t>(i)] =
+                        Refine(img, level == finest ? finestModel : coarserModel,
+                               candidates[static_cast<std::size_t>(i)], radius, least, most);
+            });
+        candidates = std::move(refined);
+        // On coarse levels the scores tell little apart and refining is cheap.
+        if (std::min(mw, mh) >> level >= kPruneSide) Prune(candidates);
+    }
+    Prune(candidates);
+    const TCandidate& c = candidates.front();
+
+    // Back to full resolution, then the half's parts outside its picture
+    // added in proportion to the size found.
+    const int f = 1 << finest;
+    const double sx = static_cast<double>(c.w) * f / mw;
+    const double sy = static_cast<double>(c.h) * f / mh;
+    auto clamp32 = [](double v) {
+        return static_cast<std::int32_t>(std::clamp(std::round(v), -2147483648.0, 2147483647.0));
+    };
+    out.best.rect = {clamp32(c.x * f - (left - half.left) * sx),
+                     clamp32(c.y * f - (top - half.top) * sy),
+                     clamp32((c.x + c.w) * f - 1 + (half.right - right) * sx),
+                     clamp32((c.y + c.h) * f - 1 + (half.bottom - bottom) * sy)};
+    out.best.score = c.score;
+    out.status = c.score >= kMinSimilarity ? TStatus::Matched : TStatus::NotConvincing;
+    return out;
+}
+
+}  // namespace
+
+TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
+    // OpenCV reports running out of memory with its own exception; callers
+    // handle that as everywhere else in the program.
+    try {
+        return SearchPictures(model, half, other);
+    } catch (const cv::Exception& e) {
+        if (e.code == cv::Error::StsNoMem) throw std::bad_alloc();
+        throw std::runtime_error(e.what());
+    }
+}
+
+std::optional<TMatch> FindArea(const raster::DibRecord& model, TRect half,
+                               const raster::DibRecord& other) {
+    const TResult r = Search(model, half, other);
+    if (r.status != TStatus::Matched) return std::nullopt;
+    return r.best;
+}
+
+std::string StatusText(const TResult& result) {
+    // Two decimals with a full stop whatever the locale.
+    char score[16];
+    const auto end =
+        std::to_chars(score, score + sizeof score, result.best.score, std::chars_format::fixed, 2);
+    const std::string similarity(score, end.ptr);
+    switch (result.status) {
+        case TStatus::Matched:
+            return "matched with " + similarity + " similarity";
+        case TStatus::NotConvincing:
+            return "nothing convincing found (best " + similarity + " similarity)";
+        case TStatus::TooSmall:
+            return "the area is too small to match: it needs " + std::to_string(kMinSide) +
+                   " pixels on each side";
+        case TStatus::Outside:
+            return "the area lies outside its picture";
+        case TStatus::Blank:
+            return "the area is blank: nothing to match";
+        case TStatus::OtherTooSmall:
+            return "the other picture is too small for the area";
+    }
+    return {};
+}
+
+}  // namespace match

@@ -1,0 +1,74 @@
+// "Match object": finds where the content of one area half lies in the other
+// picture, so that the user only has to draw one half roughly.
+//
+// The search covers the whole other picture at every position and at widths
+// and heights from half to twice the half's, independently. It compares by
+// normalised correlation, so brightness and contrast may differ between the
+// pictures, and runs coarse to fine: every size on a small copy of the other
+// picture, then the best few candidates refined level by level up to full
+// resolution. The result is in whole pixels. No widgets; the window and
+// vellora-render share it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "raster/dib.h"
+
+namespace match {
+
+// A rectangle in pixels of its picture, right and bottom inclusive; the
+// corners may come in any order, as area halves store them.
+struct TRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+    bool operator==(const TRect&) const = default;
+};
+
+// The same rectangle with left <= right and top <= bottom.
+TRect Normalized(TRect r);
+
+struct TMatch {
+    TRect rect;          // normalised
+    double score = 0.0;  // normalised correlation, -1..1
+};
+
+enum class TStatus {
+    Matched,        // found with a score of at least kMinSimilarity
+    NotConvincing,  // the best candidate scores below kMinSimilarity
+    TooSmall,       // the half (its part inside the picture) is below kMinSide on a side
+    Outside,        // the half does not overlap its picture
+    Blank,          // the half is (nearly) one colour: nothing to compare
+    OtherTooSmall,  // the other picture cannot hold the half even at half its size
+};
+
+// Sides below this carry too little content to be found again.
+inline constexpr int kMinSide = 8;
+// Below this score a candidate is as likely chance as the same content: on
+// the sample photographs (bench/match_accuracy) no correct match scored
+// below 0.81, while the best place of an area in an unrelated photograph
+// scored below 0.8 nine times in ten (smooth areas fit any smooth patch).
+inline constexpr double kMinSimilarity = 0.8;
+
+struct TResult {
+    TStatus status = TStatus::Outside;
+    TMatch best;  // the best candidate, for Matched and NotConvincing
+};
+
+// Searches `other` for the content of `half` in `model`. A half that reaches
+// past its picture's edge is matched by its part inside, and the result
+// extended past the found rectangle in proportion. Throws std::bad_alloc when
+// memory runs out.
+TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other);
+
+// The match, only when it is convincing.
+std::optional<TMatch> FindArea(const raster::DibRecord& model, TRect half,
+                               const raster::DibRecord& other);
+
+// A line for the status label, e.g. "matched with 0.93 similarity".
+std::string StatusText(const TResult& result);
+
+}  // namespace match

@@ -1,0 +1,176 @@
+// "Match object" on small synthetic pictures whose true match is known.
+#include "match/match.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <random>
+
+#include "support/texture.h"
+
+namespace {
+
+using match::TRect;
+using match::TStatus;
+using testing_support::DrawField;
+using testing_support::TBlobField;
+
+// Where half (in a picture drawn unscaled) lies in a picture drawn with
+// DrawField(sx, sy, tx, ty): pixel edges mapped, then back to pixel centres.
+TRect Truth(const TRect& h, double sx, double sy, double tx, double ty) {
+    auto edge = [](double v) { return static_cast<std::int32_t>(std::lround(v)); };
+    return {edge(sx * (h.left - 0.5) + tx + 0.5), edge(sy * (h.top - 0.5) + ty + 0.5),
+            edge(sx * (h.right + 0.5) + tx - 0.5), edge(sy * (h.bottom + 0.5) + ty - 0.5)};
+}
+
+void ExpectNear(const TRect& found, const TRect& truth, int tolerance) {
+    EXPECT_NEAR(found.left, truth.left, tolerance);
+    EXPECT_NEAR(found.top, truth.top, tolerance);
+    EXPECT_NEAR(found.right, truth.right, tolerance);
+    EXPECT_NEAR(found.bottom, truth.bottom, tolerance);
+}
+
+struct TTransform {
+    double sx, sy, tx, ty;
+};
+
+class MatchRecovers : public ::testing::TestWithParam<TTransform> {};
+
+TEST_P(MatchRecovers, AKnownShiftAndScaleToAPixel) {
+    const TTransform t = GetParam();
+    const TBlobField field(3, 140, 110);
+    const raster::DibRecord a = DrawField(field, 140, 110);
+    const raster::DibRecord b = DrawField(field, 150, 120, t.sx, t.sy, t.tx, t.ty);
+    const TRect half{40, 30, 79, 69};
+    const match::TResult r = match::Search(a, half, b);
+    ASSERT_EQ(r.status, TStatus::Matched) << match::StatusText(r);
+    EXPECT_GT(r.best.score, 0.95);
+    ExpectNear(r.best.rect, Truth(half, t.sx, t.sy, t.tx, t.ty), 1);
+}
+
+// The extremes of the scale range, each axis on its own, and a plain shift.
+INSTANTIATE_TEST_SUITE_P(Transforms, MatchRecovers,
+                         ::testing::Values(TTransform{1.0, 1.0, 13, -9},
+                                           TTransform{1.5, 0.75, -25, 12},
+                                           TTransform{0.6, 1.6, 30, -40},
+                                           TTransform{2.0, 0.5, -70, 30},
+                                           TTransform{0.5, 2.0, 20, -55}));
+
+TEST(Match, ToleratesBrightnessContrastAndPalettePictures) {
+    const TBlobField field(5, 120, 100);
+    const raster::DibRecord a = DrawField(field, 120, 100);
+    const TRect half{70, 55, 30, 20};  // drawn upwards and leftwards
+    const TRect truth = Truth(match::Normalized(half), 1.2, 1.1, -6, 4);
+
+    // Half the contrast, much brighter.
+    const raster::DibRecord pale = DrawField(field, 130, 110, 1.2, 1.1, -6, 4, 0.5, 110);
+    match::TResult r = match::Search(a, half, pale);
+    ASSERT_EQ(r.status, TStatus::Matched) << match::StatusText(r);
+    ExpectNear(r.best.rect, truth, 1);
+
+    // The same as an 8-bit picture whose palette darkens and tints.
+    raster::DibRecord indexed = raster::newdib(130, 110, 8);
+    for (int i = 0; i < 256; ++i)
+        indexed.Palette()[static_cast<std::size_t>(i)] = {static_cast<std::uint8_t>(i * 3 / 5),
+                                                          static_cast<std::uint8_t>(i * 2 / 5),
+                                                          static_cast<std::uint8_t>(i / 5 + 20)};
+    const raster::DibRecord grey = DrawField(field, 130, 110, 1.2, 1.1, -6, 4);
+    for (int y = 0; y < 110; ++y)
+        for (int x = 0; x < 130; ++x)
+            raster::setpixel(indexed, x, y, raster::getpixel(grey, x, y) & 0xFF);
+    r = match::Search(a, half, indexed);
+    ASSERT_EQ(r.status, TStatus::Matched) << match::StatusText(r);
+    ExpectNear(r.best.rect, truth, 1);
+}
+
+TEST(Match, AHalfPastThePictureEdgeIsExtendedInProportion) {
+    const TBlobField field(7, 120, 100);
+    const raster::DibRecord a = DrawField(field, 120, 100);
+    const raster::DibRecord b = DrawField(field, 150, 120, 1.25, 1.0, 20, 10);
+    // 10 pixels to the left of picture 1 and 6 below it.
+    const match::TResult r = match::Search(a, {-10, 60, 39, 105}, b);
+    ASSERT_EQ(r.status, TStatus::Matched) << match::StatusText(r);
+    const TRect inside = Truth({0, 60, 39, 99}, 1.25, 1.0, 20, 10);
+    ExpectNear(r.best.rect, {inside.left - 13, inside.top, inside.right, inside.bottom + 6}, 1);
+}
+
+TEST(Match, TheThresholdRefusesBlankAndUnrelatedHalves) {
+    const TBlobField field(9, 120, 100);
+    const raster::DibRecord a = DrawField(field, 120, 100);
+
+    // One colour with a little noise, as a photographed plain wall.
+    raster::DibRecord wall = raster::newdib(120, 100, 24);
+    std::mt19937 rng(1);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 120; ++x)
+            raster::setpixel(wall, x, y, 0x808080u + static_cast<std::uint32_t>(rng() % 3));
+    match::TResult r = match::Search(wall, {10, 10, 60, 50}, a);
+    EXPECT_EQ(r.status, TStatus::Blank);
+    EXPECT_FALSE(match::FindArea(wall, {10, 10, 60, 50}, a));
+
+    // Picture 2 holds nothing like the half: white noise.
+    raster::DibRecord noise = raster::newdib(120, 100, 24);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const std::uint32_t g = rng() % 256;
+            raster::setpixel(noise, x, y, g | (g << 8) | (g << 16));
+        }
+    r = match::Search(a, {30, 20, 69, 59}, noise);
+    EXPECT_EQ(r.status, TStatus::NotConvincing);
+    EXPECT_LT(r.best.score, match::kMinSimilarity);
+    EXPECT_FALSE(match::FindArea(a, {30, 20, 69, 59}, noise));
+    EXPECT_EQ(match::StatusText(r).rfind("nothing convincing found", 0), 0u)
+        << match::StatusText(r);
+}
+
+TEST(Match, DegenerateInputsAreRefusedWithTheirReason) {
+    const TBlobField field(11, 100, 80);
+    const raster::DibRecord a = DrawField(field, 100, 80);
+    const raster::DibRecord b = DrawField(field, 100, 80, 1, 1, 3, 3);
+    const raster::DibRecord none;
+    const raster::DibRecord tiny = DrawField(field, 3, 3);
+    struct TCase {
+        const raster::DibRecord& model;
+        TRect half;
+        const raster::DibRecord& other;
+        TStatus status;
+    };
+    const TCase cases[] = {
+        {a, {20, 20, 19, 50}, b, TStatus::TooSmall},   // width 0, as a resize leaves it
+        {a, {20, 20, 26, 50}, b, TStatus::TooSmall},   // 7 pixels wide
+        {a, {20, 50, 60, 44}, b, TStatus::TooSmall},   // 7 pixels high, upwards
+        {a, {95, 10, 140, 40}, b, TStatus::TooSmall},  // 5 pixels inside the picture
+        {a, {-50, -40, -1, -1}, b, TStatus::Outside},
+        {a, {100, 0, 150, 30}, b, TStatus::Outside},
+        {a, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, none, TStatus::OtherTooSmall},
+        {none, {0, 0, 20, 20}, b, TStatus::Outside},
+        {a, {10, 10, 40, 40}, none, TStatus::OtherTooSmall},
+        {a, {10, 10, 40, 40}, tiny, TStatus::OtherTooSmall},
+    };
+    for (const TCase& c : cases) {
+        const match::TResult r = match::Search(c.model, c.half, c.other);
+        EXPECT_EQ(r.status, c.status) << c.half.left << "," << c.half.top << "," << c.half.right
+                                      << "," << c.half.bottom << ": " << match::StatusText(r);
+        EXPECT_FALSE(match::StatusText(r).empty());
+    }
+
+    // The whole of picture 1 in a picture only a little over half its size,
+    // and a picture 2 just big enough for the half at half its size: searched,
+    // no crash, whatever the verdict.
+    const raster::DibRecord half = DrawField(field, 50, 40, 0.5, 0.5);
+    EXPECT_EQ(match::Search(a, {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, half).status,
+              TStatus::Matched);
+    const raster::DibRecord small = DrawField(field, 20, 20, 0.5, 0.5);
+    match::Search(a, {0, 0, 39, 39}, small);
+}
+
+TEST(Match, StatusTextGivesTheSimilarityWithTwoDecimals) {
+    match::TResult r;
+    r.status = TStatus::Matched;
+    r.best.score = 0.934;
+    EXPECT_EQ(match::StatusText(r), "matched with 0.93 similarity");
+}
+
+}  // namespace

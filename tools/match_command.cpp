@@ -1,0 +1,183 @@
+#include "match_command.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <optional>
+#include <string_view>
+
+#include "core/printable.h"
+#include "core/projectfile.h"
+#include "core/replacefile.h"
+#include "match/match.h"
+#include "raster/dib.h"
+
+namespace matchcommand {
+
+const char* const kUsage =
+    "\n"
+    "Matching:\n"
+    "  vellora-render PROJECT.mor --match K -o NEW.mor\n"
+    "                             writes a copy of the project with pair K's picture-2 area\n"
+    "                             moved to where picture 1's area is found in picture 2\n"
+    "                             (K from 1; 'all' for every pair). A pair whose area is\n"
+    "                             not convincingly found stays as it was; each pair's\n"
+    "                             result is printed.\n";
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+struct TFailure {
+    int code;
+    std::string message;
+};
+
+struct TOptions {
+    std::string project;
+    std::string output;
+    std::string pair;  // "all" or a number from 1
+};
+
+std::string Shown(std::string_view text) {
+    return core::PrintableText(text);
+}
+
+std::optional<TFailure> Parse(const std::vector<std::string>& args, TOptions& options) {
+    auto usage = [](std::string text) { return TFailure{kExitUsage, std::move(text)}; };
+    bool haveOutput = false;
+    bool havePair = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-o" || a == "--match") {
+            if (i + 1 >= args.size()) return usage(a + " needs a value");
+            const std::string& v = args[++i];
+            bool& have = a == "-o" ? haveOutput : havePair;
+            if (have) return usage(a + " is given twice");
+            have = true;
+            (a == "-o" ? options.output : options.pair) = v;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage("--match takes only the project and -o, not " + Shown(a));
+        } else {
+            if (!options.project.empty()) return usage("more than one project given: " + Shown(a));
+            options.project = a;
+        }
+    }
+    if (options.project.empty()) return usage("no project file given");
+    if (!haveOutput || options.output.empty()) return usage("no output file given (-o NEW.mor)");
+    return std::nullopt;
+}
+
+// The pairs to match, 0-based, or a usage failure.
+std::optional<TFailure> Selected(const std::string& pair, std::size_t count,
+                                 std::vector<std::size_t>& out) {
+    if (pair == "all") {
+        for (std::size_t i = 0; i < count; ++i) out.push_back(i);
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long long k = std::strtoll(pair.c_str(), &end, 10);
+    const bool number = !pair.empty() && errno == 0 && end == pair.c_str() + pair.size();
+    if (!number || k < 1 || static_cast<unsigned long long>(k) > count)
+        return TFailure{kExitUsage, "--match must be 'all' or a pair from 1 to " +
+                                        std::to_string(count) + ", not '" + Shown(pair) + "'"};
+    out.push_back(static_cast<std::size_t>(k - 1));
+    return std::nullopt;
+}
+
+std::optional<TFailure> Load(const std::string& project, const std::string& stored, int number,
+                             raster::DibRecord& dib) {
+    if (stored.empty()) {
+        // What a slot holds without a picture file: white, 320 x 200.
+        dib = raster::newdib(320, 200, 24);
+        std::fill(dib.Bits().begin(), dib.Bits().end(), std::uint8_t{255});
+        return std::nullopt;
+    }
+    dib = raster::OpenDib(core::ResolveStoredName(project, stored));
+    if (dib.HasPixels()) return std::nullopt;
+    return TFailure{kExitFailure, "picture " + std::to_string(number) + " (" + Shown(stored) +
+                                      ") cannot be loaded: " + Shown(dib.ErrorText())};
+}
+
+// A stored name as the copy must store it: the copy may be in another folder.
+std::string Restored(const std::string& project, const std::string& output,
+                     const std::string& stored) {
+    if (stored.empty()) return stored;
+    return core::StoredNameFor(output, core::ResolveStoredName(project, stored));
+}
+
+std::optional<TFailure> Execute(const TOptions& options) {
+    const core::TProjectReadResult read = core::ReadProjectFile(options.project);
+    if (read.status != core::TProjectStatus::Ok)
+        return TFailure{kExitFailure, "cannot use project " + Shown(options.project) + ": " +
+                                          core::DescribeProjectStatus(read.status, read.announced)};
+    core::TProjectData data = read.data;
+    std::vector<std::size_t> pairs;
+    if (auto f = Selected(options.pair, data.areas.size(), pairs)) return f;
+
+    raster::DibRecord pic1;
+    raster::DibRecord pic2;
+    if (auto f = Load(options.project, data.pic1Name, 1, pic1)) return f;
+    if (auto f = Load(options.project, data.pic2Name, 2, pic2)) return f;
+
+    for (const std::size_t i : pairs) {
+        TAreaPair& a = data.areas[i];
+        const match::TResult r = match::Search(pic1, {a.Left1, a.Top1, a.Right1, a.Bottom1}, pic2);
+        if (r.status == match::TStatus::Matched) {
+            a.Left2 = r.best.rect.left;
+            a.Top2 = r.best.rect.top;
+            a.Right2 = r.best.rect.right;
+            a.Bottom2 = r.best.rect.bottom;
+        }
+        std::printf("pair %zu: %s%s\n", i + 1, match::StatusText(r).c_str(),
+                    r.status == match::TStatus::Matched ? "" : "; left as it was");
+    }
+
+    data.pic1Name = Restored(options.project, options.output, data.pic1Name);
+    data.pic2Name = Restored(options.project, options.output, data.pic2Name);
+    std::vector<std::uint8_t> bytes;
+    if (!core::WriteProject(data, bytes))
+        return TFailure{kExitFailure, "cannot write " + Shown(options.output) +
+                                          ": a picture name is longer than 255 bytes"};
+    const core::TSaveResult saved = core::ReplaceFile(options.output, bytes);
+    if (!saved.ok)
+        return TFailure{kExitFailure, "cannot write " + Shown(options.output) + ": " + saved.error};
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool Wanted(const std::vector<std::string>& args) {
+    return std::find(args.begin(), args.end(), "--match") != args.end();
+}
+
+int Run(const std::vector<std::string>& args, const char* programUsage) {
+    if (std::find_if(args.begin(), args.end(), [](const std::string& a) {
+            return a == "--help" || a == "-h";
+        }) != args.end()) {
+        std::fputs(programUsage, stdout);
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    TOptions options;
+    std::optional<TFailure> failure = Parse(args, options);
+    if (!failure) {
+        try {
+            failure = Execute(options);
+        } catch (const std::bad_alloc&) {
+            failure = TFailure{kExitFailure, "not enough memory; nothing was written"};
+        }
+    }
+    if (!failure) return kExitOk;
+    std::fflush(stdout);
+    std::fprintf(stderr, "vellora-render: %s\n", failure->message.c_str());
+    return failure->code;
+}
+
+}  // namespace matchcommand
