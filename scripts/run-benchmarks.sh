@@ -9,3 +9,5 @@ for b in "$build"/bench/*_bench; do
 done
 # The whole run of one picture, vellora-render against the literal reference.
 "$(dirname "$0")/../bench/render_end_to_end.sh" "$build"
+# Every video kind against the ffmpeg command line on the same frames.
+"$(dirname "$0")/../bench/video_vs_ffmpeg.sh" "$build"
