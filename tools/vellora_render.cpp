@@ -254,7 +254,8 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
             ".gif: " +
             Shown(out));
     }
-    if (options.uncompressed && options.codec != appexport::VideoCodec::MotionJpeg)
+    if (options.uncompressed &&
+        (options.kind != Kind::Video || options.codec != appexport::VideoCodec::MotionJpeg))
         return usage("--uncompressed applies to .avi output only");
     if (options.uncompressed) options.codec = appexport::VideoCodec::Uncompressed;
     if (options.haveFrames && options.kind == Kind::Picture)
@@ -269,8 +270,8 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
                          std::to_string(options.quality));
     }
     if (options.kind == Kind::Video) {
-        if (options.codec == appexport::VideoCodec::Gif && options.rate > 100)
-            return usage("a GIF shows at most 100 pictures per second, not --rate " +
+        if (options.codec == appexport::VideoCodec::Gif && options.rate > 50)
+            return usage("a GIF shows at most 50 pictures per second, not --rate " +
                          RateText(options.rate));
         if (options.rate != std::trunc(options.rate) || options.rate > 1000) {
             return usage(

@@ -187,7 +187,7 @@ TEST_F(VelloraRender, UsageErrorsExit2WithOneLineAndWriteNothing) {
         {project, "-o", dir + "/v.mp4", "--quality", "52"},
         {project, "-o", dir + "/v.webm", "--quality", "64"},
         {project, "-o", dir + "/v.avi", "--quality", "10"},
-        {project, "-o", dir + "/v.gif", "--rate", "120", "--length", "1"},
+        {project, "-o", dir + "/v.gif", "--rate", "60", "--length", "1"},
         {project, "-o", out, "--length", "abc"},
         {project, "-o", out, "--length", "0"},
         {project, "-o", out, "--rate", "-5"},

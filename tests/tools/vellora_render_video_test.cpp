@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <fstream>
 
 #include "../app/avi_decode.h"
@@ -103,12 +105,17 @@ raster::DibRecord Detailed(int w, int h, int seed) {
     raster::DibRecord dib = raster::newdib(w, h, 24);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            int r = x * 255 / (w - 1);
-            int g = (y * 255 / (h - 1) + seed * 60) & 0xFF;
-            int b = ((x + y) * 255 / (w + h - 2) + seed * 100) & 0xFF;
+            // Gradients that run the other way in the second picture.
+            const int gx = seed ? w - 1 - x : x;
+            const int gy = seed ? h - 1 - y : y;
+            // The detail is in brightness, as in photographs; the colour
+            // changes smoothly.
             const bool line = (x + 2 * y + seed) % 9 == 0;
             const bool check = x > w / 2 && y > h / 2 && ((x / 2 + y / 2) & 1);
-            if (line || check) r = 255 - r, g = 255 - g, b = 255 - b;
+            const int lift = line ? 40 : check ? -40 : 0;
+            const int r = 40 + gx * 175 / (w - 1) + lift;
+            const int g = 40 + gy * 175 / (h - 1) + lift;
+            const int b = 40 + (gx + h - 1 - gy) * 175 / (w + h - 2) + lift;
             raster::setpixel(dib, x, y,
                              static_cast<std::uint32_t>(r) | static_cast<std::uint32_t>(g) << 8 |
                                  static_cast<std::uint32_t>(b) << 16);
@@ -167,7 +174,8 @@ TEST_F(VelloraRenderKinds, EveryVideoKindDecodesToTheRenderedPictures) {
         EXPECT_EQ(v.codec, c.codec);
         EXPECT_EQ(v.width, 160);
         EXPECT_EQ(v.height, 120);
-        EXPECT_EQ(v.frameRate.num, 6 * v.frameRate.den) << c.file;
+        // GIF delays are whole hundredths: 17, 16, 17, ... at 6 per second.
+        EXPECT_NEAR(av_q2d(v.frameRate), 6, 0.1) << c.file;
         EXPECT_EQ(v.packets, 8) << c.file;
         EXPECT_NEAR(v.duration, 8.0 / 6, 0.011) << c.file;
         ASSERT_EQ(v.frames.size(), 8u) << c.file;
@@ -208,4 +216,34 @@ TEST_F(VelloraRenderKinds, TwoSlicesGiveExactlyThePicturesOfOneRun) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir + "/nofolder"));
+}
+
+TEST_F(VelloraRenderKinds, CtrlCStopsWithNothingLeftBehind) {
+    // Long sequences, interrupted once their first file is on the disk.
+    for (const QString& name : {QStringLiteral("v.mp4"), QStringLiteral("m_%05d.bmp")}) {
+        const QString out = testing_support::OutDir("vellora_render_interrupt");
+        QFile old(out + "/v.mp4");
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("previous video");
+        old.close();
+        QProcess proc;
+        proc.start(QStringLiteral(VELLORA_RENDER_BIN),
+                   {project, "-o", out + "/" + name, "--length", "1000", "--rate", "10"});
+        ASSERT_TRUE(proc.waitForStarted());
+        const int files = name.contains('%') ? 3 : 2;  // the old video and a new file
+        while (QDir(out).entryList(QDir::Files | QDir::Hidden).size() < files &&
+               proc.state() == QProcess::Running)
+            proc.waitForFinished(20);
+        ASSERT_EQ(proc.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(proc.processId()), SIGINT);
+        ASSERT_TRUE(proc.waitForFinished(60000));
+        EXPECT_EQ(proc.exitCode(), 1);
+        const QString err = QString::fromUtf8(proc.readAllStandardError());
+        EXPECT_TRUE(err.contains("interrupted")) << err.toStdString();
+        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+        EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"v.mp4"});
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("previous video"));
+        old.close();
+    }
 }

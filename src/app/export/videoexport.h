@@ -52,13 +52,13 @@ struct TQualityRange {
     int worst;
 };
 inline std::optional<TQualityRange> QualityRangeOf(VideoCodec codec) {
-    // Constant rate factors: 18 (H.264) and 24 (VP9) keep a morph visually
+    // Constant rate factors: 18 (H.264) and 12 (VP9) keep a morph visually
     // identical to the rendered pictures.
     switch (codec) {
         case VideoCodec::H264:
             return TQualityRange{18, 0, 51};
         case VideoCodec::Vp9:
-            return TQualityRange{24, 0, 63};
+            return TQualityRange{12, 0, 63};
         case VideoCodec::MotionJpeg:
         case VideoCodec::Uncompressed:
         case VideoCodec::Gif:

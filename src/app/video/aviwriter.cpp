@@ -142,9 +142,18 @@ inline std::uint8_t LumaOf(std::int32_t r, std::int32_t g, std::int32_t b) {
     return static_cast<std::uint8_t>((16829 * r + 33039 * g + 6416 * b + (16 << 16) + 32768) >> 16);
 }
 
+// Cb and Cr of the sum of four pixels: the factors carry the division by 4.
+inline void ChromaOf(std::int32_t sr, std::int32_t sg, std::int32_t sb, std::uint8_t& cb,
+                     std::uint8_t& cr) {
+    cb =
+        static_cast<std::uint8_t>((-2428 * sr - 4768 * sg + 7196 * sb + (128 << 16) + 32768) >> 16);
+    cr = static_cast<std::uint8_t>((7196 * sr - 6026 * sg - 1170 * sb + (128 << 16) + 32768) >> 16);
+}
+
 // Rows y0..y1 (even) of a 4:2:0 frame, which may be one column and one row
 // larger than the picture: that margin takes the background colour. Chroma
-// is the colour of the mean of each 2 x 2 block.
+// is the colour of the mean of each 2 x 2 block, of its picture pixels only
+// where it reaches into the margin, so the picture's edge keeps its colour.
 void BgrToYuv420(const TBgrRows& in, const std::uint8_t* background, int y0, int y1,
                  AVFrame& frame) {
     const int codedW = frame.width;
@@ -157,25 +166,43 @@ void BgrToYuv420(const TBgrRows& in, const std::uint8_t* background, int y0, int
             frame.data[1] + static_cast<std::ptrdiff_t>(y / 2) * frame.linesize[1];
         std::uint8_t* outCr =
             frame.data[2] + static_cast<std::ptrdiff_t>(y / 2) * frame.linesize[2];
-        for (int x = 0; x < codedW; x += 2) {
-            std::int32_t sr = 0;
-            std::int32_t sg = 0;
-            std::int32_t sb = 0;
+        int x = 0;
+        if (rows[1]) {
+            // Whole blocks inside the picture.
+            for (; x + 1 < in.width; x += 2) {
+                const std::uint8_t* p = rows[0] + 3 * x;
+                const std::uint8_t* q = rows[1] + 3 * x;
+                outY[0][x] = LumaOf(p[2], p[1], p[0]);
+                outY[0][x + 1] = LumaOf(p[5], p[4], p[3]);
+                outY[1][x] = LumaOf(q[2], q[1], q[0]);
+                outY[1][x + 1] = LumaOf(q[5], q[4], q[3]);
+                ChromaOf(p[2] + p[5] + q[2] + q[5], p[1] + p[4] + q[1] + q[4],
+                         p[0] + p[3] + q[0] + q[3], outCb[x / 2], outCr[x / 2]);
+            }
+        }
+        for (; x < codedW; x += 2) {
+            std::int32_t sum[3] = {0, 0, 0};
+            int inside = 0;
+            const std::uint8_t* last = background;
             for (int dy = 0; dy < 2; ++dy) {
                 for (int dx = 0; dx < 2; ++dx) {
-                    const std::uint8_t* p =
-                        rows[dy] && x + dx < in.width ? rows[dy] + 3 * (x + dx) : background;
-                    sb += p[0];
-                    sg += p[1];
-                    sr += p[2];
+                    const bool real = rows[dy] && x + dx < in.width;
+                    const std::uint8_t* p = real ? rows[dy] + 3 * (x + dx) : background;
+                    if (real) {
+                        for (int k = 0; k < 3; ++k) sum[k] += p[k];
+                        ++inside;
+                        last = p;
+                    }
                     outY[dy][x + dx] = LumaOf(p[2], p[1], p[0]);
                 }
             }
-            // The sums are four pixels: the factors carry the division by 4.
-            outCb[x / 2] = static_cast<std::uint8_t>(
-                (-2428 * sr - 4768 * sg + 7196 * sb + (128 << 16) + 32768) >> 16);
-            outCr[x / 2] = static_cast<std::uint8_t>(
-                (7196 * sr - 6026 * sg - 1170 * sb + (128 << 16) + 32768) >> 16);
+            if (inside == 2) {
+                for (std::int32_t& v : sum) v *= 2;
+            } else if (inside != 4) {
+                // One picture pixel (the corner), or none.
+                for (int k = 0; k < 3; ++k) sum[k] = 4 * last[k];
+            }
+            ChromaOf(sum[2], sum[1], sum[0], outCb[x / 2], outCr[x / 2]);
         }
     }
 }
@@ -725,10 +752,12 @@ QString WriteVideoInto(core::TReplacement& out, const TVideoOptions& options,
     format.quality = options.quality;
     format.background = options.background;
     if (options.codec == VideoCodec::Gif) {
-        if (options.fps > 100) return QStringLiteral("a GIF shows at most 100 pictures per second");
-        // One palette for the whole sequence, from up to five pictures spread
-        // over it (the in-betweens blend the colours of their neighbours).
-        const int samples = std::min(count, 5);
+        // Players stretch delays below 2 hundredths to 10.
+        if (options.fps > 50) return QStringLiteral("a GIF shows at most 50 pictures per second");
+        // One palette for the whole sequence: from every picture of a short
+        // one, from nine spread over a long one (the in-betweens blend the
+        // colours of their neighbours).
+        const int samples = count <= 16 ? count : 9;
         TColourHistogram histogram;
         for (int i = 0; i < samples; ++i) {
             const int n =
