@@ -51,5 +51,5 @@ run() {
 }
 run mjpeg avi -c:v mjpeg -q:v 2 -pix_fmt yuvj444p
 run h264 mp4 -c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p
-run vp9 webm -c:v libvpx-vp9 -crf 24 -b:v 0 -deadline good -cpu-used 4 -row-mt 1 -pix_fmt yuv420p
+run vp9 webm -c:v libvpx-vp9 -crf 12 -b:v 0 -deadline good -cpu-used 4 -row-mt 1 -pix_fmt yuv420p
 run gif gif -vf "split[a][b];[a]palettegen=stats_mode=full[p];[b][p]paletteuse=dither=floyd_steinberg"
