@@ -64,7 +64,8 @@ TSequenceTarget SequenceTarget(const QString& typed, int filterIndex, int count)
                 QFile::encodeName(QFileInfo(name).fileName()).toStdString())) {
             const int digits = std::max(4, static_cast<int>(QString::number(count).size()));
             const int dot = static_cast<int>(name.lastIndexOf(QLatin1Char('.')));
-            name.insert(dot, QStringLiteral("_%0%1d").arg(digits));
+            // Built by hand: QString::arg would read "%0" as a place marker.
+            name.insert(dot, QStringLiteral("_%0") + QString::number(digits) + QLatin1Char('d'));
         }
         t.name = name;
         return t;
