@@ -397,7 +397,9 @@ struct TAviWriter::Impl {
     std::unique_ptr<AVFormatContext, FormatContextCloser> format;
     core::TReplacement* out = nullptr;
     std::unique_ptr<AVCodecContext, CodecContextFree> codec;
-    std::unique_ptr<AVFrame, FrameFree> frame;
+    // Frames to fill: the encoder's threads keep references to the frames in
+    // flight, so there are as many as they hold, plus the one being filled.
+    std::vector<std::unique_ptr<AVFrame, FrameFree>> pool;
     std::unique_ptr<AVPacket, PacketFree> packet;
     std::unique_ptr<TDitherer> ditherer;
     VideoFormat video;
@@ -433,6 +435,23 @@ struct TAviWriter::Impl {
     }
 
     QString OpenEncoder(const VideoFormat& format, AVFormatContext* fc);
+
+    // A frame no encoder thread holds, reused rather than allocated (and
+    // copied) anew for every picture; null when out of memory.
+    AVFrame* WritableFrame() {
+        for (const auto& f : pool)
+            if (av_frame_is_writable(f.get())) return f.get();
+        std::unique_ptr<AVFrame, FrameFree> f(av_frame_alloc());
+        if (!f) return nullptr;
+        f->format = codec->pix_fmt;
+        f->width = codec->width;
+        f->height = codec->height;
+        f->color_range = codec->color_range;
+        f->colorspace = codec->colorspace;
+        if (av_frame_get_buffer(f.get(), 0) < 0) return nullptr;
+        pool.push_back(std::move(f));
+        return pool.back().get();
+    }
 };
 
 namespace {
@@ -549,15 +568,7 @@ QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext
     r = avcodec_parameters_from_context(stream->codecpar, c);
     if (r < 0) return DescribeAvError(r);
     stream->time_base = timeBase;
-    frame.reset(av_frame_alloc());
-    if (!frame) return DescribeAvError(AVERROR(ENOMEM));
-    frame->format = c->pix_fmt;
-    frame->width = c->width;
-    frame->height = c->height;
-    frame->color_range = c->color_range;
-    frame->colorspace = c->colorspace;
-    r = av_frame_get_buffer(frame.get(), 0);
-    if (r < 0) return DescribeAvError(r);
+    if (!WritableFrame()) return DescribeAvError(AVERROR(ENOMEM));
     if (format.codec == VideoCodec::Gif) {
         if (format.palette.empty() || format.palette.size() > 256)
             return QStringLiteral("the GIF has no palette");
@@ -690,12 +701,10 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
         return {};
     }
 
-    // A frame still held by an encoder thread is left to it: this gives a
-    // fresh buffer then.
-    int r = av_frame_make_writable(d.frame.get());
-    if (r < 0) return DescribeAvError(r);
+    AVFrame* writable = d.WritableFrame();
+    if (!writable) return DescribeAvError(AVERROR(ENOMEM));
     const TBgrRows rows{bits, stride, picture.Width(), picture.Height()};
-    AVFrame& f = *d.frame;
+    AVFrame& f = *writable;
     switch (d.video.codec) {
         case VideoCodec::MotionJpeg:
             SplitRows(rows.height, [&](int y0, int y1) { BgrToJpegYuv(rows, y0, y1, f); });
@@ -717,7 +726,7 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
     }
     f.pts = d.video.codec == VideoCodec::Gif ? GifTick(d.frames, d.video.fps) : d.frames;
     f.quality = d.codec->global_quality;
-    r = avcodec_send_frame(d.codec.get(), &f);
+    int r = avcodec_send_frame(d.codec.get(), &f);
     if (r < 0)
         return QStringLiteral("the picture could not be compressed (%1)").arg(DescribeAvError(r));
     if (QString e = d.Drain(); !e.isEmpty()) return e;
