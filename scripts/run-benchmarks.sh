@@ -23,3 +23,5 @@ if "$here/fetch-sample-photos.sh" "$build/photos"; then
 else
     echo "match_accuracy skipped: the sample photographs cannot be fetched" >&2
 fi
+# Every video kind against the ffmpeg command line on the same frames.
+"$here/../bench/video_vs_ffmpeg.sh" "$build"

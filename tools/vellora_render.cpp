@@ -1,13 +1,16 @@
-// vellora-render: renders one picture of a morphing project, or the whole
-// sequence as an AVI video, without the window, for batch work and scripts.
+// vellora-render: renders one picture of a morphing project, or the
+// sequence as a video or as numbered pictures, without the window, for batch
+// work and scripts.
 //
 //   vellora-render PROJECT.mor -o OUTPUT [--length SECONDS] [--rate PPS]
-//                  [--picture n] [--background #RRGGBB] [--uncompressed]
+//                  [--picture n] [--frames A-B] [--background #RRGGBB]
+//                  [--quality Q] [--uncompressed] [--quiet]
 //   vellora-render PROJECT.mor --match K|all -o NEW.mor   (match_command.h)
 //
 // Exit codes: 0 done, 1 an input or output failure, 2 a usage error. On any
 // failure one line goes to stderr and OUTPUT is not touched.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <unistd.h>
@@ -29,6 +32,7 @@
 #include <vector>
 
 #include "app/export/picturefile.h"
+#include "app/export/pictureseries.h"
 #include "app/export/videoexport.h"
 #include "core/printable.h"
 #include "core/projectfile.h"
@@ -47,19 +51,31 @@ constexpr const char* kUsage =
     "\n"
     "Renders picture n of a morphing project's sequence of N = trunc(length x rate)\n"
     "pictures and writes it to OUTPUT, a 24-bit picture whose format follows the\n"
-    "extension: .bmp, .png, .jpg or .jpeg (quality 95), .tif or .tiff. With an\n"
-    "OUTPUT ending in .avi, renders pictures 1 to N\n"
-    "and writes them as an AVI video at the rate (Motion JPEG at high quality, or\n"
-    "uncompressed with --uncompressed). The project's picture names are resolved\n"
-    "against the project's folder.\n"
+    "extension: .bmp, .png, .jpg or .jpeg (quality 95), .tif or .tiff.\n"
+    "A video OUTPUT gets pictures 1 to N (or --frames) at the rate:\n"
+    "  .avi   Motion JPEG at high quality, or uncompressed with --uncompressed\n"
+    "  .mp4   H.264, 4:2:0, plays in browsers, on phones and in presentations\n"
+    "  .webm  VP9, 4:2:0\n"
+    "  .gif   animated, looping, one palette of 256 colours for the sequence, dithered\n"
+    "H.264 and VP9 need an even size: an odd width or height gets one more column at\n"
+    "the right or row at the bottom, in the background colour.\n"
+    "An OUTPUT with one number field, such as frames/m_%04d.png, writes one picture\n"
+    "per file, named by its number (the folder must exist). The project's picture\n"
+    "names are resolved against the project's folder.\n"
     "\n"
     "Options:\n"
     "  -o OUTPUT                  the file to write (required)\n"
     "  --length SECONDS           length of the sequence in seconds (default 5)\n"
     "  --rate PICTURES_PER_SECOND pictures per second (default 5)\n"
     "  --picture n                the picture to render, 1..N (default 1)\n"
+    "  --frames A-B               videos and numbered pictures: pictures A to B only\n"
+    "                             (default 1-N)\n"
     "  --background #RRGGBB       colour where no picture covers the result (default #000000)\n"
+    "  --quality Q                .mp4: constant rate factor 0..51 (default 18); .webm:\n"
+    "                             0..63 (default 24); lower is better, the defaults are\n"
+    "                             visually lossless\n"
     "  --uncompressed             .avi: write uncompressed frames, exactly the rendered pictures\n"
+    "  --quiet                    no progress on the terminal\n"
     "  --help                     show this text\n"
     "\n"
     "Exit status: 0 done, 1 the project, a picture or the output could not be read or\n"
@@ -79,6 +95,15 @@ struct TOptions {
     std::int64_t picture = 1;
     std::uint32_t background = 0;  // red in the lowest byte
     bool uncompressed = false;
+    bool quiet = false;
+    bool haveFrames = false;
+    std::int64_t firstFrame = 1;
+    std::int64_t lastFrame = 0;  // 0: N
+    int quality = -1;
+    // What OUTPUT names.
+    enum class Kind { Picture, Video, Series } kind = Kind::Picture;
+    appexport::PictureFormat pictureFormat = appexport::PictureFormat::Bmp;
+    appexport::VideoCodec codec = appexport::VideoCodec::MotionJpeg;
 };
 
 bool ParseNumber(std::string_view text, double& value) {
@@ -124,16 +149,30 @@ std::string Shown(std::string_view name) {
     return core::PrintableText(name);
 }
 
-bool IsVideo(const std::string& file) {
-    std::string ext = std::filesystem::path(file).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".avi";
+// "A-B" or "A", whole numbers.
+bool ParseFrames(std::string_view text, std::int64_t& first, std::int64_t& last) {
+    const std::size_t dash = text.find('-', 1);
+    if (dash == std::string_view::npos) {
+        if (!ParseInteger(text, first)) return false;
+        last = first;
+        return true;
+    }
+    return ParseInteger(text.substr(0, dash), first) && ParseInteger(text.substr(dash + 1), last);
+}
+
+std::optional<appexport::VideoCodec> VideoCodecOf(const std::string& file) {
+    return appexport::VideoCodecForName(QString::fromLocal8Bit(file.c_str()));
 }
 
 // The picture format the output's extension names, as the window reads it.
 std::optional<appexport::PictureFormat> PictureFormatOf(const std::string& file) {
     return appexport::FormatForName(QString::fromLocal8Bit(file.c_str()));
+}
+
+std::string RateText(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", rate);
+    return text;
 }
 
 // Either the options or a usage failure; --help is reported as exit 0.
@@ -147,8 +186,12 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
             options.uncompressed = true;
             continue;
         }
+        if (a == "--quiet" || a == "-q") {
+            options.quiet = true;
+            continue;
+        }
         const bool takesValue = a == "-o" || a == "--length" || a == "--rate" || a == "--picture" ||
-                                a == "--background";
+                                a == "--background" || a == "--frames" || a == "--quality";
         if (takesValue) {
             if (i + 1 >= args.size()) return usage(a + " needs a value");
             const std::string& v = args[++i];
@@ -165,6 +208,16 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
             } else if (a == "--picture") {
                 if (!ParseInteger(v, options.picture))
                     return usage("--picture must be a whole number, not '" + Shown(v) + "'");
+            } else if (a == "--frames") {
+                if (!ParseFrames(v, options.firstFrame, options.lastFrame))
+                    return usage("--frames must be A-B, two picture numbers, not '" + Shown(v) +
+                                 "'");
+                options.haveFrames = true;
+            } else if (a == "--quality") {
+                std::int64_t q = 0;
+                if (!ParseInteger(v, q) || q < 0 || q > 1000)
+                    return usage("--quality must be a whole number, not '" + Shown(v) + "'");
+                options.quality = static_cast<int>(q);
             } else if (!ParseColor(v, options.background)) {
                 return usage("--background must be a colour #RRGGBB, not '" + Shown(v) + "'");
             }
@@ -177,20 +230,56 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
     }
     if (options.project.empty()) return usage("no project file given");
     if (!haveOutput || options.output.empty()) return usage("no output file given (-o OUTPUT)");
-    if (!IsVideo(options.output) && !PictureFormatOf(options.output))
-        return usage("the output must end in .bmp, .png, .jpg, .jpeg, .tif, .tiff or .avi: " +
-                     Shown(options.output));
-    if (IsVideo(options.output)) {
-        if (options.rate != std::trunc(options.rate) || options.rate > 1000) {
-            char rate[32];
-            std::snprintf(rate, sizeof rate, "%g", options.rate);
+    using Kind = TOptions::Kind;
+    const std::string& out = options.output;
+    if (appexport::IsNumberPattern(std::filesystem::path(out).filename().string())) {
+        const int fields = appexport::NumberFieldCount(out);
+        if (fields != 1)
             return usage(
-                std::string(
-                    "a video needs a whole number of pictures per second up to 1000, not --rate ") +
-                rate);
-        }
-    } else if (options.uncompressed) {
+                "a numbered OUTPUT needs exactly one number field such as %04d (and %% "
+                "for a percent sign), not " +
+                Shown(out));
+        if (!PictureFormatOf(out))
+            return usage("numbered pictures must end in .bmp, .png, .jpg, .jpeg, .tif or .tiff: " +
+                         Shown(out));
+        options.kind = Kind::Series;
+        options.pictureFormat = *PictureFormatOf(out);
+    } else if (const auto codec = VideoCodecOf(out)) {
+        options.kind = Kind::Video;
+        options.codec = *codec;
+    } else if (const auto format = PictureFormatOf(out)) {
+        options.kind = Kind::Picture;
+        options.pictureFormat = *format;
+    } else {
+        return usage(
+            "the output must end in .bmp, .png, .jpg, .jpeg, .tif, .tiff, .avi, .mp4, .webm or "
+            ".gif: " +
+            Shown(out));
+    }
+    if (options.uncompressed &&
+        (options.kind != Kind::Video || options.codec != appexport::VideoCodec::MotionJpeg))
         return usage("--uncompressed applies to .avi output only");
+    if (options.uncompressed) options.codec = appexport::VideoCodec::Uncompressed;
+    if (options.haveFrames && options.kind == Kind::Picture)
+        return usage("--frames applies to videos and numbered pictures; a picture takes --picture");
+    if (options.quality >= 0) {
+        const auto range =
+            options.kind == Kind::Video ? appexport::QualityRangeOf(options.codec) : std::nullopt;
+        if (!range) return usage("--quality applies to .mp4 and .webm output only");
+        if (options.quality < range->best || options.quality > range->worst)
+            return usage("--quality must be between " + std::to_string(range->best) + " and " +
+                         std::to_string(range->worst) + " for this output, not " +
+                         std::to_string(options.quality));
+    }
+    if (options.kind == Kind::Video) {
+        if (options.codec == appexport::VideoCodec::Gif && options.rate > 50)
+            return usage("a GIF shows at most 50 pictures per second, not --rate " +
+                         RateText(options.rate));
+        if (options.rate != std::trunc(options.rate) || options.rate > 1000) {
+            return usage(
+                "a video needs a whole number of pictures per second up to 1000, not --rate " +
+                RateText(options.rate));
+        }
     }
     return std::nullopt;
 }
@@ -233,47 +322,100 @@ extern "C" void OnInterrupt(int) {
     gInterrupted = 1;
 }
 
-// Renders pictures 1 to N and writes them as an AVI video. Ctrl-C stops
-// cleanly: the partly written video is removed, OUTPUT stays untouched.
-std::optional<TFailure> WriteVideo(const TOptions& options, core::TMorphInput input) {
+// Percentage, pictures per second and the time left, on one line that
+// rewrites itself; only on a terminal.
+class TProgressLine {
+public:
+    explicit TProgressLine(bool show) : show_(show) { clock_.start(); }
+    ~TProgressLine() {
+        if (shown_) std::fputc('\n', stderr);
+    }
+    TProgressLine(const TProgressLine&) = delete;
+    TProgressLine& operator=(const TProgressLine&) = delete;
+
+    void Report(int written, int total) {
+        if (!show_ || total < 1) return;
+        const qint64 ms = clock_.elapsed();
+        // At most a few updates a second, and always the last one.
+        if (written != total && written != 0 && ms - lastMs_ < 250) return;
+        lastMs_ = ms;
+        const double seconds = static_cast<double>(ms) / 1000.0;
+        const double rate = seconds > 0 ? written / seconds : 0;
+        const int percent = static_cast<int>(static_cast<std::int64_t>(written) * 100 / total);
+        char left[32] = "--:--";
+        if (rate > 0) {
+            const auto s = static_cast<std::int64_t>((total - written) / rate + 0.5);
+            std::snprintf(left, sizeof left, "%lld:%02lld", static_cast<long long>(s / 60),
+                          static_cast<long long>(s % 60));
+        }
+        std::fprintf(stderr,
+                     "\rvellora-render: %3d %%  picture %d of %d  %.1f pictures/s  %s left ",
+                     percent, written, total, rate, left);
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
+private:
+    bool show_;
+    bool shown_ = false;
+    qint64 lastMs_ = 0;
+    QElapsedTimer clock_;
+};
+
+// Renders pictures A to B and writes them as a video or as numbered
+// pictures. Ctrl-C stops cleanly: the partly written video, or the pictures
+// written so far, are removed and OUTPUT stays untouched.
+std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput input) {
     if (input.N > INT_MAX)
         return TFailure{kExitUsage,
-                        "N = " + std::to_string(input.N) + " pictures are too many for a video"};
-    const int count = static_cast<int>(input.N);
-    const bool showProgress = ::isatty(STDERR_FILENO) != 0;
+                        "N = " + std::to_string(input.N) + " pictures are too many for a sequence"};
+    const std::int64_t first = options.haveFrames ? options.firstFrame : 1;
+    const std::int64_t last = options.haveFrames ? options.lastFrame : input.N;
+    if (first < 1 || last > input.N || first > last)
+        return TFailure{kExitUsage,
+                        "--frames must be A-B with 1 <= A <= B <= N = " + std::to_string(input.N) +
+                            ", not " + std::to_string(first) + "-" + std::to_string(last)};
     raster::DibRecord frame;
     auto render = [&](int n) -> const raster::DibRecord& {
         input.n = n;
         frame = core::RenderMorph(input);
         return frame;
     };
-    int lastPercent = -1;
+    std::optional<TProgressLine> line;
+    line.emplace(!options.quiet && ::isatty(STDERR_FILENO) != 0);
     auto progress = [&](int written, int total) {
-        const int percent = static_cast<int>(static_cast<std::int64_t>(written) * 100 / total);
-        if (showProgress && percent != lastPercent) {
-            std::fprintf(stderr, "\rvellora-render: picture %d of %d (%d %%)", written, total,
-                         percent);
-            std::fflush(stderr);
-        }
-        lastPercent = percent;
+        line->Report(written, total);
         return gInterrupted == 0;
     };
     gInterrupted = 0;
     auto oldInt = std::signal(SIGINT, OnInterrupt);
     auto oldTerm = std::signal(SIGTERM, OnInterrupt);
-    const appexport::ExportResult result = appexport::WriteAviSequence(
-        QString::fromLocal8Bit(options.output.c_str()), count, static_cast<int>(options.rate),
-        options.uncompressed ? appexport::VideoCodec::Uncompressed
-                             : appexport::VideoCodec::MotionJpeg,
-        render, progress);
+    appexport::ExportResult result;
+    if (options.kind == TOptions::Kind::Series) {
+        result = appexport::WritePictureSeries(options.output, options.pictureFormat,
+                                               static_cast<int>(first), static_cast<int>(last),
+                                               render, progress);
+    } else {
+        appexport::TVideoOptions video;
+        video.codec = options.codec;
+        video.fps = static_cast<int>(options.rate);
+        video.first = static_cast<int>(first);
+        video.last = static_cast<int>(last);
+        video.quality = options.quality;
+        video.background = options.background;
+        result = appexport::WriteVideo(QString::fromLocal8Bit(options.output.c_str()), video,
+                                       render, progress);
+    }
     std::signal(SIGINT, oldInt);
     std::signal(SIGTERM, oldTerm);
-    if (showProgress) std::fputc('\n', stderr);
+    line.reset();
     switch (result.status) {
         case appexport::ExportStatus::Done:
             return std::nullopt;
         case appexport::ExportStatus::Cancelled:
-            return TFailure{kExitFailure, "interrupted; no video was written"};
+            return TFailure{kExitFailure, options.kind == TOptions::Kind::Series
+                                              ? "interrupted; no picture was kept"
+                                              : "interrupted; no video was written"};
         case appexport::ExportStatus::Failed:
             break;
     }
@@ -282,13 +424,11 @@ std::optional<TFailure> WriteVideo(const TOptions& options, core::TMorphInput in
 
 // Renders and writes OUTPUT in the format its extension names.
 std::optional<TFailure> WriteOutput(const TOptions& options, const core::TMorphInput& input) {
-    if (IsVideo(options.output)) return WriteVideo(options, input);
-    const std::optional<appexport::PictureFormat> format = PictureFormatOf(options.output);
-    if (!format) return TFailure{kExitUsage, "unsupported output format: " + Shown(options.output)};
+    if (options.kind != TOptions::Kind::Picture) return WriteSequence(options, input);
     const raster::DibRecord picture = core::RenderMorph(input);
     if (!picture.HasPixels())
         return TFailure{kExitFailure, "not enough memory to render the picture"};
-    return WritePicture(options.output, *format, picture);
+    return WritePicture(options.output, options.pictureFormat, picture);
 }
 
 std::optional<TFailure> Run(const TOptions& options) {

@@ -2,6 +2,7 @@
 #include "app/mainform.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalBlocker>
 
@@ -12,6 +13,7 @@
 #include <new>
 
 #include "app/export/picturefile.h"
+#include "app/export/pictureseries.h"
 #include "app/export/videoexport.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
@@ -25,8 +27,66 @@ namespace {
 constexpr appexport::PictureFormat kPictureFilterFormats[] = {
     appexport::PictureFormat::Bmp, appexport::PictureFormat::Png, appexport::PictureFormat::Jpeg,
     appexport::PictureFormat::Tiff};
-// SaveDialog2's second entry writes the lossless variant.
+// SaveDialog2's entries: the two AVI variants, then the other video kinds
+// and the numbered pictures.
 constexpr int kUncompressedFilterIndex = 2;
+struct TVideoEntry {
+    int filterIndex;
+    appexport::VideoCodec codec;
+    const char* extension;
+};
+constexpr TVideoEntry kVideoEntries[] = {
+    {3, appexport::VideoCodec::H264, "mp4"},
+    {4, appexport::VideoCodec::Vp9, "webm"},
+    {5, appexport::VideoCodec::Gif, "gif"},
+};
+constexpr int kSeriesFilterIndex = 6;
+
+// What "Save AVI video..." writes: a video of a kind, or numbered pictures.
+struct TSequenceTarget {
+    QString name;  // the file, or the pattern of the numbered pictures
+    bool series = false;
+    appexport::VideoCodec codec = appexport::VideoCodec::MotionJpeg;
+    appexport::PictureFormat format = appexport::PictureFormat::Png;
+};
+
+// The typed name's extension chooses the kind when it names one; otherwise
+// the chosen entry does, and its extension is added. Numbered pictures get
+// "_0001" etc. before the extension unless the name holds a number field.
+TSequenceTarget SequenceTarget(const QString& typed, int filterIndex, int count) {
+    TSequenceTarget t;
+    if (filterIndex == kSeriesFilterIndex) {
+        t.series = true;
+        QString name = typed;
+        if (!appexport::FormatForName(name)) name += QStringLiteral(".png");
+        t.format = appexport::FormatForName(name).value_or(appexport::PictureFormat::Png);
+        if (!appexport::IsNumberPattern(
+                QFile::encodeName(QFileInfo(name).fileName()).toStdString())) {
+            const int digits = std::max(4, static_cast<int>(QString::number(count).size()));
+            const int dot = static_cast<int>(name.lastIndexOf(QLatin1Char('.')));
+            // Built by hand: QString::arg would read "%0" as a place marker.
+            name.insert(dot, QStringLiteral("_%0") + QString::number(digits) + QLatin1Char('d'));
+        }
+        t.name = name;
+        return t;
+    }
+    if (const std::optional<appexport::VideoCodec> codec = appexport::VideoCodecForName(typed)) {
+        t.name = typed;
+        t.codec = *codec;
+    } else {
+        t.codec = appexport::VideoCodec::MotionJpeg;
+        QString ext = QStringLiteral("AVI");
+        for (const TVideoEntry& entry : kVideoEntries) {
+            if (entry.filterIndex != filterIndex) continue;
+            t.codec = entry.codec;
+            ext = QLatin1String(entry.extension);
+        }
+        t.name = WithDefaultExt(typed, ext);
+    }
+    if (t.codec == appexport::VideoCodec::MotionJpeg && filterIndex == kUncompressedFilterIndex)
+        t.codec = appexport::VideoCodec::Uncompressed;
+    return t;
+}
 
 QColor ToQColor(std::uint32_t v) {
     return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
@@ -97,8 +157,11 @@ void TMainForm::WireMorph() {
     SaveDialog2.objectName = QStringLiteral("SaveDialog2");
     SaveDialog2.save = true;
     SaveDialog2.overwritePrompt = true;
-    SaveDialog2.filter =
-        QStringLiteral("AVI files (*.AVI)|*.AVI|AVI files, uncompressed (*.AVI)|*.AVI");
+    SaveDialog2.filter = QStringLiteral(
+        "AVI files (*.AVI)|*.AVI|AVI files, uncompressed (*.AVI)|*.AVI|"
+        "MP4 video, H.264 (*.MP4)|*.MP4|WebM video, VP9 (*.WEBM)|*.WEBM|"
+        "Animated GIF (*.GIF)|*.GIF|"
+        "Numbered pictures, name_0001.png ... (*.PNG;*.BMP;*.JPG;*.TIF)|*.PNG;*.BMP;*.JPG;*.TIF");
     SaveDialog2.filterIndex = 1;
     SaveDialog2.defaultExt = QStringLiteral("AVI");
 }
@@ -213,18 +276,28 @@ void TMainForm::SavePicBtnClick() {
 void TMainForm::SaveAVIBtnClick() {
     if (Exporting) return;
     const QString caption = QStringLiteral("Save AVI video");
-    const std::optional<QString> name = ChooseSaveName(
-        *this, SaveDialog2, caption,
-        [this](const QString& typed) { return WithDefaultExt(typed, SaveDialog2.defaultExt); });
+    const int count = std::max(1, PicEd->MaxValue());
+    TSequenceTarget target;
+    const std::optional<QString> name =
+        ChooseSaveName(*this, SaveDialog2, caption, [&](const QString& typed) {
+            target = SequenceTarget(typed, SaveDialog2.filterIndex, count);
+            return target.name;
+        });
     if (!name) return;
+    if (target.series) {
+        // The dialog asked about the name typed; the files are numbered.
+        const QString firstFile = QString::fromLocal8Bit(
+            appexport::SeriesFileName(QFile::encodeName(*name).toStdString(), 1).c_str());
+        if (QFileInfo::exists(firstFile) &&
+            !AskOkCancel(QStringLiteral("\"%1\" already exists.\nDo you want to replace it?")
+                             .arg(QFileInfo(firstFile).fileName()),
+                         caption))
+            return;
+    }
 
     // Playback would move the picture number under the export's feet.
     Timer1->stop();
     Exporting = true;
-    const appexport::VideoCodec codec = SaveDialog2.filterIndex == kUncompressedFilterIndex
-                                            ? appexport::VideoCodec::Uncompressed
-                                            : appexport::VideoCodec::MotionJpeg;
-    const int count = std::max(1, PicEd->MaxValue());
     const int rate = std::max(1, PPSEd->Value());
     const int shown = PicEd->Value();
 
@@ -240,9 +313,12 @@ void TMainForm::SaveAVIBtnClick() {
         PaintBox5Paint();
         return ResultDib;
     };
-    std::unique_ptr<TProgress> progress = Prompter().BeginProgress(
-        this, QStringLiteral("Writing the video \"%1\"...").arg(QFileInfo(*name).fileName()),
-        caption);
+    std::unique_ptr<TProgress> progress =
+        Prompter().BeginProgress(this,
+                                 (target.series ? QStringLiteral("Writing the pictures \"%1\"...")
+                                                : QStringLiteral("Writing the video \"%1\"..."))
+                                     .arg(QFileInfo(*name).fileName()),
+                                 caption);
     int lastPercent = -1;
     auto report = [&](int written, int total) {
         const int percent = static_cast<int>(static_cast<std::int64_t>(written) * 100 / total);
@@ -258,8 +334,18 @@ void TMainForm::SaveAVIBtnClick() {
     };
     // The video writer catches running out of memory while it writes; a
     // render that runs out gives no picture, which ends the export.
-    const appexport::ExportResult result =
-        appexport::WriteAviSequence(*name, count, rate, codec, render, report);
+    appexport::ExportResult result;
+    if (target.series) {
+        result = appexport::WritePictureSeries(QFile::encodeName(*name).toStdString(),
+                                               target.format, 1, count, render, report);
+    } else {
+        appexport::TVideoOptions options;
+        options.codec = target.codec;
+        options.fps = rate;
+        options.last = count;
+        options.background = BkColor->ColorValue();
+        result = appexport::WriteVideo(*name, options, render, report);
+    }
     progress.reset();
     Exporting = false;
 

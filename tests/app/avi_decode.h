@@ -31,13 +31,20 @@ struct TVideo {
     AVRational frameRate{0, 1};
     std::int64_t headerFrames = 0;  // the count the file's header claims
     std::int64_t packets = 0;       // frames found by reading the file
-    std::vector<QImage> frames;     // Format_RGB888, when decoded
+    double duration = 0;            // of the whole file, in seconds
+    AVColorSpace colorSpace = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange colorRange = AVCOL_RANGE_UNSPECIFIED;
+    // Every packet's time stamp and duration, in hundredths of a second.
+    std::vector<std::int64_t> pts;
+    std::vector<std::int64_t> durations;
+    std::vector<QImage> frames;  // Format_RGB888, when decoded
 };
 
-// Opens and reads the whole file; decodes every frame when `decode` is set
-// and keeps the decoded frames (only the last one with keepOnlyLast).
+// Opens and reads the whole file (FFmpeg's own messages silenced); decodes every frame when
+// `decode` is set and keeps the decoded frames (only the last one with keepOnlyLast).
 inline TVideo Read(const QString& fileName, bool decode = true, bool keepOnlyLast = false) {
     TVideo v;
+    av_log_set_level(AV_LOG_QUIET);
     AVFormatContext* fc = nullptr;
     const QByteArray path = QFile::encodeName(fileName);
     if (avformat_open_input(&fc, path.constData(), nullptr, nullptr) < 0) {
@@ -69,6 +76,9 @@ inline TVideo Read(const QString& fileName, bool decode = true, bool keepOnlyLas
     v.height = st->codecpar->height;
     v.frameRate = st->avg_frame_rate;
     v.headerFrames = st->nb_frames;
+    v.duration = fc->duration > 0 ? static_cast<double>(fc->duration) / AV_TIME_BASE : 0;
+    v.colorSpace = st->codecpar->color_space;
+    v.colorRange = st->codecpar->color_range;
 
     if (decode) {
         const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
@@ -104,6 +114,8 @@ inline TVideo Read(const QString& fileName, bool decode = true, bool keepOnlyLas
             return v;
         }
         ++v.packets;
+        v.pts.push_back(av_rescale_q(res.pkt->pts, st->time_base, AVRational{1, 100}));
+        v.durations.push_back(av_rescale_q(res.pkt->duration, st->time_base, AVRational{1, 100}));
         if (decode) {
             if (avcodec_send_packet(res.dec, res.pkt) < 0) v.error = "decode error";
             takeFrames();

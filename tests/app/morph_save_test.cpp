@@ -174,6 +174,55 @@ TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
             << n;
 }
 
+// The entries after the two AVI ones: each kind by its entry, its extension
+// added to a typed name without one.
+struct TDialogEntry {
+    int filterIndex;
+    const char* typed;
+    const char* written;
+    const char* codec;  // empty: numbered pictures
+};
+
+class SaveVideoEntries : public ::testing::TestWithParam<TDialogEntry> {};
+
+TEST_P(SaveVideoEntries, WriteTheirKindOfEveryPicture) {
+    const TDialogEntry& entry = GetParam();
+    SavePage p(QStringLiteral("save_video_entry_%1").arg(entry.filterIndex));
+    TMainForm& w = p.w;
+    w.SaveDialog2.filterIndex = entry.filterIndex;
+    p.f.prompter->fileAnswers.push_back(p.Path(QLatin1String(entry.typed)));
+    QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
+    EXPECT_TRUE(p.f.prompter->Messages().empty());
+    EXPECT_EQ(p.f.prompter->progressPercents.back(), 100);
+    EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
+    if (*entry.codec == 0) {
+        EXPECT_EQ(p.Files(), (QStringList{"m_0001.png", "m_0002.png", "m_0003.png", "m_0004.png"}));
+        for (int n = 1; n <= 4; ++n)
+            EXPECT_TRUE(QImage(p.Path(QStringLiteral("m_000%1.png").arg(n)))
+                            .convertToFormat(QImage::Format_RGB888) ==
+                        avi_decode::ToImage(testing_support::RenderedFromForm(w, n, 4)))
+                << n;
+        return;
+    }
+    EXPECT_EQ(p.Files(), QStringList{QLatin1String(entry.written)});
+    const avi_decode::TVideo v = avi_decode::Read(p.Path(QLatin1String(entry.written)));
+    ASSERT_EQ(v.error, "");
+    EXPECT_EQ(v.codec, entry.codec);
+    EXPECT_EQ(v.frames.size(), 4u);
+    EXPECT_EQ(v.frameRate.num, 4 * v.frameRate.den);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, SaveVideoEntries,
+                         ::testing::Values(TDialogEntry{3, "movie", "movie.mp4", "h264"},
+                                           TDialogEntry{4, "movie", "movie.webm", "vp9"},
+                                           TDialogEntry{5, "movie", "movie.gif", "gif"},
+                                           TDialogEntry{1, "movie.webm", "movie.webm", "vp9"},
+                                           TDialogEntry{6, "m", "", ""}),
+                         [](const auto& info) {
+                             return "Entry" + std::to_string(info.param.filterIndex) + "_" +
+                                    (*info.param.codec ? info.param.codec : "numbered");
+                         });
+
 TEST(SaveVideo, CancelAndFailureLeaveNoFileAndSaySo) {
     SavePage p(QStringLiteral("save_video_cancel"));
     TMainForm& w = p.w;

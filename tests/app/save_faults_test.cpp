@@ -54,19 +54,23 @@ TWriter PictureWriter(const char* name, const char* fileName, PictureFormat form
             }};
 }
 
-TWriter VideoWriter(const char* name, appexport::VideoCodec codec) {
-    return {name, "v.avi",
-            [codec](const raster::DibRecord& p, const fs::path& file) {
+TWriter VideoWriter(const char* name, const char* fileName, appexport::VideoCodec codec) {
+    appexport::TVideoOptions options;
+    options.codec = codec;
+    options.fps = 5;
+    options.last = 3;
+    return {name, fileName,
+            [options](const raster::DibRecord& p, const fs::path& file) {
                 const appexport::ExportResult r =
-                    avivideo::WriteAviSequence(QString::fromStdString(file.string()), 3, 5, codec,
-                                               [&p](int) -> const raster::DibRecord& { return p; });
+                    avivideo::WriteVideo(QString::fromStdString(file.string()), options,
+                                         [&p](int) -> const raster::DibRecord& { return p; });
                 return r.status == appexport::ExportStatus::Done ? std::string()
                                                                  : r.message.toStdString();
             },
-            [codec](const raster::DibRecord& p, core::TReplacement& out) {
-                return avivideo::WriteAviInto(
-                           out, 3, 5, codec, [&p](int) -> const raster::DibRecord& { return p; },
-                           {}, nullptr)
+            [options](const raster::DibRecord& p, core::TReplacement& out) {
+                return avivideo::WriteVideoInto(
+                           out, options, [&p](int) -> const raster::DibRecord& { return p; }, {},
+                           nullptr)
                     .isEmpty();
             }};
 }
@@ -77,8 +81,11 @@ const std::vector<TWriter>& Writers() {
         PictureWriter("Png", "p.png", PictureFormat::Png),
         PictureWriter("Jpeg", "p.jpg", PictureFormat::Jpeg),
         PictureWriter("Tiff", "p.tif", PictureFormat::Tiff),
-        VideoWriter("AviMotionJpeg", appexport::VideoCodec::MotionJpeg),
-        VideoWriter("AviUncompressed", appexport::VideoCodec::Uncompressed),
+        VideoWriter("AviMotionJpeg", "v.avi", appexport::VideoCodec::MotionJpeg),
+        VideoWriter("AviUncompressed", "v.avi", appexport::VideoCodec::Uncompressed),
+        VideoWriter("Mp4", "v.mp4", appexport::VideoCodec::H264),
+        VideoWriter("WebM", "v.webm", appexport::VideoCodec::Vp9),
+        VideoWriter("Gif", "v.gif", appexport::VideoCodec::Gif),
     };
     return writers;
 }

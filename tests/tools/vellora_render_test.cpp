@@ -168,8 +168,26 @@ TEST_F(VelloraRender, UsageErrorsExit2WithOneLineAndWriteNothing) {
         {"-o", out},
         {project, "-o", out, "--speed", "3"},
         {project, project, "-o", out},
-        {project, "-o", dir + "/out.gif"},
+        {project, "-o", dir + "/out.mkv"},
         {project, "-o", dir + "/out"},
+        // Numbered pictures need exactly one number field.
+        {project, "-o", dir + "/m_%.png"},
+        {project, "-o", dir + "/m_%s.png"},
+        {project, "-o", dir + "/m_%d_%d.png"},
+        {project, "-o", dir + "/m_%%.png"},
+        {project, "-o", dir + "/m_%04d.avi"},
+        // --frames within 1..N, not reversed; only for sequences.
+        {project, "-o", dir + "/m_%04d.png", "--frames", "0-3"},
+        {project, "-o", dir + "/m_%04d.png", "--frames", "20-26"},
+        {project, "-o", dir + "/m_%04d.png", "--frames", "5-3"},
+        {project, "-o", dir + "/m_%04d.png", "--frames", "1-x"},
+        {project, "-o", dir + "/v.mp4", "--frames", "26"},
+        {project, "-o", out, "--frames", "1-3"},
+        // --quality where the codec has one, within its range.
+        {project, "-o", dir + "/v.mp4", "--quality", "52"},
+        {project, "-o", dir + "/v.webm", "--quality", "64"},
+        {project, "-o", dir + "/v.avi", "--quality", "10"},
+        {project, "-o", dir + "/v.gif", "--rate", "60", "--length", "1"},
         {project, "-o", out, "--length", "abc"},
         {project, "-o", out, "--length", "0"},
         {project, "-o", out, "--rate", "-5"},
@@ -181,9 +199,11 @@ TEST_F(VelloraRender, UsageErrorsExit2WithOneLineAndWriteNothing) {
         {project, "-o", out, "--background", "102030"},
         {project, "-o", out, "--background", "#12345G"},
     };
+    const QStringList before = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden);
     for (const QStringList& args : cases) {
         const ProcessRun r = Render(args);
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden), before);
         EXPECT_TRUE(r.err.startsWith(QStringLiteral("vellora-render: "))) << r.err.toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
         EXPECT_FALSE(QFile::exists(out));
@@ -246,7 +266,8 @@ TEST_P(VelloraRenderFaults, ExitOneWithTheReasonAndKeepTheOldFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryOutputEveryFault, VelloraRenderFaults,
-    ::testing::Combine(::testing::Values("out.bmp", "out.png", "out.jpg", "out.tif", "out.avi"),
+    ::testing::Combine(::testing::Values("out.bmp", "out.png", "out.jpg", "out.tif", "out.avi",
+                                         "out.mp4", "out.webm", "out.gif"),
                        ::testing::Values(testing_support::Fault::FileSizeLimit,
                                          testing_support::Fault::ReadOnlyFolder,
                                          testing_support::Fault::FolderInPlace,

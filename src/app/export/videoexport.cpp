@@ -65,13 +65,31 @@ const TLoaded& LoadVideoModule() {
 
 }  // namespace
 
-ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
-                              const FrameSource& render, const ProgressSink& progress) {
+std::optional<VideoCodec> VideoCodecForName(const QString& fileName) {
+    const QString ext = QFileInfo(fileName).suffix().toLower();
+    if (ext == QLatin1String("avi")) return VideoCodec::MotionJpeg;
+    if (ext == QLatin1String("mp4")) return VideoCodec::H264;
+    if (ext == QLatin1String("webm")) return VideoCodec::Vp9;
+    if (ext == QLatin1String("gif")) return VideoCodec::Gif;
+    return std::nullopt;
+}
+
+ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
+                        const FrameSource& render, const ProgressSink& progress) {
     const TLoaded& loaded = LoadVideoModule();
     if (!loaded.module)
         return {ExportStatus::Failed, QStringLiteral("The video cannot be saved as \"%1\": %2.")
                                           .arg(QFileInfo(fileName).fileName(), loaded.error)};
-    return loaded.module->writeAviSequence(fileName, count, fps, codec, render, progress);
+    return loaded.module->writeVideo(fileName, options, render, progress);
+}
+
+ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
+                              const FrameSource& render, const ProgressSink& progress) {
+    TVideoOptions options;
+    options.codec = codec;
+    options.fps = fps;
+    options.last = count;
+    return WriteVideo(fileName, options, render, progress);
 }
 
 }  // namespace appexport

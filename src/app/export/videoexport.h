@@ -1,17 +1,21 @@
-// Writing the picture sequence as an AVI video. The writer lives in a module
-// of its own (it needs FFmpeg's libraries), loaded the first time a video is
+// Writing the picture sequence as a video. The writer lives in a module of
+// its own (it needs FFmpeg's libraries), loaded the first time a video is
 // written, so that writing a picture never pays for loading them.
 #pragma once
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "raster/dib.h"
 
 namespace appexport {
 
-enum class VideoCodec { MotionJpeg, Uncompressed };
+// MotionJpeg and Uncompressed go into AVI files, H264 into MP4, Vp9 into
+// WebM, Gif into an animated GIF.
+enum class VideoCodec { MotionJpeg, Uncompressed, H264, Vp9, Gif };
 
 enum class ExportStatus { Done, Cancelled, Failed };
 
@@ -20,18 +24,62 @@ struct ExportResult {
     QString message;  // why it failed; empty otherwise
 };
 
-// Renders picture n (1 to count) of the sequence; the picture must stay valid
-// until the next call.
+// Renders picture n of the sequence; the picture must stay valid until the
+// next call.
 using FrameSource = std::function<const raster::DibRecord&(int n)>;
 // Told how many frames are written so far (0 before the first); returning
 // false cancels.
 using ProgressSink = std::function<bool(int written, int total)>;
 
-// Renders pictures 1 to count and writes them as a video at fps frames per
-// second. The frame size is the size of picture 1. The file is replaced only
-// once the video is complete and on the disk (core::ReplaceFile), so a
-// cancelled or failed export leaves an existing file untouched and no other
-// file behind.
+struct TVideoOptions {
+    VideoCodec codec = VideoCodec::MotionJpeg;
+    int fps = 1;  // frames per second
+    // The pictures written, first to last (both counted).
+    int first = 1;
+    int last = 1;
+    // The codec's quality scale (H.264 and VP9: the constant rate factor,
+    // lower is better); -1 for the default, which is visually lossless.
+    int quality = -1;
+    // Fills the column or row H.264 and VP9 add to an odd size.
+    std::uint32_t background = 0;  // red in the lowest byte
+};
+
+// The default quality and the range --quality accepts, for the codecs that
+// have one.
+struct TQualityRange {
+    int defaultValue;
+    int best;
+    int worst;
+};
+inline std::optional<TQualityRange> QualityRangeOf(VideoCodec codec) {
+    // Constant rate factors: 18 (H.264) and 12 (VP9) keep a morph visually
+    // identical to the rendered pictures.
+    switch (codec) {
+        case VideoCodec::H264:
+            return TQualityRange{18, 0, 51};
+        case VideoCodec::Vp9:
+            return TQualityRange{12, 0, 63};
+        case VideoCodec::MotionJpeg:
+        case VideoCodec::Uncompressed:
+        case VideoCodec::Gif:
+            break;
+    }
+    return std::nullopt;
+}
+
+// The container a file name's extension names (.avi, .mp4, .webm, .gif; case
+// does not matter) with its codec (Motion JPEG for .avi), or none.
+std::optional<VideoCodec> VideoCodecForName(const QString& fileName);
+
+// Renders the pictures and writes them as a video at options.fps frames per
+// second. The frame size is the size of the first picture. The file is
+// replaced only once the video is complete and on the disk
+// (core::ReplaceFile), so a cancelled or failed export leaves an existing
+// file untouched and no other file behind.
+ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
+                        const FrameSource& render, const ProgressSink& progress = {});
+
+// WriteVideo of pictures 1 to count.
 ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
                               const FrameSource& render, const ProgressSink& progress = {});
 
@@ -39,10 +87,10 @@ ExportResult WriteAviSequence(const QString& fileName, int count, int fps, Video
 // from this header in one build; the version guards against a stale module.
 struct TVideoModule {
     int version;
-    ExportResult (*writeAviSequence)(const QString& fileName, int count, int fps, VideoCodec codec,
-                                     const FrameSource& render, const ProgressSink& progress);
+    ExportResult (*writeVideo)(const QString& fileName, const TVideoOptions& options,
+                               const FrameSource& render, const ProgressSink& progress);
 };
-inline constexpr int kVideoModuleVersion = 1;
+inline constexpr int kVideoModuleVersion = 2;
 inline constexpr const char* kVideoModuleEntry = "vellora_video_module";
 
 }  // namespace appexport

@@ -4,10 +4,15 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
+#include <cstdarg>
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <string>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -16,6 +21,7 @@ extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace avivideo {
@@ -42,12 +48,18 @@ struct PacketFree {
 struct DictFree {
     void operator()(AVDictionary* d) const { av_dict_free(&d); }
 };
+using DictPtr = std::unique_ptr<AVDictionary, DictFree>;
+
+void DropLibraryLog(void*, int, const char*, va_list) {}
 
 void QuietFfmpeg() {
-    // Failures come back to the caller as messages; FFmpeg's own chatter on
-    // stderr would only confuse the user of the window or the command line.
+    // Failures come back to the caller as messages; FFmpeg's and the codec
+    // libraries' own chatter on stderr would only confuse the user.
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
+    std::call_once(once, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        av_log_set_callback(DropLibraryLog);
+    });
 }
 
 struct AvioFree {
@@ -57,8 +69,8 @@ struct AvioFree {
     }
 };
 
-// FFmpeg's output goes through the replacement's checked writes; the muxer
-// seeks back to complete its headers and index.
+// FFmpeg's output goes through the replacement's checked writes; the muxers
+// seek back to complete their headers and indexes.
 int AvioWrite(void* opaque, std::uint8_t* data, int size) {
     auto* out = static_cast<core::TReplacement*>(opaque);
     if (out->Write(data, static_cast<std::size_t>(size))) return size;
@@ -74,18 +86,48 @@ std::int64_t AvioSeek(void* opaque, std::int64_t offset, int whence) {
     return out->ErrorNumber() != 0 ? AVERROR(out->ErrorNumber()) : AVERROR(EIO);
 }
 
-// Full-range BT.601 as JPEG defines it (JFIF), in 16-bit fixed point: bottom-up
-// BGR rows to the three planes of a 4:4:4 frame.
-void BgrToJpegYuv(const std::uint8_t* bits, int stride, int width, int height, AVFrame& frame) {
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* in = bits + static_cast<std::ptrdiff_t>(height - 1 - y) * stride;
+unsigned Cores() {
+    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return cores;
+}
+
+// Runs convert(begin, end) over rows 0..rows, the lower part on a second
+// thread when there are cores and rows enough to be worth it. The split is
+// at an even row, for the row pairs of 4:2:0.
+template <class Convert>
+void SplitRows(int rows, const Convert& convert) {
+    if (Cores() < 2 || rows < 128) {
+        convert(0, rows);
+        return;
+    }
+    const int half = (rows / 2) & ~1;
+    std::jthread lower([&] { convert(half, rows); });
+    convert(0, half);
+}
+
+// Picture rows top-down over bottom-up BGR storage.
+struct TBgrRows {
+    const std::uint8_t* bits;
+    int stride;
+    int width;
+    int height;
+    const std::uint8_t* Row(int y) const {
+        return bits + static_cast<std::ptrdiff_t>(height - 1 - y) * stride;
+    }
+};
+
+// Full-range BT.601 as JPEG defines it (JFIF), in 16-bit fixed point, to the
+// three planes of a 4:4:4 frame.
+void BgrToJpegYuv(const TBgrRows& in, int y0, int y1, AVFrame& frame) {
+    for (int y = y0; y < y1; ++y) {
+        const std::uint8_t* p = in.Row(y);
         std::uint8_t* outY = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0];
         std::uint8_t* outCb = frame.data[1] + static_cast<std::ptrdiff_t>(y) * frame.linesize[1];
         std::uint8_t* outCr = frame.data[2] + static_cast<std::ptrdiff_t>(y) * frame.linesize[2];
-        for (int x = 0; x < width; ++x, in += 3) {
-            const std::int32_t b = in[0];
-            const std::int32_t g = in[1];
-            const std::int32_t r = in[2];
+        for (int x = 0; x < in.width; ++x, p += 3) {
+            const std::int32_t b = p[0];
+            const std::int32_t g = p[1];
+            const std::int32_t r = p[2];
             outY[x] = static_cast<std::uint8_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
             outCb[x] = static_cast<std::uint8_t>(
                 (-11059 * r - 21709 * g + 32768 * b + (128 << 16) + 32767) >> 16);
@@ -95,7 +137,251 @@ void BgrToJpegYuv(const std::uint8_t* bits, int stride, int width, int height, A
     }
 }
 
+// Limited-range BT.601 (studio swing), 16-bit fixed point.
+inline std::uint8_t LumaOf(std::int32_t r, std::int32_t g, std::int32_t b) {
+    return static_cast<std::uint8_t>((16829 * r + 33039 * g + 6416 * b + (16 << 16) + 32768) >> 16);
+}
+
+// Cb and Cr of the sum of four pixels: the factors carry the division by 4.
+inline void ChromaOf(std::int32_t sr, std::int32_t sg, std::int32_t sb, std::uint8_t& cb,
+                     std::uint8_t& cr) {
+    cb =
+        static_cast<std::uint8_t>((-2428 * sr - 4768 * sg + 7196 * sb + (128 << 16) + 32768) >> 16);
+    cr = static_cast<std::uint8_t>((7196 * sr - 6026 * sg - 1170 * sb + (128 << 16) + 32768) >> 16);
+}
+
+// Rows y0..y1 (even) of a 4:2:0 frame, which may be one column and one row
+// larger than the picture: that margin takes the background colour. Chroma
+// is the colour of the mean of each 2 x 2 block, of its picture pixels only
+// where it reaches into the margin, so the picture's edge keeps its colour.
+void BgrToYuv420(const TBgrRows& in, const std::uint8_t* background, int y0, int y1,
+                 AVFrame& frame) {
+    const int codedW = frame.width;
+    for (int y = y0; y < y1; y += 2) {
+        const std::uint8_t* rows[2] = {in.Row(y), y + 1 < in.height ? in.Row(y + 1) : nullptr};
+        std::uint8_t* outY[2] = {
+            frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0],
+            frame.data[0] + static_cast<std::ptrdiff_t>(y + 1) * frame.linesize[0]};
+        std::uint8_t* outCb =
+            frame.data[1] + static_cast<std::ptrdiff_t>(y / 2) * frame.linesize[1];
+        std::uint8_t* outCr =
+            frame.data[2] + static_cast<std::ptrdiff_t>(y / 2) * frame.linesize[2];
+        int x = 0;
+        if (rows[1]) {
+            // Whole blocks inside the picture.
+            for (; x + 1 < in.width; x += 2) {
+                const std::uint8_t* p = rows[0] + 3 * x;
+                const std::uint8_t* q = rows[1] + 3 * x;
+                outY[0][x] = LumaOf(p[2], p[1], p[0]);
+                outY[0][x + 1] = LumaOf(p[5], p[4], p[3]);
+                outY[1][x] = LumaOf(q[2], q[1], q[0]);
+                outY[1][x + 1] = LumaOf(q[5], q[4], q[3]);
+                ChromaOf(p[2] + p[5] + q[2] + q[5], p[1] + p[4] + q[1] + q[4],
+                         p[0] + p[3] + q[0] + q[3], outCb[x / 2], outCr[x / 2]);
+            }
+        }
+        for (; x < codedW; x += 2) {
+            std::int32_t sum[3] = {0, 0, 0};
+            int inside = 0;
+            const std::uint8_t* last = background;
+            for (int dy = 0; dy < 2; ++dy) {
+                for (int dx = 0; dx < 2; ++dx) {
+                    const bool real = rows[dy] && x + dx < in.width;
+                    const std::uint8_t* p = real ? rows[dy] + 3 * (x + dx) : background;
+                    if (real) {
+                        for (int k = 0; k < 3; ++k) sum[k] += p[k];
+                        ++inside;
+                        last = p;
+                    }
+                    outY[dy][x + dx] = LumaOf(p[2], p[1], p[0]);
+                }
+            }
+            if (inside == 2) {
+                for (std::int32_t& v : sum) v *= 2;
+            } else if (inside != 4) {
+                // One picture pixel (the corner), or none.
+                for (int k = 0; k < 3; ++k) sum[k] = 4 * last[k];
+            }
+            ChromaOf(sum[2], sum[1], sum[0], outCb[x / 2], outCr[x / 2]);
+        }
+    }
+}
+
+// Dithers pictures to a fixed palette (Floyd-Steinberg), with the nearest
+// palette entry of each colour cached at 6 bits per channel.
+class TDitherer {
+public:
+    explicit TDitherer(const std::vector<std::uint32_t>& palette) : palette_(palette) {
+        nearest_.fill(-1);
+    }
+
+    void Dither(const TBgrRows& in, AVFrame& frame) {
+        const int w = in.width;
+        errors_.assign(2 * 3 * static_cast<std::size_t>(w + 2), 0);
+        for (int y = 0; y < in.height; ++y) {
+            // Errors are kept in sixteenths; this row's and the next one's.
+            int* here = errors_.data() + static_cast<std::size_t>((y & 1) * 3 * (w + 2));
+            int* next = errors_.data() + static_cast<std::size_t>(((y + 1) & 1) * 3 * (w + 2));
+            std::fill(next, next + 3 * (w + 2), 0);
+            const std::uint8_t* p = in.Row(y);
+            std::uint8_t* out = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0];
+            for (int x = 0; x < w; ++x, p += 3) {
+                int c[3];
+                for (int k = 0; k < 3; ++k)
+                    c[k] = std::clamp(p[2 - k] + (here[3 * (x + 1) + k] + 8) / 16, 0, 255);
+                const int index = Nearest(c[0], c[1], c[2]);
+                out[x] = static_cast<std::uint8_t>(index);
+                const std::uint32_t q = palette_[static_cast<std::size_t>(index)];
+                const int got[3] = {static_cast<int>((q >> 16) & 0xFF),
+                                    static_cast<int>((q >> 8) & 0xFF), static_cast<int>(q & 0xFF)};
+                for (int k = 0; k < 3; ++k) {
+                    // Seven eighths of the error: a little less speckle, which
+                    // the GIF encoder pays for, at no visible cost.
+                    const int e = (c[k] - got[k]) * 7 / 8;
+                    here[3 * (x + 2) + k] += 7 * e;
+                    next[3 * x + k] += 3 * e;
+                    next[3 * (x + 1) + k] += 5 * e;
+                    next[3 * (x + 2) + k] += e;
+                }
+            }
+        }
+    }
+
+private:
+    int Nearest(int r, int g, int b) {
+        const std::size_t key =
+            static_cast<std::size_t>(((r >> 2) << 12) | ((g >> 2) << 6) | (b >> 2));
+        std::int16_t& cached = nearest_[key];
+        if (cached >= 0) return cached;
+        // The middle of the cell the colour falls in.
+        const int cr = (r & ~3) + 2;
+        const int cg = (g & ~3) + 2;
+        const int cb = (b & ~3) + 2;
+        int best = 0;
+        int bestDistance = INT32_MAX;
+        for (std::size_t i = 0; i < palette_.size(); ++i) {
+            const std::uint32_t q = palette_[i];
+            const int dr = cr - static_cast<int>((q >> 16) & 0xFF);
+            const int dg = cg - static_cast<int>((q >> 8) & 0xFF);
+            const int db = cb - static_cast<int>(q & 0xFF);
+            const int d = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = static_cast<int>(i);
+            }
+        }
+        cached = static_cast<std::int16_t>(best);
+        return best;
+    }
+
+    std::vector<std::uint32_t> palette_;
+    std::array<std::int16_t, 1 << 18> nearest_;
+    std::vector<int> errors_;
+};
+
+// One box of colours of the median cut, over a 5-bit-per-channel histogram.
+struct TColourBox {
+    std::vector<std::uint32_t> bins;  // histogram cells (r << 10 | g << 5 | b)
+    std::uint64_t weight = 0;
+    int longest = 0;  // channel of the largest extent
+    int extent = 0;
+};
+
 }  // namespace
+
+constexpr std::uint32_t kCells = 1 << 15;
+
+TColourHistogram::TColourHistogram() : count_(kCells, 0), sum_(kCells, {0, 0, 0}) {}
+
+void TColourHistogram::Add(const raster::DibRecord& picture) {
+    for (int y = 0; y < picture.Height(); ++y) {
+        for (int x = 0; x < picture.Width(); ++x) {
+            const std::uint32_t c = raster::PixelColor(picture, x, y);
+            const std::uint32_t r = c & 0xFF;
+            const std::uint32_t g = (c >> 8) & 0xFF;
+            const std::uint32_t b = (c >> 16) & 0xFF;
+            const std::uint32_t cell = ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+            ++count_[cell];
+            sum_[cell][0] += r;
+            sum_[cell][1] += g;
+            sum_[cell][2] += b;
+        }
+    }
+}
+
+std::vector<std::uint32_t> TColourHistogram::Palette() const {
+    const std::vector<std::uint64_t>& count = count_;
+    const std::vector<std::array<std::uint64_t, 3>>& sum = sum_;
+    auto channel = [](std::uint32_t cell, int k) { return (cell >> (10 - 5 * k)) & 31; };
+    auto measure = [&](TColourBox& box) {
+        box.weight = 0;
+        box.extent = 0;
+        for (int k = 0; k < 3; ++k) {
+            std::uint32_t lo = 31;
+            std::uint32_t hi = 0;
+            for (std::uint32_t cell : box.bins) {
+                lo = std::min(lo, channel(cell, k));
+                hi = std::max(hi, channel(cell, k));
+            }
+            if (static_cast<int>(hi - lo) > box.extent || k == 0) {
+                box.extent = static_cast<int>(hi - lo);
+                box.longest = k;
+            }
+        }
+        for (std::uint32_t cell : box.bins) box.weight += count[cell];
+    };
+    std::vector<TColourBox> boxes(1);
+    for (std::uint32_t cell = 0; cell < kCells; ++cell)
+        if (count[cell] != 0) boxes[0].bins.push_back(cell);
+    if (boxes[0].bins.empty()) return {0};
+    measure(boxes[0]);
+    while (boxes.size() < 256) {
+        // The heaviest box that can still be split, weighted by its extent.
+        std::size_t pick = boxes.size();
+        double bestScore = 0;
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            if (boxes[i].bins.size() < 2) continue;
+            const double score = static_cast<double>(boxes[i].weight) * (boxes[i].extent + 1);
+            if (score > bestScore) {
+                bestScore = score;
+                pick = i;
+            }
+        }
+        if (pick == boxes.size()) break;
+        TColourBox& box = boxes[pick];
+        const int k = box.longest;
+        std::sort(box.bins.begin(), box.bins.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return channel(a, k) < channel(b, k); });
+        // Split at the weighted median, keeping at least one cell each side.
+        std::uint64_t seen = 0;
+        std::size_t at = 1;
+        for (; at < box.bins.size() - 1; ++at) {
+            seen += count[box.bins[at - 1]];
+            if (2 * seen >= box.weight) break;
+        }
+        TColourBox upper;
+        upper.bins.assign(box.bins.begin() + static_cast<std::ptrdiff_t>(at), box.bins.end());
+        box.bins.resize(at);
+        measure(box);
+        measure(upper);
+        boxes.push_back(std::move(upper));
+    }
+    std::vector<std::uint32_t> palette;
+    for (const TColourBox& box : boxes) {
+        std::array<std::uint64_t, 3> s{0, 0, 0};
+        for (std::uint32_t cell : box.bins)
+            for (int k = 0; k < 3; ++k)
+                s[static_cast<std::size_t>(k)] += sum[cell][static_cast<std::size_t>(k)];
+        const std::uint64_t w = std::max<std::uint64_t>(box.weight, 1);
+        palette.push_back(static_cast<std::uint32_t>(
+            ((s[0] + w / 2) / w) << 16 | ((s[1] + w / 2) / w) << 8 | ((s[2] + w / 2) / w)));
+    }
+    return palette;
+}
+
+std::int64_t GifTick(std::int64_t k, int fps) {
+    return (k * 100 + fps / 2) / fps;
+}
 
 QString DescribeAvError(int error) {
     // FFmpeg's errors for system failures are negated errno values.
@@ -111,11 +397,16 @@ struct TAviWriter::Impl {
     std::unique_ptr<AVFormatContext, FormatContextCloser> format;
     core::TReplacement* out = nullptr;
     std::unique_ptr<AVCodecContext, CodecContextFree> codec;
-    std::unique_ptr<AVFrame, FrameFree> frame;
+    // Frames to fill: the encoder's threads keep references to the frames in
+    // flight, so there are as many as they hold, plus the one being filled.
+    std::vector<std::unique_ptr<AVFrame, FrameFree>> pool;
     std::unique_ptr<AVPacket, PacketFree> packet;
+    std::unique_ptr<TDitherer> ditherer;
     VideoFormat video;
+    std::uint8_t background[3] = {0, 0, 0};  // B, G, R
     AVStream* stream = nullptr;
     int frames = 0;
+    std::int64_t packets = 0;
     bool finished = false;
     std::vector<std::uint8_t> scratch;  // 24-bit rows of pictures of other depths
 
@@ -127,13 +418,164 @@ struct TAviWriter::Impl {
             if (r < 0)
                 return QStringLiteral("the picture could not be compressed (%1)")
                     .arg(DescribeAvError(r));
+            if (video.codec == VideoCodec::Gif) {
+                // Frames come out in order, one packet each: the delays are
+                // the steps of the running time.
+                packet->pts = packet->dts = GifTick(packets, video.fps);
+                packet->duration = GifTick(packets + 1, video.fps) - packet->pts;
+            } else if (packet->duration == 0) {
+                packet->duration = 1;
+            }
+            ++packets;
             av_packet_rescale_ts(packet.get(), codec->time_base, stream->time_base);
             packet->stream_index = stream->index;
             const int w = av_interleaved_write_frame(format.get(), packet.get());
             if (w < 0) return DescribeAvError(w);
         }
     }
+
+    QString OpenEncoder(const VideoFormat& format, AVFormatContext* fc);
+
+    // A frame no encoder thread holds, reused rather than allocated (and
+    // copied) anew for every picture; null when out of memory.
+    AVFrame* WritableFrame() {
+        for (const auto& f : pool)
+            if (av_frame_is_writable(f.get())) return f.get();
+        std::unique_ptr<AVFrame, FrameFree> f(av_frame_alloc());
+        if (!f) return nullptr;
+        f->format = codec->pix_fmt;
+        f->width = codec->width;
+        f->height = codec->height;
+        f->color_range = codec->color_range;
+        f->colorspace = codec->colorspace;
+        if (av_frame_get_buffer(f.get(), 0) < 0) return nullptr;
+        pool.push_back(std::move(f));
+        return pool.back().get();
+    }
 };
+
+namespace {
+
+const char* ContainerOf(VideoCodec codec) {
+    switch (codec) {
+        case VideoCodec::H264:
+            return "mp4";
+        case VideoCodec::Vp9:
+            return "webm";
+        case VideoCodec::Gif:
+            return "gif";
+        case VideoCodec::MotionJpeg:
+        case VideoCodec::Uncompressed:
+            break;
+    }
+    return "avi";
+}
+
+// H.264 and VP9 code whole 2 x 2 chroma blocks.
+bool PadsToEven(VideoCodec codec) {
+    return codec == VideoCodec::H264 || codec == VideoCodec::Vp9;
+}
+
+}  // namespace
+
+QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext* fc) {
+    // GIF delays are counted in hundredths of a second.
+    const AVRational timeBase =
+        format.codec == VideoCodec::Gif ? AVRational{1, 100} : AVRational{1, video.fps};
+    const AVCodec* encoder = nullptr;
+    const char* name = "";
+    switch (format.codec) {
+        case VideoCodec::MotionJpeg:
+            encoder = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
+            name = "Motion JPEG";
+            break;
+        case VideoCodec::H264:
+            encoder = avcodec_find_encoder_by_name("libx264");
+            name = "H.264 (libx264)";
+            break;
+        case VideoCodec::Vp9:
+            encoder = avcodec_find_encoder_by_name("libvpx-vp9");
+            name = "VP9 (libvpx-vp9)";
+            break;
+        case VideoCodec::Gif:
+            encoder = avcodec_find_encoder(AV_CODEC_ID_GIF);
+            name = "GIF";
+            break;
+        case VideoCodec::Uncompressed:
+            return QStringLiteral("uncompressed frames need no encoder");
+    }
+    if (!encoder) return QStringLiteral("FFmpeg has no %1 encoder").arg(QLatin1String(name));
+    codec.reset(avcodec_alloc_context3(encoder));
+    if (!codec) return DescribeAvError(AVERROR(ENOMEM));
+    AVCodecContext* c = codec.get();
+    const bool pad = PadsToEven(format.codec);
+    c->width = format.width + (pad ? format.width % 2 : 0);
+    c->height = format.height + (pad ? format.height % 2 : 0);
+    c->time_base = timeBase;
+    c->framerate = AVRational{video.fps, 1};
+    if (fc->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    AVDictionary* rawOptions = nullptr;
+    const int quality = format.quality >= 0 ? format.quality
+                                            : appexport::QualityRangeOf(format.codec)
+                                                  .value_or(appexport::TQualityRange{})
+                                                  .defaultValue;
+    switch (format.codec) {
+        case VideoCodec::MotionJpeg:
+            c->pix_fmt = AV_PIX_FMT_YUVJ444P;
+            c->color_range = AVCOL_RANGE_JPEG;
+            c->colorspace = AVCOL_SPC_BT470BG;
+            c->flags |= AV_CODEC_FLAG_QSCALE;
+            c->global_quality = FF_QP2LAMBDA * kJpegQuality;
+            // Whole frames in parallel, as many as there are cores: one
+            // JPEG per frame as a single-threaded encoder writes it.
+            c->thread_type = FF_THREAD_FRAME;
+            c->thread_count = static_cast<int>(Cores());
+            break;
+        case VideoCodec::H264:
+            c->pix_fmt = AV_PIX_FMT_YUV420P;
+            av_dict_set(&rawOptions, "preset", "medium", 0);
+            av_dict_set_int(&rawOptions, "crf", quality, 0);
+            break;
+        case VideoCodec::Vp9:
+            c->pix_fmt = AV_PIX_FMT_YUV420P;
+            c->bit_rate = 0;  // constant quality
+            av_dict_set_int(&rawOptions, "crf", quality, 0);
+            av_dict_set(&rawOptions, "deadline", "good", 0);
+            av_dict_set(&rawOptions, "cpu-used", "4", 0);
+            av_dict_set(&rawOptions, "row-mt", "1", 0);
+            break;
+        case VideoCodec::Gif:
+            c->pix_fmt = AV_PIX_FMT_PAL8;
+            break;
+        case VideoCodec::Uncompressed:
+            break;
+    }
+    if (pad) {
+        c->color_range = AVCOL_RANGE_MPEG;
+        c->colorspace = AVCOL_SPC_SMPTE170M;
+        c->color_primaries = AVCOL_PRI_SMPTE170M;
+        c->color_trc = AVCOL_TRC_SMPTE170M;
+        // The codec libraries run their own frame threads, one per core.
+        c->thread_count = 0;
+    }
+    DictPtr options(rawOptions);
+    AVDictionary* o = options.release();
+    int r = avcodec_open2(c, encoder, &o);
+    options.reset(o);
+    if (r < 0)
+        return QStringLiteral("the %1 encoder cannot start (%2)")
+            .arg(QLatin1String(name), DescribeAvError(r));
+    r = avcodec_parameters_from_context(stream->codecpar, c);
+    if (r < 0) return DescribeAvError(r);
+    stream->time_base = timeBase;
+    if (!WritableFrame()) return DescribeAvError(AVERROR(ENOMEM));
+    if (format.codec == VideoCodec::Gif) {
+        if (format.palette.empty() || format.palette.size() > 256)
+            return QStringLiteral("the GIF has no palette");
+        ditherer = std::make_unique<TDitherer>(format.palette);
+    }
+    return {};
+}
 
 TAviWriter::TAviWriter() : impl_(std::make_unique<Impl>()) {}
 TAviWriter::~TAviWriter() = default;
@@ -153,55 +595,28 @@ QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
             .arg(format.height);
     d.video = format;
     d.video.fps = std::max(1, format.fps);
+    d.background[0] = static_cast<std::uint8_t>(format.background >> 16);
+    d.background[1] = static_cast<std::uint8_t>(format.background >> 8);
+    d.background[2] = static_cast<std::uint8_t>(format.background);
     d.out = &out;
 
     AVFormatContext* fc = nullptr;
-    int r = avformat_alloc_output_context2(&fc, nullptr, "avi", nullptr);
+    const char* container = ContainerOf(format.codec);
+    int r = avformat_alloc_output_context2(&fc, nullptr, container, nullptr);
     if (r < 0 || !fc)
-        return QStringLiteral("FFmpeg cannot write AVI files (%1)").arg(DescribeAvError(r));
+        return QStringLiteral("FFmpeg cannot write %1 files (%2)")
+            .arg(QString::fromLatin1(container).toUpper(), DescribeAvError(r));
     d.format.reset(fc);
     d.stream = avformat_new_stream(fc, nullptr);
     if (!d.stream) return DescribeAvError(AVERROR(ENOMEM));
-    const AVRational timeBase{1, d.video.fps};
-    d.stream->time_base = timeBase;
+    d.stream->time_base = AVRational{1, d.video.fps};
     d.stream->avg_frame_rate = AVRational{d.video.fps, 1};
     d.packet.reset(av_packet_alloc());
     if (!d.packet) return DescribeAvError(AVERROR(ENOMEM));
 
     AVDictionary* rawOptions = nullptr;
-    if (format.codec == VideoCodec::MotionJpeg) {
-        const AVCodec* encoder = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
-        if (!encoder) return QStringLiteral("FFmpeg has no Motion JPEG encoder");
-        d.codec.reset(avcodec_alloc_context3(encoder));
-        if (!d.codec) return DescribeAvError(AVERROR(ENOMEM));
-        AVCodecContext* c = d.codec.get();
-        c->width = format.width;
-        c->height = format.height;
-        c->time_base = timeBase;
-        c->framerate = AVRational{d.video.fps, 1};
-        c->pix_fmt = AV_PIX_FMT_YUVJ444P;
-        c->color_range = AVCOL_RANGE_JPEG;
-        c->flags |= AV_CODEC_FLAG_QSCALE;
-        c->global_quality = FF_QP2LAMBDA * kJpegQuality;
-        if (fc->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        // Slices of a frame are coded in parallel; frames still come out one
-        // per picture, in order, with no delay.
-        c->thread_type = FF_THREAD_SLICE;
-        c->thread_count = 0;
-        r = avcodec_open2(c, encoder, nullptr);
-        if (r < 0)
-            return QStringLiteral("the Motion JPEG encoder cannot start (%1)")
-                .arg(DescribeAvError(r));
-        r = avcodec_parameters_from_context(d.stream->codecpar, c);
-        if (r < 0) return DescribeAvError(r);
-        d.frame.reset(av_frame_alloc());
-        if (!d.frame) return DescribeAvError(AVERROR(ENOMEM));
-        d.frame->format = c->pix_fmt;
-        d.frame->width = c->width;
-        d.frame->height = c->height;
-        d.frame->color_range = AVCOL_RANGE_JPEG;
-        r = av_frame_get_buffer(d.frame.get(), 0);
-        if (r < 0) return DescribeAvError(r);
+    if (format.codec != VideoCodec::Uncompressed) {
+        if (QString e = d.OpenEncoder(d.video, fc); !e.isEmpty()) return e;
     } else {
         AVCodecParameters* p = d.stream->codecpar;
         p->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -215,7 +630,7 @@ QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
         // 4 bytes, which is what a BI_RGB frame with a positive height is.
         av_dict_set(&rawOptions, "flipped_raw_rgb", "1", 0);
     }
-    std::unique_ptr<AVDictionary, DictFree> options(rawOptions);
+    DictPtr options(rawOptions);
 
     constexpr int kIoBuffer = 1 << 16;
     auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
@@ -286,12 +701,32 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
         return {};
     }
 
-    int r = av_frame_make_writable(d.frame.get());
-    if (r < 0) return DescribeAvError(r);
-    BgrToJpegYuv(bits, stride, picture.Width(), picture.Height(), *d.frame);
-    d.frame->pts = d.frames;
-    d.frame->quality = d.codec->global_quality;
-    r = avcodec_send_frame(d.codec.get(), d.frame.get());
+    AVFrame* writable = d.WritableFrame();
+    if (!writable) return DescribeAvError(AVERROR(ENOMEM));
+    const TBgrRows rows{bits, stride, picture.Width(), picture.Height()};
+    AVFrame& f = *writable;
+    switch (d.video.codec) {
+        case VideoCodec::MotionJpeg:
+            SplitRows(rows.height, [&](int y0, int y1) { BgrToJpegYuv(rows, y0, y1, f); });
+            break;
+        case VideoCodec::H264:
+        case VideoCodec::Vp9:
+            SplitRows(f.height,
+                      [&](int y0, int y1) { BgrToYuv420(rows, d.background, y0, y1, f); });
+            break;
+        case VideoCodec::Gif: {
+            d.ditherer->Dither(rows, f);
+            auto* palette = reinterpret_cast<std::uint32_t*>(f.data[1]);
+            for (std::size_t i = 0; i < 256; ++i)
+                palette[i] = 0xFF000000u | (i < d.video.palette.size() ? d.video.palette[i] : 0u);
+            break;
+        }
+        case VideoCodec::Uncompressed:
+            break;
+    }
+    f.pts = d.video.codec == VideoCodec::Gif ? GifTick(d.frames, d.video.fps) : d.frames;
+    f.quality = d.codec->global_quality;
+    int r = avcodec_send_frame(d.codec.get(), &f);
     if (r < 0)
         return QStringLiteral("the picture could not be compressed (%1)").arg(DescribeAvError(r));
     if (QString e = d.Drain(); !e.isEmpty()) return e;
@@ -308,6 +743,8 @@ QString TAviWriter::Finish() {
         if (r < 0 && r != AVERROR_EOF) return DescribeAvError(r);
         if (QString e = d.Drain(); !e.isEmpty()) return e;
     }
+    // The trailer holds the index (and MP4's whole table of contents): a
+    // failure there is a failed video, whatever the frames before it.
     int r = av_write_trailer(d.format.get());
     if (r < 0) return DescribeAvError(r);
     avio_flush(d.io.get());
@@ -316,18 +753,52 @@ QString TAviWriter::Finish() {
     return {};
 }
 
-QString WriteAviInto(core::TReplacement& out, int count, int fps, VideoCodec codec,
-                     const FrameSource& render, const ProgressSink& progress, bool* cancelled) {
+QString WriteVideoInto(core::TReplacement& out, const TVideoOptions& options,
+                       const FrameSource& render, const ProgressSink& progress, bool* cancelled) {
+    const int count = options.last - options.first + 1;
+    if (count < 1) return QStringLiteral("there are no pictures");
+    VideoFormat format;
+    format.fps = options.fps;
+    format.codec = options.codec;
+    format.quality = options.quality;
+    format.background = options.background;
+    if (options.codec == VideoCodec::Gif) {
+        // Players stretch delays below 2 hundredths to 10.
+        if (options.fps > 50) return QStringLiteral("a GIF shows at most 50 pictures per second");
+        // One palette for the whole sequence: from every picture of a short
+        // one, from nine spread over a long one (the in-betweens blend the
+        // colours of their neighbours).
+        const int samples = count <= 16 ? count : 9;
+        TColourHistogram histogram;
+        for (int i = 0; i < samples; ++i) {
+            const int n =
+                options.first +
+                (samples == 1
+                     ? 0
+                     : static_cast<int>(static_cast<std::int64_t>(count - 1) * i / (samples - 1)));
+            const raster::DibRecord& picture = render(n);
+            if (!picture.HasPixels())
+                return QStringLiteral("picture %1 could not be rendered").arg(n);
+            histogram.Add(picture);
+            if (progress && !progress(0, count)) {
+                if (cancelled) *cancelled = true;
+                return QStringLiteral("cancelled");
+            }
+        }
+        format.palette = histogram.Palette();
+    }
     TAviWriter writer;
-    for (int n = 1; n <= count; ++n) {
+    for (int n = options.first; n <= options.last; ++n) {
         const raster::DibRecord& picture = render(n);
         if (!picture.HasPixels()) return QStringLiteral("picture %1 could not be rendered").arg(n);
-        if (n == 1) {
-            const QString error = writer.Open(out, {picture.Width(), picture.Height(), fps, codec});
+        if (n == options.first) {
+            format.width = picture.Width();
+            format.height = picture.Height();
+            const QString error = writer.Open(out, format);
             if (!error.isEmpty()) return error;
         }
         if (QString error = writer.WriteFrame(picture); !error.isEmpty()) return error;
-        if (progress && !progress(n, count)) {
+        if (progress && !progress(n - options.first + 1, count)) {
             if (cancelled) *cancelled = true;
             return QStringLiteral("cancelled");
         }
@@ -335,8 +806,8 @@ QString WriteAviInto(core::TReplacement& out, int count, int fps, VideoCodec cod
     return writer.Finish();
 }
 
-ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
-                              const FrameSource& render, const ProgressSink& progress) {
+ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
+                        const FrameSource& render, const ProgressSink& progress) {
     using appexport::ExportStatus;
     const QString shownName = QFileInfo(fileName).fileName();
     auto failed = [&](const QString& reason) {
@@ -347,14 +818,15 @@ ExportResult WriteAviSequence(const QString& fileName, int count, int fps, Video
     const ExportResult cancelled{
         ExportStatus::Cancelled,
         QStringLiteral("Saving the video was cancelled; no file was written.")};
-    if (count < 1) return failed(QStringLiteral("there are no pictures"));
+    const int count = options.last - options.first + 1;
+    if (count < 1 || options.first < 1) return failed(QStringLiteral("there are no pictures"));
     if (progress && !progress(0, count)) return cancelled;
 
     try {
         core::TReplacement out(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
         if (out.Failed()) return failed(QString::fromStdString(out.Error()));
         bool wasCancelled = false;
-        const QString error = WriteAviInto(out, count, fps, codec, render, progress, &wasCancelled);
+        const QString error = WriteVideoInto(out, options, render, progress, &wasCancelled);
         if (wasCancelled) return cancelled;
         // The replacement's own reason (a full disk) is the more useful one.
         if (out.Failed()) return failed(QString::fromStdString(out.Error()));

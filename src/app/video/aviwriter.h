@@ -1,15 +1,23 @@
-// Writing a picture sequence as an AVI video with FFmpeg's libraries; built
-// into the video module that appexport::WriteAviSequence loads.
+// Writing a picture sequence as a video with FFmpeg's libraries; built into
+// the video module that appexport::WriteVideo loads.
 //
-// Two variants: Motion JPEG at high quality (every frame a JPEG with colour at
-// full resolution, so sharp colour edges survive) and uncompressed 24-bit RGB,
-// which holds every picture exactly. Files that grow past 1 GB are continued
-// in OpenDML extension chunks by the muxer, so long sequences stay readable.
+// AVI holds Motion JPEG at high quality (every frame a JPEG with colour at
+// full resolution, so sharp colour edges survive) or uncompressed 24-bit RGB,
+// which holds every picture exactly; files past 1 GB are continued in OpenDML
+// extension chunks by the muxer. MP4 holds H.264 and WebM holds VP9, both
+// 4:2:0 with BT.601 limited-range colour, tagged so. GIF holds one palette of
+// 256 colours chosen for the whole sequence, the pictures dithered to it.
+//
+// Encoders run on frame threads of their own, so picture n + 1 is rendered
+// and converted (on two threads) while picture n is compressed.
 #pragma once
 
 #include <QString>
 
+#include <array>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "app/export/videoexport.h"
 #include "core/replacefile.h"
@@ -20,6 +28,7 @@ namespace avivideo {
 using appexport::ExportResult;
 using appexport::FrameSource;
 using appexport::ProgressSink;
+using appexport::TVideoOptions;
 using appexport::VideoCodec;
 
 struct VideoFormat {
@@ -27,7 +36,30 @@ struct VideoFormat {
     int height = 0;
     int fps = 1;  // frames per second
     VideoCodec codec = VideoCodec::MotionJpeg;
+    int quality = -1;  // see TVideoOptions
+    std::uint32_t background = 0;
+    // GIF: the colours (0xRRGGBB) every frame is dithered to, at most 256.
+    std::vector<std::uint32_t> palette;
 };
+
+// The colours of some pictures, counted, for one palette that represents
+// them all.
+class TColourHistogram {
+public:
+    TColourHistogram();
+    void Add(const raster::DibRecord& picture);
+    // Up to 256 colours (median cut), 0xRRGGBB.
+    std::vector<std::uint32_t> Palette() const;
+
+private:
+    std::vector<std::uint64_t> count_;  // per cell of 5 bits per channel
+    // Sums of the exact channel values per cell, for the mean of each box.
+    std::vector<std::array<std::uint64_t, 3>> sum_;
+};
+
+// The running time of frame k (0-based) at fps, in hundredths of a second:
+// GIF delays are the differences, so their sum never drifts.
+std::int64_t GifTick(std::int64_t k, int fps);
 
 // Writes frames into a replacement file, through its checked writes. Errors
 // come back as reasons for the user (empty string: success).
@@ -42,7 +74,8 @@ public:
     QString Open(core::TReplacement& out, const VideoFormat& format);
     // Appends one picture, which must have the size given to Open.
     QString WriteFrame(const raster::DibRecord& picture);
-    // Writes the index. The caller then commits the replacement.
+    // Drains the encoder and writes the index. The caller then commits the
+    // replacement.
     QString Finish();
 
     int FramesWritten() const;
@@ -54,12 +87,12 @@ private:
 
 // Renders and writes the sequence into out, without committing it. Returns
 // the reason on failure, "" when done; *cancelled tells a cancel apart.
-QString WriteAviInto(core::TReplacement& out, int count, int fps, VideoCodec codec,
-                     const FrameSource& render, const ProgressSink& progress, bool* cancelled);
+QString WriteVideoInto(core::TReplacement& out, const TVideoOptions& options,
+                       const FrameSource& render, const ProgressSink& progress, bool* cancelled);
 
-// appexport::WriteAviSequence, done here.
-ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
-                              const FrameSource& render, const ProgressSink& progress = {});
+// appexport::WriteVideo, done here.
+ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
+                        const FrameSource& render, const ProgressSink& progress = {});
 
 // A reason for an FFmpeg or system error code: the system's text for errno
 // values ("No space left on device"), FFmpeg's for its own.

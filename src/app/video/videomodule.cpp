@@ -4,14 +4,13 @@
 
 namespace {
 
-appexport::ExportResult WriteSequence(const QString& fileName, int count, int fps,
-                                      appexport::VideoCodec codec,
-                                      const appexport::FrameSource& render,
-                                      const appexport::ProgressSink& progress) {
-    return avivideo::WriteAviSequence(fileName, count, fps, codec, render, progress);
+appexport::ExportResult WriteVideo(const QString& fileName, const appexport::TVideoOptions& options,
+                                   const appexport::FrameSource& render,
+                                   const appexport::ProgressSink& progress) {
+    return avivideo::WriteVideo(fileName, options, render, progress);
 }
 
-constexpr appexport::TVideoModule kModule{appexport::kVideoModuleVersion, WriteSequence};
+constexpr appexport::TVideoModule kModule{appexport::kVideoModuleVersion, WriteVideo};
 
 }  // namespace
 

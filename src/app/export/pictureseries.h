@@ -1,0 +1,38 @@
+// Writing the sequence as numbered pictures, one file per picture, named by a
+// printf-style pattern such as "frames/m_%04d.png" with the picture number.
+// Slices of a long sequence (first..last) can so be rendered side by side on
+// several machines and joined afterwards.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/export/picturefile.h"
+#include "app/export/videoexport.h"
+
+namespace appexport {
+
+// How many number fields a name holds: "%d", "%4d" or "%04d" (width up to
+// 9); "%%" stands for a percent sign. -1 when a '%' starts anything else.
+int NumberFieldCount(std::string_view name);
+
+// Whether the name is meant as a pattern: it holds a '%'.
+inline bool IsNumberPattern(std::string_view name) {
+    return name.find('%') != std::string_view::npos;
+}
+
+// The name of picture n under a pattern with one number field.
+std::string SeriesFileName(std::string_view pattern, std::int64_t n);
+
+// Renders pictures first..last and writes each to its numbered file, in the
+// format of the pattern's extension, each one through core::ReplaceFile. The
+// folder must exist. On a failure or a cancel the pictures this run has
+// written are removed again, so nothing of a broken series is left.
+ExportResult WritePictureSeries(const std::string& pattern, PictureFormat format, int first,
+                                int last, const FrameSource& render,
+                                const ProgressSink& progress = {});
+
+}  // namespace appexport
