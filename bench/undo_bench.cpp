@@ -32,6 +32,7 @@ public:
     int CurrentArea() const override { return current; }
     void SetCurrentArea(int index) override { current = index; }
     QSize PictureSize(int) const override { return {1920, 1080}; }
+    const raster::DibRecord& Picture(int) const override { return picture; }
     int Zoom(int) const override { return 100; }
     void StepZoom(int, int) override {}
     QSize ViewSize(int) const override { return {1280, 800}; }
@@ -45,6 +46,7 @@ public:
     TAreaPair* ptr = nullptr;
     TDynaArray<TAreaPair> list{&ptr};
     int current = -1;
+    raster::DibRecord picture;
 };
 
 // The step undone and redone: deleting the first area (every record behind

@@ -14,6 +14,7 @@ public:
     int CurrentArea() const override;
     void SetCurrentArea(int index) override;
     QSize PictureSize(int pane) const override;
+    const raster::DibRecord& Picture(int pane) const override;
     int Zoom(int pane) const override;
     void StepZoom(int pane, int delta) override;
     QSize ViewSize(int pane) const override;

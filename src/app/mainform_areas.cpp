@@ -79,6 +79,9 @@ QSize TAreaPageHost::PictureSize(int pane) const {
     const raster::DibRecord& pic = pane == 0 ? f_.Pic1Dib : f_.Pic2Dib;
     return {pic.Width(), pic.Height()};
 }
+const raster::DibRecord& TAreaPageHost::Picture(int pane) const {
+    return pane == 0 ? f_.Pic1Dib : f_.Pic2Dib;
+}
 int TAreaPageHost::Zoom(int pane) const {
     return PaneOf(f_, pane)->Zoom();
 }

@@ -3,10 +3,12 @@
 #include <QUndoCommand>
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <vector>
 
 #include "editor/areatools.h"
+#include "match/match.h"
 
 using areatools::ToPane;
 
@@ -404,6 +406,34 @@ void TAreaEditor::DeleteCurrent() {
     if (!ValidIndex(current)) return;
     history_.push(new TAreaStep(*this, TAreaStep::Kind::Delete, current, Record(current), {},
                                 current, -1, false));
+}
+
+QString TAreaEditor::MatchCurrent() {
+    EndGesture();
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return {};
+    const int model = keyPane_;
+    const TAreaPair before = Record(current);
+    TAreaPair after = before;
+    const TAreaHalf from = HalfOf(after, model);
+    match::TResult result;
+    try {
+        result = match::Search(host_.Picture(model), {from.left, from.top, from.right, from.bottom},
+                               host_.Picture(1 - model));
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("not enough memory to match the area");
+    }
+    if (result.status == match::TStatus::Matched) {
+        const TAreaHalf to = HalfOf(after, 1 - model);
+        to.left = result.best.rect.left;
+        to.top = result.best.rect.top;
+        to.right = result.best.rect.right;
+        to.bottom = result.best.rect.bottom;
+        if (after != before)
+            history_.push(new TAreaStep(*this, TAreaStep::Kind::Change, current, before, after,
+                                        current, current, false));
+    }
+    return QString::fromStdString(match::StatusText(result));
 }
 
 void TAreaEditor::Undo() {

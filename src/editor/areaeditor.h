@@ -20,6 +20,10 @@
 #include "core/areapair.h"
 #include "core/dynaarray.h"
 
+namespace raster {
+class DibRecord;
+}
+
 enum class TAreaTool { Pointer, Zoom, Hand, Area };
 
 // What the editor needs of its surroundings.
@@ -34,6 +38,8 @@ public:
     virtual void SetCurrentArea(int index) = 0;
 
     virtual QSize PictureSize(int pane) const = 0;
+    // The pane's picture itself, for "Match object".
+    virtual const raster::DibRecord& Picture(int pane) const = 0;
     // The pane's zoom in percent, as typed.
     virtual int Zoom(int pane) const = 0;
     // Steps the pane's zoom field; the field clamps, and the pane takes its
@@ -89,6 +95,12 @@ public:
     void Nudge(int dx, int dy);
     // "&Delete object": deletes the current area as one undo step.
     void DeleteCurrent();
+    // "&Match object": searches the other picture for the current area's
+    // half in KeyPane() and moves and resizes the other half to what it
+    // finds, as one undo step. Only a convincing match changes anything.
+    // Returns the line for the status label: the similarity found, or why
+    // nothing changed; empty without a current area.
+    QString MatchCurrent();
     void Undo();
     void Redo();
     // Forgets the history and any gesture (a new or opened document).

@@ -9,6 +9,7 @@
 #include "core/zoommapping.h"
 #include "editor/areaeditor.h"
 #include "editor/areatools.h"
+#include "raster/dib.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ public:
     int CurrentArea() const override { return current; }
     void SetCurrentArea(int index) override { current = index; }
     QSize PictureSize(int pane) const override { return picture[pane]; }
+    const raster::DibRecord& Picture(int) const override { return pixels; }
     int Zoom(int pane) const override { return zoom[pane]; }
     void StepZoom(int pane, int delta) override {
         zoom[pane] = std::clamp(zoom[pane] + delta, 10, 300);
@@ -53,6 +55,7 @@ public:
     QPoint mousePoint;
     int changes = 0;
     QRegion dirty[2];
+    raster::DibRecord pixels;
 };
 
 class AreaEditorTest : public ::testing::Test {
