@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Makes the photo example: Debian's public-domain astronaut portrait morphing into the cat, with
-# area pairs drawn roughly and then placed by "Match object" (vellora-render --match all).
+# Makes the photo example: the two views of Debian's public-domain stereo pair of a motorcycle,
+# morphed into each other (the scene seems to turn in depth), with area pairs drawn only in the
+# left view and then placed in the right one by "Match object" (vellora-render --match all).
 #
 #   examples/make_photo_example.sh VELLORA_RENDER FOLDER
 #
-# Writes FOLDER/astronaut.png, FOLDER/chelsea.png, FOLDER/photos-rough.mor (the rough pairs) and
-# FOLDER/photos.mor (matched). The photos come from the Debian package python3-skimage (see
+# Writes FOLDER/motorcycle_left.png, FOLDER/motorcycle_right.png, FOLDER/photos-rough.mor (the
+# rough pairs) and FOLDER/photos.mor (matched). The photos come from the Debian package python3-skimage (see
 # scripts/fetch-sample-photos.sh); nothing of them is kept in the repository. Fails with a
 # message when they cannot be fetched.
 set -euo pipefail
@@ -25,18 +26,24 @@ le32() {
 shortstr() {
     printf "\\x$(printf %02x ${#1})%s" "$1"
 }
-# Rough pairs, picture 1 (512 x 512) then picture 2 (451 x 300): the whole picture, the head,
-# the eyes and the mouth; each picture-2 half drawn only roughly where the feature is.
+# Rough pairs, both pictures 741 x 500: the whole picture, then the tank's lettering, the front
+# wheel, the rear wheel, the engine, the seat and a box on the shelf. Each picture-2 half starts
+# where the Area tool puts it, at the same place as in picture 1; the nearer a thing is, the
+# farther it lies to the left in the right view (about 50 pixels for the motorcycle, 20 for the
+# shelf).
 pairs=(
-    "0 0 511 511 0 0 450 299"
-    "150 40 330 260 140 20 330 270"
-    "180 110 300 160 160 90 320 150"
-    "200 190 280 230 200 180 280 230"
+    "0 0 740 499 0 0 740 499"
+    "385 165 480 225 385 165 480 225"
+    "505 285 690 455 505 285 690 455"
+    "118 232 282 405 118 232 282 405"
+    "335 235 478 368 335 235 478 368"
+    "150 158 358 252 150 158 358 252"
+    "525 30 608 102 525 30 608 102"
 )
 {
     printf 'TALVORN Morphing 1.0'
-    shortstr astronaut.png
-    shortstr chelsea.png
+    shortstr motorcycle_left.png
+    shortstr motorcycle_right.png
     le32 ${#pairs[@]}
     for p in "${pairs[@]}"; do
         for v in $p; do le32 "$v"; done
