@@ -134,6 +134,17 @@ QPixmap GlyphPixmap(Glyph glyph, int size) {
             p.drawPolygon(QPolygonF({{1.5, 6.5}, {6.5, 2.5}, {7, 10}}));
             break;
         }
+        case Glyph::Match:
+            // The area drawn in one picture and, found, in the other.
+            p.setBrush(QColor(250, 230, 150));
+            p.drawRect(QRectF(1.5, 1.5, 6, 5));
+            p.setPen(QPen(ink, 1.2, Qt::DashLine));
+            p.setBrush(QColor(190, 225, 190));
+            p.drawRect(QRectF(7.5, 8.5, 7, 6));
+            p.setPen(QPen(QColor(60, 140, 60), 1.2));
+            p.setBrush(QColor(60, 140, 60));
+            Arrow(p, QPointF(4.5, 8), QPointF(7, 12));
+            break;
     }
     return pm;
 }

@@ -25,7 +25,8 @@ enum class Glyph {
     Hand,
     Area,
     Undo,
-    Redo
+    Redo,
+    Match
 };
 
 QPixmap GlyphPixmap(Glyph glyph, int size = 16);

@@ -401,15 +401,21 @@ QWidget* TMainForm::BuildAreasPage() {
 
     auto* panel39 = new QWidget;
     panel39->setObjectName(QStringLiteral("Panel39"));
-    auto* objs = new QHBoxLayout(panel39);
-    objs->setContentsMargins(4, 4, 4, 4);
+    auto* rows = new QVBoxLayout(panel39);
+    rows->setContentsMargins(4, 4, 4, 2);
+    auto* objs = new QHBoxLayout;
+    objs->setContentsMargins(0, 0, 0, 0);
+    rows->addLayout(objs);
     DelObjBtn = GlyphButton(QStringLiteral("DelObjBtn"), QStringLiteral("&Delete object"),
                             artwork::Glyph::Delete);
     PrevBtn = GlyphButton(QStringLiteral("PrevBtn"), QStringLiteral("&Previous object"),
                           artwork::Glyph::Previous);
     NextBtn = GlyphButton(QStringLiteral("NextBtn"), QStringLiteral("&Next object"),
                           artwork::Glyph::Next);
-    for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn}) objs->addWidget(b);
+    MatchBtn = GlyphButton(QStringLiteral("MatchBtn"), QStringLiteral("&Match object"),
+                           artwork::Glyph::Match);
+    MatchBtn->setToolTip(QStringLiteral("Find the current area in the other picture"));
+    for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn, MatchBtn}) objs->addWidget(b);
     objs->addStretch(1);
     PosLabel = new QLabel;
     PosLabel->setObjectName(QStringLiteral("PosLabel"));
@@ -421,6 +427,14 @@ QWidget* TMainForm::BuildAreasPage() {
         "x -0000, y -0000     1: -0000,-0000--0000,-0000   2: -0000,-0000--0000,-0000")));
     PosLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     objs->addWidget(PosLabel);
+    // A line of its own below: the position label leaves no room beside the
+    // buttons at the window's first size.
+    StatusLabel = new QLabel;
+    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    StatusLabel->setTextFormat(Qt::PlainText);
+    StatusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    StatusLabel->setFixedHeight(StatusLabel->fontMetrics().height());
+    rows->addWidget(StatusLabel);
     p6->addWidget(panel39);
     body->addWidget(Panel6, 1);
     v->addLayout(body, 1);

@@ -89,6 +89,7 @@ public:
     void PrevBtnClick();
     void NextBtnClick();
     void DelObjBtnClick();
+    void MatchBtnClick();
     void PaintBox3Paint();
     void PaintBox4Paint();
     void Zoom3EdChange();
@@ -204,9 +205,12 @@ public:
     TBitBtnXP* DelObjBtn = nullptr;
     TBitBtnXP* PrevBtn = nullptr;
     TBitBtnXP* NextBtn = nullptr;
+    TBitBtnXP* MatchBtn = nullptr;
     // At the right of the object buttons: the picture point under the mouse
     // and the current area's two halves.
     QLabel* PosLabel = nullptr;
+    // Below the object buttons: what "Match object" found, or why not.
+    QLabel* StatusLabel = nullptr;
 
     TSpinEdit* TimeEd = nullptr;
     TSpinEdit* PPSEd = nullptr;

@@ -151,6 +151,7 @@ void TMainForm::WireAreas() {
     connect(DelObjBtn, &QPushButton::clicked, this, [this] { DelObjBtnClick(); });
     connect(PrevBtn, &QPushButton::clicked, this, [this] { PrevBtnClick(); });
     connect(NextBtn, &QPushButton::clicked, this, [this] { NextBtnClick(); });
+    connect(MatchBtn, &QPushButton::clicked, this, [this] { MatchBtnClick(); });
     connect(PaintBox3, &TPaintBox::MouseDown, this, &TMainForm::PaintBox3MouseDown);
     connect(PaintBox3, &TPaintBox::MouseMove, this, &TMainForm::PaintBox3MouseMove);
     connect(PaintBox3, &TPaintBox::MouseUp, this, &TMainForm::PaintBox3MouseUp);
@@ -210,7 +211,7 @@ void TMainForm::WireAreas() {
 
 void TMainForm::EnableObjButtons() {
     const bool valid = ValidIndex(*this, CurObj);
-    for (TBitBtnXP* b : {NextBtn, PrevBtn, DelObjBtn}) b->setEnabled(valid);
+    for (TBitBtnXP* b : {NextBtn, PrevBtn, DelObjBtn, MatchBtn}) b->setEnabled(valid);
 }
 
 void TMainForm::PrevBtnClick() {
@@ -231,6 +232,17 @@ void TMainForm::NextBtnClick() {
 
 void TMainForm::DelObjBtnClick() {
     editor_->DeleteCurrent();
+}
+
+void TMainForm::MatchBtnClick() {
+    // The search takes a moment on large pictures.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString text = editor_->MatchCurrent();
+    QApplication::restoreOverrideCursor();
+    if (!text.isEmpty()) {
+        StatusLabel->setText(text);
+        StatusLabel->setToolTip(text);
+    }
 }
 
 void TMainForm::UndoBtnClick() {
@@ -336,6 +348,9 @@ bool TMainForm::AreaPageKey(QKeyEvent* event) {
     switch (key) {
         case Qt::Key_Delete:
             DelObjBtnClick();
+            return true;
+        case Qt::Key_M:
+            MatchBtnClick();
             return true;
         case Qt::Key_P:
             SpeedPointer->click();

@@ -1,5 +1,6 @@
 // The document commands: New, Open..., Save, Save as..., and the project file.
 #include <QFileInfo>
+#include <QLabel>
 #include <QToolButton>
 
 #include <filesystem>
@@ -193,4 +194,8 @@ void TMainForm::DelAll() {
     EnableObjButtons();
     // A new document starts without history.
     Editor().Reset();
+    if (StatusLabel) {
+        StatusLabel->clear();
+        StatusLabel->setToolTip({});
+    }
 }

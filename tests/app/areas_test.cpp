@@ -74,9 +74,12 @@ protected:
 
     void AddArea(const TAreaPair& a) { *form().ObjList->Add() = a; }
     TAreaPair Area(int i) { return *form().ObjList->GotoIndex(i); }
+    // The object buttons are enabled together or not at all.
     bool ButtonsEnabled() {
-        return form().DelObjBtn->isEnabled() && form().PrevBtn->isEnabled() &&
-               form().NextBtn->isEnabled();
+        const bool on = form().DelObjBtn->isEnabled();
+        for (TBitBtnXP* b : {form().PrevBtn, form().NextBtn, form().MatchBtn})
+            EXPECT_EQ(b->isEnabled(), on) << b->objectName().toStdString();
+        return on;
     }
     QImage Shown(int pane) {
         return box(pane)->grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -3,12 +3,15 @@
 // byte with the project the areas must make, and the panes must show it.
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QPainter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "controls/bitbtnxp.h"
@@ -20,6 +23,21 @@
 namespace {
 
 constexpr TAreaPair kClicked{40, 30, 90, 80, 80, 60, 180, 160};
+
+// Many overlapping coloured ellipses: every area of it looks different.
+QImage Speckled(int width, int height) {
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(qRgb(128, 128, 128));
+    QPainter p(&img);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> x(0, width), y(0, height), r(3, 14), c(0, 255);
+    for (int i = 0; i < 900; ++i) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(c(rng), c(rng), c(rng)));
+        p.drawEllipse(QPoint(x(rng), y(rng)), r(rng), r(rng));
+    }
+    return img;
+}
 
 class AreasScreen : public ::testing::Test {
 protected:
@@ -47,6 +65,9 @@ protected:
     void Load(QAbstractButton* button, int width, int height, const QString& name) {
         QImage img(width, height, QImage::Format_RGB32);
         img.fill(qRgb(90, 140, 200));
+        Load(button, img, name);
+    }
+    void Load(QAbstractButton* button, const QImage& img, const QString& name) {
         ASSERT_TRUE(img.save(dir_ + QLatin1Char('/') + name));
         fx_.prompter->fileAnswers = {dir_ + QLatin1Char('/') + name};
         QTest::mouseClick(button, Qt::LeftButton);
@@ -155,4 +176,37 @@ TEST_F(AreasScreen, EscTypedIntoAZoomFieldStaysTheFields) {
     QTest::mouseClick(w().PaintBox4, Qt::LeftButton, {}, QPoint(300, 300));
     Type(Qt::Key_Escape);
     EXPECT_TRUE(SavedAs(QStringLiteral("deleted.mor"), {{50, 50, 75, 75, 100, 100, 150, 150}}));
+}
+
+TEST_F(AreasScreen, MatchKeyMovesTheRightOutlineToTheFoundPlace) {
+    // Picture 1 is the part of picture 2 from (100, 70).
+    const QImage two = Speckled(640, 400);
+    Load(w().PicOpenBtn1, two.copy(100, 70, 320, 200), QStringLiteral("one.png"));
+    Load(w().PicOpenBtn2, two, QStringLiteral("two.png"));
+    QTest::mouseClick(w().PaintBox3, Qt::LeftButton, {}, QPoint(40, 30));
+    ASSERT_TRUE(w().MatchBtn->isEnabled());
+    ASSERT_TRUE(PanesShowTheAreas(QStringLiteral("drawn")));
+    const QImage before = screen_support::Shown(w().ScrollBox4->viewport());
+
+    Type(Qt::Key_M);
+    // The right half lands on the copy, to a pixel; the left one stays.
+    ASSERT_EQ(w().ObjList->Count(), 1u);
+    const TAreaPair a = *w().ObjList->GotoIndex(0);
+    EXPECT_EQ((QRect(QPoint(a.Left1, a.Top1), QPoint(a.Right1, a.Bottom1))),
+              QRect(QPoint(40, 30), QPoint(90, 80)));
+    const QRect right(QPoint(a.Left2, a.Top2), QPoint(a.Right2, a.Bottom2));
+    const QRect truth(QPoint(140, 100), QPoint(190, 150));
+    for (auto [got, want] : {std::pair{right.left(), truth.left()},
+                             {right.top(), truth.top()},
+                             {right.right(), truth.right()},
+                             {right.bottom(), truth.bottom()}})
+        EXPECT_NEAR(got, want, 1) << w().CurrentAreaText().toStdString();
+    EXPECT_TRUE(w().StatusLabel->text().startsWith(QStringLiteral("matched with ")))
+        << w().StatusLabel->text().toStdString();
+    EXPECT_TRUE(PanesShowTheAreas(QStringLiteral("matched")));
+    EXPECT_NE(screen_support::Shown(w().ScrollBox4->viewport()), before);
+
+    QTest::mouseClick(w().UndoBtn, Qt::LeftButton);
+    EXPECT_TRUE(SavedAs(QStringLiteral("match-undo.mor"), {kClicked}));
+    EXPECT_TRUE(PanesShowTheAreas(QStringLiteral("match-undone")));
 }
