@@ -8,8 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-    # the raster library's TIFF reader
-    libtiff-dev
+    # the raster library's TIFF and PNG readers
+    libtiff-dev libpng-dev
     # used by the tests: fixture checks, video decoding, a real X server
     netpbm python3 python3-pil imagemagick ffmpeg xvfb xauth
     # the screenshots (make screenshots) and the Debian package (make package)
