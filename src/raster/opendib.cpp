@@ -11,8 +11,6 @@
 #include <QImageReader>
 #include <QPointer>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -166,88 +164,35 @@ std::string PngProblem(std::span<const std::uint8_t> d) {
     return {};
 }
 
-// Qt reads a black-and-white PNG as white = 0, black = 1, the other way
-// round from the file; the file's order is put back.
-void RestorePngMonoOrder(const QByteArray& file, QImage& img) {
-    if (img.format() != QImage::Format_Mono || img.colorCount() != 2 || file.size() < 26) return;
-    const auto bitDepth = static_cast<std::uint8_t>(file[24]);
-    const auto colourType = static_cast<std::uint8_t>(file[25]);
-    if (bitDepth != 1 || colourType != 0) return;
-    if (img.color(0) != qRgb(255, 255, 255) || img.color(1) != qRgb(0, 0, 0)) return;
-    img.invertPixels();
-    img.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-}
-
-// A grey PNG with a transparent level comes from Qt with that level's entry
-// made transparent black; the file's grey is put back (alpha is ignored).
-void RestorePngGreyLevels(std::span<const std::uint8_t> d, QImage& img) {
-    if (d.size() < 26 || d[25] != 0 || img.format() != QImage::Format_Indexed8) return;
-    QList<QRgb> table = img.colorTable();
-    const auto n = table.size();
-    if (n < 2) return;
-    for (qsizetype i = 0; i < n; ++i) {
-        const int v = static_cast<int>(i * 255 / (n - 1));
-        table[i] = qRgb(v, v, v);
-    }
-    img.setColorTable(table);
-}
-
-// Collects what Qt and the libraries behind its readers say while one
-// picture is read, instead of letting it reach stderr: Qt's messages through
-// a message handler, and libpng's errors, which Qt leaves to libpng's own
-// handler writing to stderr, by pointing stderr at a temporary file.
+// Collects what Qt and the decoder behind it say while one picture is read,
+// instead of letting it reach stderr; the last thing said becomes the reason
+// of a failure.
 class LibraryMessages {
 public:
     LibraryMessages() {
         active_ = this;
         previous_ = qInstallMessageHandler(&Collect);
-        std::fflush(stderr);
-        capture_ = std::tmpfile();
-        savedStderr_ = capture_ != nullptr ? ::dup(2) : -1;
-        if (savedStderr_ >= 0) ::dup2(::fileno(capture_), 2);
     }
     ~LibraryMessages() {
-        Restore();
         qInstallMessageHandler(previous_);
         active_ = nullptr;
     }
     LibraryMessages(const LibraryMessages&) = delete;
     LibraryMessages& operator=(const LibraryMessages&) = delete;
 
-    // The last thing said: a decoder's warnings come before its error.
-    std::string Reason() {
-        Restore();
-        return last_;
-    }
+    // A decoder's warnings come before its error.
+    const std::string& Reason() const { return last_; }
 
 private:
-    void Restore() {
-        if (capture_ == nullptr) return;
-        std::fflush(stderr);
-        if (savedStderr_ >= 0) {
-            ::dup2(savedStderr_, 2);
-            ::close(savedStderr_);
-        }
-        std::rewind(capture_);
-        char line[512];
-        while (std::fgets(line, sizeof line, capture_) != nullptr)
-            Note(QString::fromLocal8Bit(line));
-        std::fclose(capture_);
-        capture_ = nullptr;
-    }
     void Note(const QString& text) {
         QString t = text.trimmed();
-        for (const char* prefix : {"libpng error:", "libpng warning:", "QImageIOHandler:"})
-            if (t.startsWith(QLatin1String(prefix))) t = t.mid(int(std::strlen(prefix))).trimmed();
+        if (t.startsWith(QLatin1String("QImageIOHandler:"))) t = t.mid(16).trimmed();
         if (t.endsWith(QLatin1Char('.'))) t.chop(1);
         if (!t.isEmpty()) last_ = t.toStdString();
     }
     static void Collect(QtMsgType, const QMessageLogContext&, const QString& text) {
         if (active_ != nullptr) active_->Note(text);
     }
-
-    std::FILE* capture_ = nullptr;
-    int savedStderr_ = -1;
 
     static inline LibraryMessages* active_ = nullptr;
     QtMessageHandler previous_ = nullptr;
@@ -331,7 +276,12 @@ DibRecord FromDirect(const QImage& source) {
 // picture files of this program and are refused rather than given to more
 // decoders than needed.
 bool AcceptedQtFormat(const QByteArray& format) {
-    return format == "jpeg" || format == "jpg" || format == "png";
+    return format == "jpeg" || format == "jpg";
+}
+
+bool IsPng(std::span<const std::uint8_t> d) {
+    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return d.size() >= 8 && std::memcmp(d.data(), kSignature, 8) == 0;
 }
 
 DibRecord DecodeWithQt(std::span<const std::uint8_t> d) {
@@ -343,7 +293,6 @@ DibRecord DecodeWithQt(std::span<const std::uint8_t> d) {
     LibraryMessages messages;
     const QByteArray format = QImageReader::imageFormat(&buffer);
     if (!AcceptedQtFormat(format)) return Failed("Unknown or unsupported picture format.");
-    const bool png = format == "png";
     buffer.seek(0);
     QImageReader reader(&buffer, format);
     // EXIF orientation: a portrait photo is shown upright.
@@ -353,21 +302,16 @@ DibRecord DecodeWithQt(std::span<const std::uint8_t> d) {
                            std::int64_t{size.width()} * size.height() * 4 > kMaxPictureBytes)) {
         return Failed(TooLarge(size.width(), size.height()));
     }
-    if (std::string problem = png ? PngProblem(d) : JpegProblem(d); !problem.empty())
-        return Failed(std::move(problem));
+    if (std::string problem = JpegProblem(d); !problem.empty()) return Failed(std::move(problem));
     QImage img;
     if (!reader.read(&img) || img.isNull()) {
         const QString why = reader.errorString();
         if (reader.error() == QImageReader::InvalidDataError && why.contains("limit")) {
             return Failed(TooLarge(size.width(), size.height()));
         }
-        const std::string reason = messages.Reason();
+        const std::string& reason = messages.Reason();
         return Failed("The picture could not be read: " +
                       (reason.empty() ? why.toStdString() : reason) + ".");
-    }
-    if (png) {
-        RestorePngMonoOrder(bytes, img);
-        RestorePngGreyLevels(d, img);
     }
     switch (img.format()) {
         case QImage::Format_Mono:
@@ -414,6 +358,11 @@ DibRecord DecodePicture(std::span<const std::uint8_t> data, std::string_view nam
             break;
     }
     if (IsTiff(data)) return DecodeTiff(data);
+    if (IsPng(data)) {
+        if (std::string problem = PngProblem(data); !problem.empty())
+            return Failed(std::move(problem));
+        return DecodePng(data);
+    }
     return DecodeWithQt(data);
 }
 

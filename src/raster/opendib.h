@@ -18,6 +18,10 @@ DibRecord DecodePicture(std::span<const std::uint8_t> data, std::string_view nam
 // applied. Palette and grey pictures of up to 8 bits stay palette pictures.
 DibRecord DecodeTiff(std::span<const std::uint8_t> data);
 
+// PNG through libpng. Palette and grey pictures of up to 8 bits stay palette
+// pictures; 16-bit samples are rounded; alpha is ignored.
+DibRecord DecodePng(std::span<const std::uint8_t> data);
+
 // The picture as it is meant to be seen, given the orientation value of its
 // file (TIFF and EXIF number them alike: 1 as stored, 2 mirrored, 3 turned
 // half way, 4 flipped, 5 to 8 the same with rows and columns exchanged).

@@ -15,6 +15,7 @@ import os
 import struct
 import subprocess
 import sys
+import zlib
 
 from PIL import Image
 
@@ -493,6 +494,15 @@ def check_ref(name, pixels, tool, tolerance=0, size=(W, H), fields=None):
     print(f"ok {name} ({os.path.getsize(path(name))} bytes, {tool})")
 
 
+
+def raw_png(colour_type, depth, rows):
+    """A PNG of W x H from its unfiltered rows, as no image tool here writes it."""
+    def chunk(cid, data):
+        return struct.pack(">I", len(data)) + cid + data + struct.pack(">I", zlib.crc32(cid + data))
+    ihdr = struct.pack(">IIBBBBB", W, H, depth, colour_type, 0, 0, 0)
+    idat = zlib.compress(b"".join(b"\0" + r for r in rows))
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", idat) + chunk(b"IEND", b"")
+
 def bitfield_bmp(name, masks, bits, header, alpha_mask=0, palette=0):
     """The rgb pattern in bit fields; returns the reference pixels."""
     shifts = [(m & -m).bit_length() - 1 for m in masks]
@@ -656,6 +666,31 @@ def make_real_world_others():
     grey_t.putdata([255 if (x + y) % 3 == 0 else grey(x, y) for y in range(H) for x in range(W)])
     grey_t.save(path("png_grey_transparent.png"), transparency=255)
     check_ref("png_grey_transparent.png", [(v, v, v) for v in grey_t.getdata()], "pil")
+
+    # PNG: 16-bit RGBA with transparent white (the stored colour is shown),
+    # 16-bit grey with alpha, 2-bit grey, 2-bit palette, Adam7 interlacing.
+    rgba.save(tmp("rgba.png"))
+    run(["convert", tmp("rgba.png"), "-depth", "16", "png64:" + path("png_rgba_16.png")])
+    check_ref("png_rgba_16.png", [c[:3] for c in rgba.getdata()], "magick")
+    # Written by hand: the image tools here store these at 8 bits.
+    write("png_grey_alpha_16.png", raw_png(4, 16, [
+        b"".join(struct.pack(">HH", grey_t.getpixel((x, y)) * 257, 0x8000) for x in range(W))
+        for y in range(H)]))
+    check_ref("png_grey_alpha_16.png", [(v, v, v) for v in grey_t.getdata()], "magick")
+    levels = [[grey(x, y) >> 6 for x in range(W)] for y in range(H)]
+    write("png_grey_2.png", raw_png(0, 2, [
+        bytes(sum(row[x + i] << (6 - 2 * i) for i in range(4) if x + i < W)
+              for x in range(0, W, 4)) for row in levels]))
+    check_ref("png_grey_2.png", [(v * 85,) * 3 for row in levels for v in row], "pil")
+    pal4 = PAL16[2:6]
+    p4 = Image.new("P", (W, H))
+    p4.putpalette([c for rgb in pal4 for c in rgb])
+    p4.putdata([idx16(x, y) % 4 for y in range(H) for x in range(W)])
+    p4.save(path("png_palette_2.png"), bits=2)
+    check_ref("png_palette_2.png", [pal4[idx16(x, y) % 4] for y in range(H) for x in range(W)],
+              "magick")
+    run(["convert", tmp("rgb.png"), "-interlace", "PNG", "png24:" + path("png_interlaced.png")])
+    check_ref("png_interlaced.png", list(truecolour().getdata()), "pil")
 
     # Orientation 6: stored turned a quarter to the left, shown upright.
     upright = truecolour()

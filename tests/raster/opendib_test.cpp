@@ -580,6 +580,13 @@ INSTANTIATE_TEST_SUITE_P(Others, ReferenceTest,
                                            ReferenceCase{"tiff_orientation_6.tif", 24},
                                            ReferenceCase{"png_grey_transparent.png", 8}));
 
+INSTANTIATE_TEST_SUITE_P(Png, ReferenceTest,
+                         ::testing::Values(ReferenceCase{"png_rgba_16.png", 24},
+                                           ReferenceCase{"png_grey_alpha_16.png", 8},
+                                           ReferenceCase{"png_grey_2.png", 4},
+                                           ReferenceCase{"png_palette_2.png", 4},
+                                           ReferenceCase{"png_interlaced.png", 24}));
+
 TEST(OpenDibTest, JpegExifOrientationIsApplied) {
     const DibRecord dib = OpenDib(DataPath("jpeg_orientation_6.jpg").toStdString());
     ASSERT_TRUE(dib.HasPixels()) << dib.ErrorText();
@@ -653,6 +660,35 @@ TEST(OpenDibTest, JpegRefusalCarriesTheDecodersReason) {
     const DibRecord dib = Decode(d, "bad.jpg");
     EXPECT_FALSE(dib.HasPixels());
     EXPECT_NE(dib.ErrorText().find("Huffman"), std::string::npos) << dib.ErrorText();
+}
+
+// A damaged PNG is refused with libpng's words for it, and nothing is written
+// to stderr on the way; a file cut after its last row still gives the picture.
+TEST(OpenDibTest, PngRefusalCarriesTheDecodersReason) {
+    const auto good = ReadAll(DataPath("png_24.png"));
+    const std::size_t idat = FindChunk(good, "IDAT");
+    ASSERT_NE(idat, std::string::npos);
+
+    auto damaged = good;
+    damaged[idat + 6] ^= 0x55;  // inside the compressed data
+    testing::internal::CaptureStderr();
+    const DibRecord bad = Decode(damaged, "bad.png");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(bad.HasPixels());
+    EXPECT_NE(bad.ErrorText().find("IDAT: invalid"), std::string::npos) << bad.ErrorText();
+    EXPECT_EQ(said, "");
+
+    const std::vector<std::uint8_t> cut(good.begin(), good.begin() + idat + 20);
+    const DibRecord early = Decode(cut, "cut.png");
+    EXPECT_FALSE(early.HasPixels());
+    EXPECT_NE(early.ErrorText().find("could not be read"), std::string::npos) << early.ErrorText();
+
+    const std::size_t iend = FindChunk(good, "IEND");
+    ASSERT_NE(iend, std::string::npos);
+    const std::vector<std::uint8_t> noEnd(good.begin(), good.begin() + iend - 4);
+    const DibRecord whole = Decode(noEnd, "noend.png");
+    ASSERT_TRUE(whole.HasPixels()) << whole.ErrorText();
+    EXPECT_EQ(PixelColor(whole, 36, 22), PixelColor(Decode(good, "good.png"), 36, 22));
 }
 
 TEST(OpenDibTest, PcxOfUnknownVersionIsRefused) {
