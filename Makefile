@@ -8,7 +8,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_
 PKG_BUILD ?= build-pkg
 
 .PHONY: deps build run test asan fuzz bench clean format-check
-.PHONY: package demo screenshots
+.PHONY: package demo screenshots photo-example
 
 deps:
 	@scripts/install-deps.sh
@@ -61,6 +61,10 @@ package: deps
 demo: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target vellora-render
 	scripts/demo.sh $(BUILD)/tools/vellora-render $(BUILD)/demo/faces.avi
+
+# The example made from Debian's sample photographs, its pairs placed by "Match object".
+photo-example: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target photo-example
 
 # Takes the user guide's screenshots from the real program on a virtual X server.
 screenshots: deps $(BUILD)/build.ninja

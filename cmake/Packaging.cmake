@@ -15,7 +15,8 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/icons/hicolor DESTINATION share/
 # The guide is a page with its stylesheet and screenshots; whatever of them
 # exists is installed, so a tree without screenshots still installs.
 file(GLOB VELLORA_DOC_FILES CONFIGURE_DEPENDS
-     ${CMAKE_SOURCE_DIR}/docs/*.html ${CMAKE_SOURCE_DIR}/docs/*.css ${CMAKE_SOURCE_DIR}/docs/*.png)
+     ${CMAKE_SOURCE_DIR}/docs/*.html ${CMAKE_SOURCE_DIR}/docs/*.css ${CMAKE_SOURCE_DIR}/docs/*.png
+     ${CMAKE_SOURCE_DIR}/docs/*.jpg)
 install(FILES ${VELLORA_DOC_FILES} DESTINATION ${VELLORA_DOC_DIR})
 # The licence, under the name Debian gives it in every package's folder.
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${VELLORA_DOC_DIR} RENAME copyright)
