@@ -150,6 +150,10 @@ std::string PngProblem(std::span<const std::uint8_t> d) {
     if (d.size() < 33 || std::memcmp(d.data() + 12, "IHDR", 4) != 0) return {};
     const std::int64_t width = Be32(d, 16), height = Be32(d, 20);
     const int depth = d[24], colourType = d[25];
+    // The estimate below holds only for what fits the limits; the rest is
+    // refused here or (a zero side, an impossible depth) by libpng itself.
+    if (width > kMaxSide || height > kMaxSide) return TooLarge(width, height);
+    if (width == 0 || height == 0 || depth == 0 || depth > 16) return {};
     const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
     std::int64_t compressed = 0;
     for (std::size_t pos = 8; pos + 8 <= d.size();) {

@@ -641,6 +641,7 @@ TEST(OpenDibTest, ClaimsTheDataCannotHoldAreRefusedWithTheReason) {
                     "cannot hold a picture of 11390 x 12595"},
           {"bmp-rle-claims-huge-picture.rle", "cannot hold a picture of 16384 x 16384"},
           {"png-deflate-claims-huge-picture.png", "cannot hold a picture of 16000 x 16000"},
+          {"png-ihdr-sides-overflow-estimate.png", "too large (1004478304 x 3760096737"},
           {"jpeg-cut-inside-sos-header.jpg", "cut inside its start-of-scan header"},
           {"jpeg-cut-after-sos-header.jpg", "no image data"}}) {
         const DibRecord dib = OpenDib(
