@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 #include "app/mainform.h"
 #include "bench/bench_support.h"
 #include "controls/spinedit.h"
@@ -27,13 +29,15 @@ std::unique_ptr<TMainForm> form;
 TMainForm& Scene(int zoom) {
     if (!form) {
         form = std::make_unique<TMainForm>();
-        form->Pic1Dib = bench_support::Picture(1920, 1080, 1);
-        form->Pic2Dib = bench_support::Picture(1920, 1080, 2);
+        form->SetPictures(bench_support::Picture(1920, 1080, 1),
+                          bench_support::Picture(1920, 1080, 2));
+        std::vector<TAreaPair> areas;
         for (int i = 0; i < 20; ++i) {
             const int l = 40 + (i % 5) * 360;
             const int t = 40 + (i / 5) * 250;
-            *form->ObjList->Add() = {l, t, l + 200, t + 150, l + 10, t + 5, l + 190, t + 160};
+            areas.push_back({l, t, l + 200, t + 150, l + 10, t + 5, l + 190, t + 160});
         }
+        form->SetAreas(areas);
         form->show();
         QApplication::processEvents();
         form->PageControl2->setCurrentIndex(1);
@@ -53,8 +57,8 @@ TMainForm& Scene(int zoom) {
     }
     // The current area grabbed inside by a Pointer-tool press at its middle.
     form->Editor().Reset();
-    form->CurObj = 7;
-    const TAreaPair& a = *form->ObjList->GotoIndex(7);
+    form->SetCurrentArea(7);
+    const TAreaPair& a = form->Areas().Data()[7];
     const int x = static_cast<int>(form->ScrollBox3->ToPane(a.Left1 + a.Right1) / 2);
     const int y = static_cast<int>(form->ScrollBox3->ToPane(a.Top1 + a.Bottom1) / 2);
     form->PaintBox3MouseDown(Qt::LeftButton, x, y);

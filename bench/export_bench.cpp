@@ -130,9 +130,8 @@ public:
 std::unique_ptr<TMainForm> FullHdWindow(int length, int rate) {
     auto w = std::make_unique<TMainForm>(std::make_unique<TBenchPrompter>());
     Scene& scene = TheScene();
-    w->Pic1Dib = Picture(1);
-    w->Pic2Dib = Picture(2);
-    for (const TAreaPair& a : scene.areas) *w->ObjList->Add() = a;
+    w->SetPictures(Picture(1), Picture(2));
+    w->SetAreas(scene.areas);
     w->TimeEd->SetText(QString::number(length));
     w->PPSEd->SetText(QString::number(rate));
     w->PicEd->SetText(QStringLiteral("1"));

@@ -16,6 +16,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "app/mainform.h"
 #include "bench/bench_support.h"
@@ -74,12 +75,13 @@ void BM_Floor_OneDrawImage1280x800(benchmark::State& state) {
 void BM_DragStep_TwoPanes1280x800(benchmark::State& state) {
     form = std::make_unique<TMainForm>();
     TMainForm& f = *form;
-    f.Pic1Dib = bench_support::Picture(1920, 1080, 1);
-    f.Pic2Dib = bench_support::Picture(1920, 1080, 2);
+    f.SetPictures(bench_support::Picture(1920, 1080, 1), bench_support::Picture(1920, 1080, 2));
+    std::vector<TAreaPair> areas;
     for (int i = 0; i < 20; ++i) {
         const int l = 40 + (i % 5) * 360, t = 40 + (i / 5) * 250;
-        *f.ObjList->Add() = {l, t, l + 200, t + 150, l + 10, t + 5, l + 190, t + 160};
+        areas.push_back({l, t, l + 200, t + 150, l + 10, t + 5, l + 190, t + 160});
     }
+    f.SetAreas(areas);
     f.setGeometry(0, 0, 2800, 1100);
     f.show();
     if (!QTest::qWaitForWindowExposed(&f)) state.SkipWithError("no window");
@@ -106,7 +108,7 @@ void BM_DragStep_TwoPanes1280x800(benchmark::State& state) {
 void BM_ZoomStep_6000x4000(benchmark::State& state) {
     form = std::make_unique<TMainForm>();
     TMainForm& f = *form;
-    f.Pic1Dib = bench_support::Picture(6000, 4000, 3);
+    f.SetPictures(bench_support::Picture(6000, 4000, 3), TMainForm::MakeBlankPicture());
     f.setGeometry(0, 0, 1500, 1100);
     f.show();
     if (!QTest::qWaitForWindowExposed(&f)) state.SkipWithError("no window");

@@ -9,6 +9,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 #include "app/mainform.h"
 #include "controls/zoompane.h"
 #include "editor/areaeditor.h"
@@ -53,12 +55,13 @@ public:
 // it moves) or a run of keyboard moves of the last one.
 enum class Step { DeleteFirst, NudgeLast };
 
-void MakeStep(TAreaEditor& editor, int& current, Step step) {
+template <typename SetCurrent>
+void MakeStep(TAreaEditor& editor, SetCurrent setCurrent, Step step) {
     if (step == Step::DeleteFirst) {
-        current = 0;
+        setCurrent(0);
         editor.DeleteCurrent();
     } else {
-        current = kAreas - 1;
+        setCurrent(kAreas - 1);
         for (int i = 0; i < 5; ++i) editor.Nudge(1, 0);
     }
 }
@@ -66,7 +69,8 @@ void MakeStep(TAreaEditor& editor, int& current, Step step) {
 void UndoRedoModel(benchmark::State& state, Step step) {
     TListHost host;
     TAreaEditor editor(host);
-    MakeStep(editor, host.current, step);
+    const auto setCurrent = [&host](int index) { host.current = index; };
+    MakeStep(editor, setCurrent, step);
     for (auto _ : state) {
         editor.Undo();
         editor.Redo();
@@ -80,9 +84,10 @@ std::unique_ptr<TMainForm> form;
 
 void UndoRedoWindow(benchmark::State& state, Step step, bool paint) {
     form = std::make_unique<TMainForm>();
-    form->Pic1Dib = raster::newdib(1920, 1080, 24);
-    form->Pic2Dib = raster::newdib(1920, 1080, 24);
-    for (int i = 0; i < kAreas; ++i) *form->ObjList->Add() = AreaNumber(i);
+    form->SetPictures(raster::newdib(1920, 1080, 24), raster::newdib(1920, 1080, 24));
+    std::vector<TAreaPair> areas;
+    for (int i = 0; i < kAreas; ++i) areas.push_back(AreaNumber(i));
+    form->SetAreas(areas);
     form->show();
     form->PageControl2->setCurrentIndex(1);
     form->resize(3000, 1300);
@@ -92,7 +97,8 @@ void UndoRedoWindow(benchmark::State& state, Step step, bool paint) {
             QApplication::processEvents();
         }
     }
-    MakeStep(form->Editor(), form->CurObj, step);
+    const auto setCurrent = [](int index) { form->SetCurrentArea(index); };
+    MakeStep(form->Editor(), setCurrent, step);
     QApplication::processEvents();
     for (auto _ : state) {
         for (bool undo : {true, false}) {

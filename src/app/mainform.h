@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,43 @@ public:
 
     TPrompter& Prompter() { return *prompter_; }
     void SetTickSource(TickSource source) { tickSource_ = std::move(source); }
+
+    // ---- The document and the window's state, as others see it ---------------
+    const raster::DibRecord& Picture1() const { return Pic1Dib; }
+    const raster::DibRecord& Picture2() const { return Pic2Dib; }
+    const raster::DibRecord& Result() const { return ResultDib; }
+    // Puts two pictures in their slots and shows them in their panes, as
+    // loading does; the picture file names stay as they are.
+    void SetPictures(raster::DibRecord pic1, raster::DibRecord pic2);
+    const QString& Picture1FileName() const { return Pic1FileName; }
+    const QString& Picture2FileName() const { return Pic2FileName; }
+    // The document's file name; empty for a document never saved or opened.
+    const QString& SavedFileName() const { return savedfilename; }
+    const TDynaArray<TAreaPair>& Areas() const { return *ObjList; }
+    // Replaces the area list as opening a document does: no area is current
+    // afterwards and the undo history starts again. The panes are not
+    // repainted.
+    void SetAreas(std::span<const TAreaPair> areas);
+    // The index of the current area, -1 for none.
+    int CurrentArea() const { return CurObj; }
+    // Also enables or disables the object buttons.
+    void SetCurrentArea(int index);
+    // The progress shown in the status bar, in percent, and where it was
+    // last drawn.
+    int Progress() const { return ProgressPercent; }
+    QRect ProgressBarRect() const { return ProgressRect; }
+    // The splitters' positions in percent of their panels.
+    int Splitter1Percent() const { return Split1Percent; }
+    int Splitter2Percent() const { return Split2Percent; }
+    // The program's folder, ending in a separator.
+    const QString& ProgramFolder() const { return ProgramDir; }
+    // Entry 1 to 13 of the cursor table.
+    const QCursor& Cursor(int slot) const { return Cursors[static_cast<std::size_t>(slot)]; }
+    // The picture and the clock reading playback started from.
+    int PlayStartPicture() const { return PlayStartPic; }
+    std::uint32_t PlayStartTime() const { return PlayStartTick; }
+    // Number of RenderPic calls so far.
+    int Renders() const { return RenderCount; }
 
     // ---- Start-up, shut-down, status bar, splitters -------------------------
     void FormCreate();
@@ -136,30 +174,6 @@ public:
     void Setsavedfilename(const QString& name);
     // Repaints the five picture panes, PaintBox1 to PaintBox5, in turn.
     void RepaintPanes();
-
-    // ---- State, readable by tests --------------------------------------------
-    int ProgressPercent = 0;
-    QRect ProgressRect;
-    int Split2Percent = 0;
-    int Split1Percent = 0;
-    QString ProgramDir;
-    raster::DibRecord Pic1Dib;
-    raster::DibRecord Pic2Dib;
-    raster::DibRecord ResultDib;
-    TAreaPair* ObjPtr = nullptr;
-    std::unique_ptr<TDynaArray<TAreaPair>> ObjList;
-    int CurObj = 0;
-    std::uint32_t PlayStartTick = 0;
-    int PlayStartPic = 0;
-    // True while "Save AVI video..." writes the sequence.
-    bool Exporting = false;
-    QString savedfilename;
-    QString Pic1FileName;
-    QString Pic2FileName;
-    // Cursor table, entries 1 to 13 (entry 0 unused).
-    std::array<QCursor, 14> Cursors;
-    // Number of RenderPic calls so far (for the tests and the benchmark).
-    int RenderCount = 0;
 
     // ---- Controls -------------------------------------------------------------
     QWidget* OuterPanel = nullptr;
@@ -266,6 +280,30 @@ private:
     // The keys of the "Similar areas" page; true when the key was one.
     bool AreaPageKey(QKeyEvent* event);
     void ShowPosition();
+
+    // The document and the window's state.
+    int ProgressPercent = 0;
+    QRect ProgressRect;
+    int Split2Percent = 0;
+    int Split1Percent = 0;
+    QString ProgramDir;
+    raster::DibRecord Pic1Dib;
+    raster::DibRecord Pic2Dib;
+    raster::DibRecord ResultDib;
+    TAreaPair* ObjPtr = nullptr;
+    std::unique_ptr<TDynaArray<TAreaPair>> ObjList;
+    int CurObj = 0;
+    std::uint32_t PlayStartTick = 0;
+    int PlayStartPic = 0;
+    // True while "Save AVI video..." writes the sequence.
+    bool Exporting = false;
+    QString savedfilename;
+    QString Pic1FileName;
+    QString Pic2FileName;
+    // Cursor table, entries 1 to 13 (entry 0 unused).
+    std::array<QCursor, 14> Cursors;
+    // Number of RenderPic calls so far.
+    int RenderCount = 0;
 
     std::unique_ptr<TPrompter> prompter_;
     TickSource tickSource_;

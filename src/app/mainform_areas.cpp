@@ -25,25 +25,26 @@ TZoomPane* PaneOf(const TMainForm& f, int pane) {
     return pane == 0 ? f.ScrollBox3 : f.ScrollBox4;
 }
 
-bool ValidIndex(const TMainForm& f, int index) {
-    return f.ObjList && index >= 0 && static_cast<std::uint32_t>(index) < f.ObjList->Count();
+bool ValidIndex(const TDynaArray<TAreaPair>* list, int index) {
+    return list && index >= 0 && static_cast<std::uint32_t>(index) < list->Count();
 }
 
 // Draws the pane's half of every area over the picture, in list order: the
 // current one solid with grips, the others dotted. Both invert what lies
 // below, so they show on light and dark pictures alike.
-void PaintAreas(TMainForm& f, int pane, QImage& canvas, QRect exposed) {
-    if (!f.ObjList) return;
+void PaintAreas(const TMainForm& f, TDynaArray<TAreaPair>* list, int current, int pane,
+                QImage& canvas, QRect exposed) {
+    if (!list) return;
     const TZoomPane& view = *PaneOf(f, pane);
     const QPoint origin = exposed.topLeft();
-    f.ObjList->First();
-    while (f.ObjList->Next()) {
-        const TAreaHalf h = HalfOf(*f.ObjPtr, pane);
+    list->First();
+    while (list->Next()) {
+        const TAreaHalf h = HalfOf(*list->Current(), pane);
         const std::int64_t l = view.ToPane(h.left);
         const std::int64_t t = view.ToPane(h.top);
         const std::int64_t r = view.ToPane(h.right);
         const std::int64_t b = view.ToPane(h.bottom);
-        if (f.ObjList->Index() == f.CurObj + 1) {
+        if (list->Index() == current + 1) {
             areatools::markrec(canvas, origin, l, t, r - l + 1, b - t + 1);
         } else {
             areatools::DottedRect(canvas, origin, l, t, r, b);
@@ -72,8 +73,7 @@ int TAreaPageHost::CurrentArea() const {
     return f_.CurObj;
 }
 void TAreaPageHost::SetCurrentArea(int index) {
-    f_.CurObj = index;
-    f_.EnableObjButtons();
+    f_.SetCurrentArea(index);
 }
 QSize TAreaPageHost::PictureSize(int pane) const {
     const raster::DibRecord& pic = pane == 0 ? f_.Pic1Dib : f_.Pic2Dib;
@@ -142,10 +142,12 @@ void TMainForm::WireAreas() {
     ScrollBox4->SetZoomEdit(Zoom4Ed);
     ScrollBox3->SetPictureSource([this]() -> const raster::DibRecord& { return Pic1Dib; });
     ScrollBox4->SetPictureSource([this]() -> const raster::DibRecord& { return Pic2Dib; });
-    ScrollBox3->SetOverlay(
-        [this](QImage& canvas, QRect exposed) { PaintAreas(*this, 0, canvas, exposed); });
-    ScrollBox4->SetOverlay(
-        [this](QImage& canvas, QRect exposed) { PaintAreas(*this, 1, canvas, exposed); });
+    ScrollBox3->SetOverlay([this](QImage& canvas, QRect exposed) {
+        PaintAreas(*this, ObjList.get(), CurObj, 0, canvas, exposed);
+    });
+    ScrollBox4->SetOverlay([this](QImage& canvas, QRect exposed) {
+        PaintAreas(*this, ObjList.get(), CurObj, 1, canvas, exposed);
+    });
     connect(Zoom3Ed, &TSpinEdit::Changed, this, [this] { Zoom3EdChange(); });
     connect(Zoom4Ed, &TSpinEdit::Changed, this, [this] { Zoom4EdChange(); });
     connect(DelObjBtn, &QPushButton::clicked, this, [this] { DelObjBtnClick(); });
@@ -209,13 +211,26 @@ void TMainForm::WireAreas() {
     ShowPosition();
 }
 
+void TMainForm::SetAreas(std::span<const TAreaPair> areas) {
+    ObjList->Clear();
+    for (const TAreaPair& area : areas) *ObjList->Add() = area;
+    CurObj = -1;
+    EnableObjButtons();
+    Editor().Reset();
+}
+
+void TMainForm::SetCurrentArea(int index) {
+    CurObj = index;
+    EnableObjButtons();
+}
+
 void TMainForm::EnableObjButtons() {
-    const bool valid = ValidIndex(*this, CurObj);
+    const bool valid = ValidIndex(ObjList.get(), CurObj);
     for (TBitBtnXP* b : {NextBtn, PrevBtn, DelObjBtn, MatchBtn}) b->setEnabled(valid);
 }
 
 void TMainForm::PrevBtnClick() {
-    if (!ValidIndex(*this, CurObj)) return;
+    if (!ValidIndex(ObjList.get(), CurObj)) return;
     editor_->EndGesture();
     CurObj = CurObj == 0 ? static_cast<int>(ObjList->Count()) - 1 : CurObj - 1;
     PaintBox3Paint();
@@ -223,7 +238,7 @@ void TMainForm::PrevBtnClick() {
 }
 
 void TMainForm::NextBtnClick() {
-    if (!ValidIndex(*this, CurObj)) return;
+    if (!ValidIndex(ObjList.get(), CurObj)) return;
     editor_->EndGesture();
     CurObj = static_cast<std::uint32_t>(CurObj) + 1 == ObjList->Count() ? 0 : CurObj + 1;
     PaintBox3Paint();
@@ -298,7 +313,7 @@ QString TMainForm::MousePointText() const {
 }
 
 QString TMainForm::CurrentAreaText() const {
-    if (!ValidIndex(*this, CurObj)) return {};
+    if (!ValidIndex(ObjList.get(), CurObj)) return {};
     return TAreaEditor::AreaText(*ObjList->GotoIndex(CurObj));
 }
 

@@ -50,6 +50,13 @@ void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, 
     }
 }
 
+void TMainForm::SetPictures(raster::DibRecord pic1, raster::DibRecord pic2) {
+    Pic1Dib = std::move(pic1);
+    Pic2Dib = std::move(pic2);
+    PaintBox1Paint();
+    PaintBox2Paint();
+}
+
 raster::DibRecord TMainForm::LoadPictureFile(const std::string& fileName) {
     try {
         return raster::OpenDib(fileName, 0, this);

@@ -32,8 +32,7 @@ protected:
     void SetUp() override { Prepare(320, 200, 640, 400); }
 
     void Prepare(int w1, int h1, int w2, int h2, std::uint8_t grey = 255) {
-        form().Pic1Dib = Picture(w1, h1, grey);
-        form().Pic2Dib = Picture(w2, h2, grey);
+        form().SetPictures(Picture(w1, h1, grey), Picture(w2, h2, grey));
         form().resize(1400, 900);
         form().show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
@@ -72,8 +71,8 @@ protected:
         Release(pane, to);
     }
 
-    void AddArea(const TAreaPair& a) { *form().ObjList->Add() = a; }
-    TAreaPair Area(int i) { return *form().ObjList->GotoIndex(i); }
+    void AddArea(const TAreaPair& a) { testing_support::AddArea(form(), a); }
+    TAreaPair Area(int i) { return form().Areas().Data()[i]; }
     // The object buttons are enabled together or not at all.
     bool ButtonsEnabled() {
         const bool on = form().DelObjBtn->isEnabled();
@@ -95,9 +94,9 @@ TEST_F(AreaEditor, CurrentAreaIsASolidInversionWithGripsOthersAreDotted) {
     for (std::uint8_t grey : {std::uint8_t{255}, std::uint8_t{0}}) {
         SCOPED_TRACE(grey);
         Prepare(320, 200, 320, 200, grey);
-        form().ObjList->Clear();
+        form().SetAreas({});
         AddArea({10, 20, 29, 39, 10, 20, 29, 39});
-        form().CurObj = 0;
+        form().SetCurrentArea(0);
         form().PaintBox3Paint();
         form().PaintBox4Paint();
         const QRgb bg = grey ? 0xFFFFFFFFu : 0xFF000000u;
@@ -122,7 +121,7 @@ TEST_F(AreaEditor, CurrentAreaIsASolidInversionWithGripsOthersAreDotted) {
         }
 
         // Not current: dotted over 10..28 x 20..38 only, every other pixel.
-        form().CurObj = -1;
+        form().SetCurrentArea(-1);
         form().PaintBox3Paint();
         const QImage dotted = Shown(0);
         int inverted = 0;
@@ -161,14 +160,14 @@ TEST_F(AreaEditor, AreaToolCreatesByClickAndByDragInEitherDirection) {
     Press(0, {40, 30});
     EXPECT_EQ(form().Editor().Grip(), 1);
     Release(0, {40, 30});
-    ASSERT_EQ(form().ObjList->Count(), 1u);
+    ASSERT_EQ(form().Areas().Count(), 1u);
     EXPECT_EQ(Area(0), (TAreaPair{40, 30, 90, 80, 80, 60, 180, 160}));
-    EXPECT_EQ(form().CurObj, 0);
+    EXPECT_EQ(form().CurrentArea(), 0);
     EXPECT_EQ(form().Editor().Grip(), 0);
     EXPECT_TRUE(ButtonsEnabled());
 
     Drag(0, {100, 100}, {60, 70});
-    EXPECT_EQ(form().CurObj, 1);
+    EXPECT_EQ(form().CurrentArea(), 1);
     const TAreaPair leftwards = Area(1);
     EXPECT_EQ(leftwards.Left1, 100);
     EXPECT_EQ(leftwards.Right1, 60);
@@ -200,7 +199,7 @@ TEST_F(AreaEditor, PointerSelectsTheLastAreaUnderTheMouseWithoutStartingADrag) {
     AddArea({200, 10, 250, 60, 0, 0, 0, 0});
     form().SpeedPointer->click();
     Press(0, {60, 60});
-    EXPECT_EQ(form().CurObj, 1);
+    EXPECT_EQ(form().CurrentArea(), 1);
     EXPECT_EQ(form().Editor().Dragging(), 0);
     Move(0, {90, 90});
     Release(0, {90, 90});
@@ -209,23 +208,23 @@ TEST_F(AreaEditor, PointerSelectsTheLastAreaUnderTheMouseWithoutStartingADrag) {
 
     Press(0, {20, 20});
     Release(0, {20, 20});
-    EXPECT_EQ(form().CurObj, 0);
+    EXPECT_EQ(form().CurrentArea(), 0);
     Press(0, {300, 190});
     Release(0, {300, 190});
-    EXPECT_EQ(form().CurObj, -1);
+    EXPECT_EQ(form().CurrentArea(), -1);
     EXPECT_FALSE(form().DelObjBtn->isEnabled());
 }
 
 TEST_F(AreaEditor, GripsResizeMirrorAndMovesStopAtThePictureEdges) {
     AddArea({100, 100, 149, 149, 0, 0, 9, 9});
-    form().CurObj = 0;
+    form().SetCurrentArea(0);
     form().SpeedPointer->click();
 
     // 4 pixels off the top-left grip: outside everything, the selection goes.
     Press(0, {96, 96});
     Release(0, {96, 96});
-    EXPECT_EQ(form().CurObj, -1);
-    form().CurObj = 0;
+    EXPECT_EQ(form().CurrentArea(), -1);
+    form().SetCurrentArea(0);
     Press(0, {97, 97});
     EXPECT_EQ(form().Editor().Grip(), 1);
     EXPECT_EQ(form().Editor().Dragging(), 1);
@@ -289,7 +288,7 @@ TEST_F(AreaEditor, ZoomToolStepsWithinLimitsAndCentresTheClickedPoint) {
     EXPECT_EQ(pane->VertPosition(), pane->verticalScrollBar()->maximum());
     EXPECT_GT(pane->HorzPosition(), 0);
     Release(0, {1915, 1075}, Qt::MiddleButton);
-    EXPECT_EQ(form().ObjList->Count(), 0u);
+    EXPECT_EQ(form().Areas().Count(), 0u);
 }
 
 TEST_F(AreaEditor, HandToolScrollsWithTheMouseAndStopsAtZero) {
@@ -306,7 +305,7 @@ TEST_F(AreaEditor, HandToolScrollsWithTheMouseAndStopsAtZero) {
     Release(0, {250, 260});
     Move(0, {100, 100});  // no longer dragging
     EXPECT_EQ(pane->HorzPosition(), 50);
-    EXPECT_EQ(form().ObjList->Count(), 0u);
+    EXPECT_EQ(form().Areas().Count(), 0u);
 }
 
 TEST_F(AreaEditor, CursorsShowTheToolAndWithThePointerTheGripUnderTheMouse) {
@@ -315,8 +314,8 @@ TEST_F(AreaEditor, CursorsShowTheToolAndWithThePointerTheGripUnderTheMouse) {
                (a.shape() != Qt::BitmapCursor || a.pixmap().toImage() == b.pixmap().toImage());
     };
     auto expectBoth = [&](int slot) {
-        EXPECT_TRUE(same(form().PaintBox3->cursor(), form().Cursors[slot])) << slot;
-        EXPECT_TRUE(same(form().PaintBox4->cursor(), form().Cursors[slot])) << slot;
+        EXPECT_TRUE(same(form().PaintBox3->cursor(), form().Cursor(slot))) << slot;
+        EXPECT_TRUE(same(form().PaintBox4->cursor(), form().Cursor(slot))) << slot;
     };
     Move(0, {5, 5});
     expectBoth(13);
@@ -331,7 +330,7 @@ TEST_F(AreaEditor, CursorsShowTheToolAndWithThePointerTheGripUnderTheMouse) {
     expectBoth(10);
 
     AddArea({100, 100, 149, 129, 0, 0, 0, 0});
-    form().CurObj = 0;
+    form().SetCurrentArea(0);
     const struct {
         QPoint p;
         int slot;
@@ -352,17 +351,17 @@ TEST_F(AreaEditor, CursorsShowTheToolAndWithThePointerTheGripUnderTheMouse) {
 TEST_F(AreaEditor, ObjectButtonsWrapDeleteKeepsOrderAndEscClicksTheFirstEnabled) {
     form().DelObjBtn->click();
     form().PrevBtn->click();
-    EXPECT_EQ(form().CurObj, -1);
+    EXPECT_EQ(form().CurrentArea(), -1);
     const TAreaPair a{1, 1, 5, 5, 1, 1, 5, 5}, b{2, 2, 6, 6, 2, 2, 6, 6}, c{3, 3, 7, 7, 3, 3, 7, 7};
     for (const TAreaPair& p : {a, b, c}) AddArea(p);
-    form().CurObj = 0;
+    form().SetCurrentArea(0);
     form().EnableObjButtons();
     form().PrevBtn->click();
-    EXPECT_EQ(form().CurObj, 2);
+    EXPECT_EQ(form().CurrentArea(), 2);
     form().NextBtn->click();
-    EXPECT_EQ(form().CurObj, 0);
+    EXPECT_EQ(form().CurrentArea(), 0);
     form().NextBtn->click();
-    EXPECT_EQ(form().CurObj, 1);
+    EXPECT_EQ(form().CurrentArea(), 1);
 
     // Esc typed into a zoom field stays the field's; with the focus on the
     // pane it deletes the current area.
@@ -370,35 +369,35 @@ TEST_F(AreaEditor, ObjectButtonsWrapDeleteKeepsOrderAndEscClicksTheFirstEnabled)
     form().Zoom3Ed->setFocus();
     QApplication::processEvents();
     QTest::keyClick(form().Zoom3Ed, Qt::Key_Escape);
-    EXPECT_EQ(form().ObjList->Count(), 3u);
+    EXPECT_EQ(form().Areas().Count(), 3u);
     form().ScrollBox3->setFocus();
     QTest::keyClick(form().ScrollBox3, Qt::Key_Escape);
-    ASSERT_EQ(form().ObjList->Count(), 2u);
+    ASSERT_EQ(form().Areas().Count(), 2u);
     EXPECT_EQ(Area(0), a);
     EXPECT_EQ(Area(1), c);
-    EXPECT_EQ(form().CurObj, -1);
+    EXPECT_EQ(form().CurrentArea(), -1);
     EXPECT_FALSE(ButtonsEnabled());
     EXPECT_EQ(form().Zoom3Ed->Value(), 100);
     // With a modifier, or on another page, Esc does nothing.
-    form().CurObj = 0;
+    form().SetCurrentArea(0);
     form().EnableObjButtons();
     QTest::keyClick(form().ScrollBox3, Qt::Key_Escape, Qt::ShiftModifier);
     form().PageControl2->setCurrentIndex(0);
     QTest::keyClick(form().PageControl2, Qt::Key_Escape);
-    EXPECT_EQ(form().ObjList->Count(), 2u);
+    EXPECT_EQ(form().Areas().Count(), 2u);
 }
 
 TEST_F(AreaEditor, EscDuringADragOrACreationEndsIt) {
     Press(0, {40, 30});
     QTest::keyClick(&form(), Qt::Key_Escape);
-    EXPECT_EQ(form().ObjList->Count(), 0u);
+    EXPECT_EQ(form().Areas().Count(), 0u);
     Move(0, {60, 60});
     Release(0, {60, 60});
-    EXPECT_EQ(form().ObjList->Count(), 0u);
+    EXPECT_EQ(form().Areas().Count(), 0u);
 
     AddArea({10, 10, 50, 50, 0, 0, 0, 0});
     AddArea({100, 100, 150, 150, 0, 0, 0, 0});
-    form().CurObj = 1;
+    form().SetCurrentArea(1);
     form().EnableObjButtons();
     form().SpeedPointer->click();
     Press(0, {120, 120});
@@ -406,7 +405,7 @@ TEST_F(AreaEditor, EscDuringADragOrACreationEndsIt) {
     QTest::keyClick(&form(), Qt::Key_Escape);
     Move(0, {20, 20});
     Release(0, {20, 20});
-    ASSERT_EQ(form().ObjList->Count(), 1u);
+    ASSERT_EQ(form().Areas().Count(), 1u);
     EXPECT_EQ(Area(0), (TAreaPair{10, 10, 50, 50, 0, 0, 0, 0}));
 }
 
@@ -433,26 +432,26 @@ TEST_F(AreaEditor, UndoAndRedoAreTheFifthAndSixthToolbarButtonsAndFollowTheHisto
     EXPECT_TRUE(form().UndoBtn->isEnabled());
     EXPECT_FALSE(form().RedoBtn->isEnabled());
     QTest::mouseClick(form().UndoBtn, Qt::LeftButton);
-    EXPECT_EQ(form().ObjList->Count(), 0u);
-    EXPECT_EQ(form().CurObj, -1);
+    EXPECT_EQ(form().Areas().Count(), 0u);
+    EXPECT_EQ(form().CurrentArea(), -1);
     EXPECT_FALSE(ButtonsEnabled());
     EXPECT_FALSE(form().UndoBtn->isEnabled());
     EXPECT_TRUE(form().RedoBtn->isEnabled());
     QTest::mouseClick(form().RedoBtn, Qt::LeftButton);
-    ASSERT_EQ(form().ObjList->Count(), 1u);
-    EXPECT_EQ(form().CurObj, 0);
+    ASSERT_EQ(form().Areas().Count(), 1u);
+    EXPECT_EQ(form().CurrentArea(), 0);
     EXPECT_TRUE(ButtonsEnabled());
 
     // The keys, from anywhere in the window but a text field.
     form().activateWindow();
     form().ScrollBox4->setFocus();
     QTest::keyClick(form().ScrollBox4, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(form().ObjList->Count(), 0u);
+    EXPECT_EQ(form().Areas().Count(), 0u);
     QTest::keyClick(form().ScrollBox4, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(form().ObjList->Count(), 1u);
+    EXPECT_EQ(form().Areas().Count(), 1u);
     QTest::keyClick(form().ScrollBox4, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(form().ScrollBox4, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(form().ObjList->Count(), 1u);
+    EXPECT_EQ(form().Areas().Count(), 1u);
 
     // New clears the history.
     f_.prompter->messageAnswers = {true};
@@ -467,7 +466,7 @@ TEST_F(AreaEditor, ArrowsMoveTheHalfOfTheLastPressedPaneAndDoNotScrollIt) {
     form().SpeedPointer->click();
     Press(1, {30, 30});  // selects, and the keys now act on the right pane
     Release(1, {30, 30});
-    ASSERT_EQ(form().CurObj, 0);
+    ASSERT_EQ(form().CurrentArea(), 0);
     form().activateWindow();
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
@@ -499,10 +498,10 @@ TEST_F(AreaEditor, ArrowsMoveTheHalfOfTheLastPressedPaneAndDoNotScrollIt) {
     // Delete deletes like "&Delete object"; one undo brings it back.
     form().SpeedHand->setFocus();
     QTest::keyClick(form().SpeedHand, Qt::Key_Delete);
-    EXPECT_EQ(form().ObjList->Count(), 0u);
+    EXPECT_EQ(form().Areas().Count(), 0u);
     form().UndoBtn->click();
     EXPECT_EQ(Area(0), (TAreaPair{100, 100, 149, 149, x, y, x + 49, y + 49}));
-    EXPECT_EQ(form().CurObj, 0);
+    EXPECT_EQ(form().CurrentArea(), 0);
 }
 
 TEST_F(AreaEditor, ToolKeysChooseTheToolOutsideTextFieldsAndTheTooltipsSaySo) {

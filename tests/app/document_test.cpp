@@ -49,10 +49,7 @@ QString MakePicture(const QString& path, int w, int h, std::uint32_t seed) {
 }
 
 std::vector<TAreaPair> Areas(TMainForm& w) {
-    std::vector<TAreaPair> out;
-    w.ObjList->First();
-    while (w.ObjList->Next()) out.push_back(*w.ObjPtr);
-    return out;
+    return testing_support::AreasOf(w);
 }
 
 // Everything a refused command must leave as it was.
@@ -62,15 +59,15 @@ struct Snapshot {
     std::vector<TAreaPair> areas;
     int curObj;
     explicit Snapshot(TMainForm& w)
-        : pic1(w.Pic1FileName),
-          pic2(w.Pic2FileName),
-          saved(w.savedfilename),
+        : pic1(w.Picture1FileName()),
+          pic2(w.Picture2FileName()),
+          saved(w.SavedFileName()),
           title(w.windowTitle()),
-          bits1(w.Pic1Dib.Bits().begin(), w.Pic1Dib.Bits().end()),
-          bits2(w.Pic2Dib.Bits().begin(), w.Pic2Dib.Bits().end()),
-          bitsResult(w.ResultDib.Bits().begin(), w.ResultDib.Bits().end()),
+          bits1(w.Picture1().Bits().begin(), w.Picture1().Bits().end()),
+          bits2(w.Picture2().Bits().begin(), w.Picture2().Bits().end()),
+          bitsResult(w.Result().Bits().begin(), w.Result().Bits().end()),
           areas(Areas(w)),
-          curObj(w.CurObj) {}
+          curObj(w.CurrentArea()) {}
     bool operator==(const Snapshot&) const = default;
 };
 
@@ -93,10 +90,10 @@ protected:
         p().fileAnswers = {pic1, pic2};
         w().PicOpenBtn1->click();
         if (!pic2.isEmpty()) w().PicOpenBtn2->click();
-        ASSERT_EQ(w().Pic1FileName, pic1);
-        ASSERT_EQ(w().Pic2FileName, pic2);
-        for (const TAreaPair& a : kAreas) *w().ObjList->Add() = a;
-        w().CurObj = 1;
+        ASSERT_EQ(w().Picture1FileName(), pic1);
+        ASSERT_EQ(w().Picture2FileName(), pic2);
+        w().SetAreas(kAreas);
+        w().SetCurrentArea(1);
         w().EnableObjButtons();
         p().asked.clear();
     }
@@ -125,9 +122,9 @@ TEST_F(Document, SaveWritesExactBytesAndOpenRestoresTheProject) {
     EXPECT_EQ(p().asked[0].caption, QStringLiteral("Morphing files (*.mor)|*.mor"));
     EXPECT_TRUE(p().dialogsShown.back().save && p().dialogsShown.back().overwritePrompt);
     const QString project = dir + "/proj/face.mor";
-    EXPECT_EQ(w().savedfilename, project);
+    EXPECT_EQ(w().SavedFileName(), project);
     EXPECT_EQ(w().windowTitle(), QStringLiteral("Vellora 1.0 - [face.mor]"));
-    EXPECT_EQ(w().Pic2FileName, pic2);  // names in memory are not changed by saving
+    EXPECT_EQ(w().Picture2FileName(), pic2);  // names in memory are not changed by saving
 
     std::vector<std::uint8_t> expected;
     core::WriteProject({"a.png", "..\\pics\\bb.png", kAreas}, expected);
@@ -147,13 +144,13 @@ TEST_F(Document, SaveWritesExactBytesAndOpenRestoresTheProject) {
               QStringLiteral("You will lost all not saved information!"));
     EXPECT_EQ(p().Messages().back().icon, TPrompter::Icon::Information);
     EXPECT_EQ(p().Messages().back().buttons, TPrompter::Buttons::OkCancel);
-    EXPECT_TRUE(w().Pic1FileName.isEmpty());
-    EXPECT_EQ(w().ObjList->Count(), 0u);
-    EXPECT_EQ(w().Pic1Dib.Width(), 320);
-    EXPECT_EQ(raster::getpixel(w().Pic2Dib, 10, 10), 0xFFFFFFu);
+    EXPECT_TRUE(w().Picture1FileName().isEmpty());
+    EXPECT_EQ(w().Areas().Count(), 0u);
+    EXPECT_EQ(w().Picture1().Width(), 320);
+    EXPECT_EQ(raster::getpixel(w().Picture2(), 10, 10), 0xFFFFFFu);
     EXPECT_EQ(w().windowTitle(), QStringLiteral("Vellora 1.0 - [noname.mor]"));
-    EXPECT_TRUE(w().savedfilename.isEmpty());
-    EXPECT_EQ(w().CurObj, -1);
+    EXPECT_TRUE(w().SavedFileName().isEmpty());
+    EXPECT_EQ(w().CurrentArea(), -1);
     EXPECT_FALSE(w().DelObjBtn->isEnabled());
     EXPECT_EQ(w().TimeEd->Value(), 7);
     EXPECT_EQ(w().PPSEd->Value(), 3);
@@ -163,29 +160,29 @@ TEST_F(Document, SaveWritesExactBytesAndOpenRestoresTheProject) {
     EXPECT_EQ(w().BkColor->ColorValue(), 0x00FF00u);
 
     // Open brings back the pictures (as full paths), the areas in order and a rendered result.
-    w().CurObj = 0;
+    w().SetCurrentArea(0);
     p().fileAnswers = {project};
     w().OpenBtn->click();
     ASSERT_EQ(p().Messages().back().caption, QStringLiteral("File/Open"));
-    EXPECT_EQ(w().Pic1FileName, pic1);
-    EXPECT_EQ(w().Pic2FileName, pic2);
+    EXPECT_EQ(w().Picture1FileName(), pic1);
+    EXPECT_EQ(w().Picture2FileName(), pic2);
     EXPECT_EQ(Areas(w()), kAreas);
-    EXPECT_EQ(w().CurObj, -1);
+    EXPECT_EQ(w().CurrentArea(), -1);
     EXPECT_FALSE(w().NextBtn->isEnabled());
-    EXPECT_EQ(w().savedfilename, project);
+    EXPECT_EQ(w().SavedFileName(), project);
     EXPECT_EQ(w().windowTitle(), QStringLiteral("Vellora 1.0 - [face.mor]"));
     const raster::DibRecord pic1Again = raster::OpenDib(pic1.toStdString());
-    EXPECT_TRUE(std::ranges::equal(w().Pic1Dib.Bits(), pic1Again.Bits()));
-    EXPECT_EQ(w().Pic2Dib.Height(), 50);
+    EXPECT_TRUE(std::ranges::equal(w().Picture1().Bits(), pic1Again.Bits()));
+    EXPECT_EQ(w().Picture2().Height(), 50);
     core::TMorphInput input;
-    input.pic1 = &w().Pic1Dib;
-    input.pic2 = &w().Pic2Dib;
+    input.pic1 = &w().Picture1();
+    input.pic2 = &w().Picture2();
     input.areas = kAreas;
     input.N = 21;
     input.n = 4;
     input.background = 0x00FF00;
     const raster::DibRecord expectedResult = core::RenderMorph(input);
-    EXPECT_TRUE(std::ranges::equal(w().ResultDib.Bits(), expectedResult.Bits()));
+    EXPECT_TRUE(std::ranges::equal(w().Result().Bits(), expectedResult.Bits()));
     EXPECT_EQ(w().TimeEd->Value(), 7);
     // No message besides the question.
     EXPECT_EQ(p().Messages().size(), 2u);
@@ -197,7 +194,7 @@ TEST_F(Document, SaveAfterSaveAsOrOpenWritesWithoutAsking) {
     p().fileAnswers = {dir + "/one.mor"};
     w().SaveAsBtn->click();
     ASSERT_EQ(DialogsAsked(), 1);
-    w().ObjList->Add();
+    testing_support::AddArea(w());
     w().SaveBtn->click();
     EXPECT_EQ(DialogsAsked(), 1);
     EXPECT_EQ(FileBytes(dir + "/one.mor").size(), 26u + 10 + 4 * 32);
@@ -205,12 +202,12 @@ TEST_F(Document, SaveAfterSaveAsOrOpenWritesWithoutAsking) {
     // Cancel in Save as... changes nothing.
     p().fileAnswers = {std::nullopt};
     w().SaveAsBtn->click();
-    EXPECT_EQ(w().savedfilename, dir + "/one.mor");
+    EXPECT_EQ(w().SavedFileName(), dir + "/one.mor");
 
     // After an Open, Save goes to the opened file.
     p().fileAnswers = {dir + "/one.mor"};
     w().OpenBtn->click();
-    w().ObjList->Add();
+    testing_support::AddArea(w());
     w().SaveBtn->click();
     EXPECT_EQ(FileBytes(dir + "/one.mor").size(), 26u + 10 + 5 * 32);
     EXPECT_EQ(DialogsAsked(), 3);
@@ -309,7 +306,7 @@ TEST_F(Document, PictureThatCannotBeLoadedIsReportedWithItsStoredName) {
     std::vector<std::uint8_t> bytes;
     core::WriteProject({"gone\\missing.png", "", {kAreas[0]}}, bytes);
     WriteBytes(dir + "/p.mor", bytes);
-    for (const TAreaPair& a : kAreas) *w().ObjList->Add() = a;
+    w().SetAreas(kAreas);
     w().OpenFile(dir + "/p.mor");
     const auto messages = p().Messages();
     ASSERT_EQ(messages.size(), 2u);
@@ -317,11 +314,11 @@ TEST_F(Document, PictureThatCannotBeLoadedIsReportedWithItsStoredName) {
     EXPECT_FALSE(messages[0].text.isEmpty());
     EXPECT_EQ(messages[1].caption, QStringLiteral("Error while the loading ()"));
     // The open goes on: white slots, empty names, the file's areas only.
-    EXPECT_TRUE(w().Pic1FileName.isEmpty());
-    EXPECT_EQ(w().Pic1Dib.Width(), 320);
-    EXPECT_EQ(raster::getpixel(w().Pic1Dib, 0, 0), 0xFFFFFFu);
+    EXPECT_TRUE(w().Picture1FileName().isEmpty());
+    EXPECT_EQ(w().Picture1().Width(), 320);
+    EXPECT_EQ(raster::getpixel(w().Picture1(), 0, 0), 0xFFFFFFu);
     EXPECT_EQ(Areas(w()), std::vector<TAreaPair>{kAreas[0]});
-    EXPECT_EQ(w().savedfilename, dir + "/p.mor");
+    EXPECT_EQ(w().SavedFileName(), dir + "/p.mor");
 
     core::WriteProject({"caf\xE9.png", "\xFF\xFE", {}}, bytes);
     WriteBytes(dir + "/latin.mor", bytes);
@@ -344,11 +341,11 @@ TEST_F(Document, FailedSaveKeepsTheOldFileAndTheDocumentName) {
     ASSERT_EQ(p().Messages().size(), 1u);
     EXPECT_EQ(p().Messages()[0].text, QStringLiteral("Save file: Could not save file new.mor !"));
     EXPECT_EQ(p().Messages()[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(w().savedfilename, dir + "/doc.mor");
+    EXPECT_EQ(w().SavedFileName(), dir + "/doc.mor");
     EXPECT_EQ(w().windowTitle(), QStringLiteral("Vellora 1.0 - [doc.mor]"));
 
     // The write itself fails half way (a file-size limit, which binds root too).
-    for (int i = 0; i < 200; ++i) w().ObjList->Add();
+    for (int i = 0; i < 200; ++i) testing_support::AddArea(w());
     struct rlimit limit {};
     getrlimit(RLIMIT_FSIZE, &limit);
     const struct rlimit saved = limit;
@@ -375,7 +372,7 @@ TEST_F(Document, PictureNameTooLongForTheFileRefusesTheSave) {
     EXPECT_TRUE(p().Messages()[0].text.contains(QStringLiteral("too long")));
     EXPECT_EQ(p().Messages()[0].caption, QStringLiteral("Error"));
     EXPECT_FALSE(QFile::exists(dir + "/other/p.mor"));
-    EXPECT_TRUE(w().savedfilename.isEmpty());
+    EXPECT_TRUE(w().SavedFileName().isEmpty());
 }
 
 TEST_F(Document, NamesAreStoredAsUtf8Bytes) {
@@ -387,6 +384,6 @@ TEST_F(Document, NamesAreStoredAsUtf8Bytes) {
     EXPECT_EQ(r.data.pic1Name, "Bilder\\\xC3\xA4pfel \xE2\x82\xAC.png");
     EXPECT_EQ(r.data.pic2Name, "");
     w().OpenFile(dir + "/p.mor");
-    EXPECT_EQ(w().Pic1FileName, pic);
-    EXPECT_EQ(w().Pic1Dib.Width(), 5);
+    EXPECT_EQ(w().Picture1FileName(), pic);
+    EXPECT_EQ(w().Picture1().Width(), 5);
 }

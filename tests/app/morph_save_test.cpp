@@ -45,10 +45,8 @@ struct SavePage {
     QString dir;
 
     explicit SavePage(const QString& name) : dir(testing_support::OutDir(name)) {
-        w.Pic1Dib = Gradient(21, 13, false);
-        w.Pic2Dib = Gradient(19, 11, true);
-        TAreaPair* a = w.ObjList->Add();
-        *a = TAreaPair{2, 2, 8, 6, 10, 4, 17, 9};
+        w.SetPictures(Gradient(21, 13, false), Gradient(19, 11, true));
+        testing_support::AddArea(w, TAreaPair{2, 2, 8, 6, 10, 4, 17, 9});
         w.TimeEd->SetText(QStringLiteral("1"));
         w.PPSEd->SetText(QStringLiteral("4"));
         w.PicEd->SetText(QStringLiteral("3"));
@@ -62,7 +60,7 @@ struct SavePage {
 TEST(SavePicture, WritesTheShownPictureInTheFormatOfTheName) {
     SavePage p(QStringLiteral("save_picture"));
     TMainForm& w = p.w;
-    const QImage shown = avi_decode::ToImage(w.ResultDib);
+    const QImage shown = avi_decode::ToImage(w.Result());
 
     p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("a.png")));
     QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
@@ -80,7 +78,7 @@ TEST(SavePicture, WritesTheShownPictureInTheFormatOfTheName) {
     QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
     const raster::DibRecord b = raster::OpenDib(p.Path(QStringLiteral("b.bmp")).toStdString());
     ASSERT_TRUE(b.HasPixels());
-    EXPECT_TRUE(std::ranges::equal(b.Bits(), w.ResultDib.Bits()));
+    EXPECT_TRUE(std::ranges::equal(b.Bits(), w.Result().Bits()));
     w.SaveDialog1.filterIndex = 5;  // TIFF
     p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("c")));
     QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
@@ -115,7 +113,7 @@ TEST(SavePicture, WritesTheShownPictureInTheFormatOfTheName) {
 TEST(SaveVideo, UncompressedVideoHoldsEveryPictureOfTheSequence) {
     SavePage p(QStringLiteral("save_video_raw"));
     TMainForm& w = p.w;
-    const int rendersBefore = w.RenderCount;
+    const int rendersBefore = w.Renders();
     w.SaveDialog2.filterIndex = 2;
     p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("movie")));
     QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
@@ -149,11 +147,11 @@ TEST(SaveVideo, UncompressedVideoHoldsEveryPictureOfTheSequence) {
     // Progress went to 100 and is cleared; picture 3 is shown again.
     EXPECT_EQ(p.f.prompter->progressShown.size(), 1u);
     EXPECT_EQ(p.f.prompter->progressPercents.back(), 100);
-    EXPECT_EQ(w.ProgressPercent, 0);
+    EXPECT_EQ(w.Progress(), 0);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
-    EXPECT_EQ(w.RenderCount, rendersBefore + 4 + 1);
+    EXPECT_EQ(w.Renders(), rendersBefore + 4 + 1);
     EXPECT_TRUE(
-        std::ranges::equal(w.ResultDib.Bits(), testing_support::RenderedFromForm(w, 3, 4).Bits()));
+        std::ranges::equal(w.Result().Bits(), testing_support::RenderedFromForm(w, 3, 4).Bits()));
 }
 
 TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
@@ -234,7 +232,7 @@ TEST(SaveVideo, CancelAndFailureLeaveNoFileAndSaySo) {
     EXPECT_EQ(p.f.prompter->Messages()[0].icon, TPrompter::Icon::Information);
     EXPECT_TRUE(p.f.prompter->Messages()[0].text.contains(QStringLiteral("cancelled")));
     EXPECT_EQ(p.f.prompter->progressPercents.back(), 50);
-    EXPECT_EQ(w.ProgressPercent, 0);
+    EXPECT_EQ(w.Progress(), 0);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
 
     p.f.prompter->cancelProgressAt.reset();

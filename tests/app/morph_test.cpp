@@ -50,8 +50,7 @@ struct MorphPage {
 
     MorphPage() {
         w.SetTickSource([this] { return now; });
-        w.Pic1Dib = Filled(30, 20, Rgb(0, 0, 0));
-        w.Pic2Dib = Filled(30, 20, Rgb(250, 200, 100));
+        w.SetPictures(Filled(30, 20, Rgb(0, 0, 0)), Filled(30, 20, Rgb(250, 200, 100)));
         w.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
         w.PageControl2->setCurrentIndex(2);
@@ -82,8 +81,8 @@ TEST(MorphPage, StartsWithTwentyFivePicturesAndPictureOneRendered) {
     EXPECT_EQ(w.BkColor->ColorValue(), 0u);
     EXPECT_EQ(w.BkColor->HTMLcolor(), QStringLiteral("#000000"));
     EXPECT_FALSE(w.Timer1->isActive());
-    EXPECT_EQ(w.RenderCount, 1);
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
+    EXPECT_EQ(w.Renders(), 1);
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 1, 25)));
     EXPECT_EQ(w.PaintBox5->size(), QSize(320, 200));
 }
 
@@ -91,16 +90,16 @@ TEST(MorphPage, ShorterLengthPullsThePictureNumberIntoRange) {
     MorphPage p;
     TMainForm& w = p.w;
     MorphPage::TypeOver(w.PicEd, QStringLiteral("20"));
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 20, 25)));
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 20, 25)));
 
     // Typing 2 over the selected 5: N = 10, the picture number follows,
     // which renders through the picture field and once more for the length.
-    int renders = w.RenderCount;
+    int renders = w.Renders();
     MorphPage::TypeOver(w.TimeEd, QStringLiteral("2"));
     EXPECT_EQ(w.PicEd->MaxValue(), 10);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("10"));
-    EXPECT_EQ(w.RenderCount, renders + 2);
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 10, 10)));
+    EXPECT_EQ(w.Renders(), renders + 2);
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 10, 10)));
 
     // Deleting the digit first: the empty field reads as 1 for a moment,
     // N = 5 pulls the picture number to 5, and it stays when 2 is typed.
@@ -115,31 +114,30 @@ TEST(MorphPage, ShorterLengthPullsThePictureNumberIntoRange) {
     QTest::keyClicks(w.TimeEd, QStringLiteral("2"));
     EXPECT_EQ(w.PicEd->MaxValue(), 10);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("5"));
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 5, 10)));
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 5, 10)));
 
     // A longer sequence keeps the number and renders once; a rate change
     // does the same.
-    renders = w.RenderCount;
+    renders = w.Renders();
     MorphPage::TypeOver(w.PPSEd, QStringLiteral("9"));
     EXPECT_EQ(w.PicEd->MaxValue(), 18);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("5"));
-    EXPECT_EQ(w.RenderCount, renders + 1);
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 5, 18)));
+    EXPECT_EQ(w.Renders(), renders + 1);
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 5, 18)));
 }
 
 TEST(MorphPage, OnlyNewPictureNumbersRenderAndZoomOnlyRepaints) {
     MorphPage p;
     TMainForm& w = p.w;
-    int renders = w.RenderCount;
+    int renders = w.Renders();
     w.PicEd->SetValue(1);  // the number shown already
-    EXPECT_EQ(w.RenderCount, renders);
+    EXPECT_EQ(w.Renders(), renders);
     w.PicEd->SetValue(100);  // clamped to N
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("25"));
-    EXPECT_EQ(w.RenderCount, renders + 1);
+    EXPECT_EQ(w.Renders(), renders + 1);
 
-    renders = w.RenderCount;
-    w.Pic1Dib = Filled(320, 200, Rgb(1, 2, 3));
-    w.Pic2Dib = Filled(320, 200, Rgb(1, 2, 3));
+    renders = w.Renders();
+    w.SetPictures(Filled(320, 200, Rgb(1, 2, 3)), Filled(320, 200, Rgb(1, 2, 3)));
     w.PicEdChange();
     MorphPage::TypeOver(w.Zoom5Ed, QStringLiteral("50"));
     EXPECT_EQ(w.PaintBox5->size(), QSize(160, 100));
@@ -147,15 +145,15 @@ TEST(MorphPage, OnlyNewPictureNumbersRenderAndZoomOnlyRepaints) {
     EXPECT_EQ(w.PaintBox5->size(), QSize(960, 600));
     QTest::qWait(0);
     EXPECT_GT(w.ScrollBox5->horizontalScrollBar()->maximum(), 0);
-    EXPECT_EQ(w.RenderCount, renders + 1);
+    EXPECT_EQ(w.Renders(), renders + 1);
 
     // Entering the page renders; the other pages do not.
-    renders = w.RenderCount;
+    renders = w.Renders();
     w.PageControl2->setCurrentIndex(1);
     w.PageControl2->setCurrentIndex(0);
-    EXPECT_EQ(w.RenderCount, renders);
+    EXPECT_EQ(w.Renders(), renders);
     w.PageControl2->setCurrentIndex(2);
-    EXPECT_EQ(w.RenderCount, renders + 1);
+    EXPECT_EQ(w.Renders(), renders + 1);
 }
 
 TEST(MorphPlayback, FollowsTheClockAndEndsAfterTheLastPicture) {
@@ -164,26 +162,26 @@ TEST(MorphPlayback, FollowsTheClockAndEndsAfterTheLastPicture) {
     QTest::mouseClick(w.PlayBtn, Qt::LeftButton);
     EXPECT_TRUE(w.Timer1->isActive());
     EXPECT_EQ(w.Timer1->interval(), 100);
-    EXPECT_EQ(w.PlayStartPic, 1);
-    EXPECT_EQ(w.PlayStartTick, 5000u);
+    EXPECT_EQ(w.PlayStartPicture(), 1);
+    EXPECT_EQ(w.PlayStartTime(), 5000u);
 
-    const int renders = w.RenderCount;
+    const int renders = w.Renders();
     p.Tick(5150);  // 0.75 pictures: still picture 1, nothing rendered
     EXPECT_EQ(p.Pic(), 1);
-    EXPECT_EQ(w.RenderCount, renders);
+    EXPECT_EQ(w.Renders(), renders);
     p.Tick(6000);
     EXPECT_EQ(p.Pic(), 6);
-    EXPECT_EQ(w.RenderCount, renders + 1);
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 6, 25)));
+    EXPECT_EQ(w.Renders(), renders + 1);
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 6, 25)));
     p.Tick(6000);  // a second tick for the same picture does nothing
-    EXPECT_EQ(w.RenderCount, renders + 1);
+    EXPECT_EQ(w.Renders(), renders + 1);
     p.Tick(9800);
     EXPECT_EQ(p.Pic(), 25);
     EXPECT_TRUE(w.Timer1->isActive());
     p.Tick(9900);
     EXPECT_FALSE(w.Timer1->isActive());
     EXPECT_EQ(p.Pic(), 25);
-    EXPECT_EQ(w.RenderCount, renders + 2);
+    EXPECT_EQ(w.Renders(), renders + 2);
 
     // A late tick jumps straight to the end, never beyond it.
     w.PicEd->SetValue(3);
@@ -219,8 +217,8 @@ TEST(MorphPlayback, PlayRestartsAtTheEndAndContinuesElsewhere) {
     w.PicEd->SetValue(25);
     QTest::mouseClick(w.PlayBtn, Qt::LeftButton);
     EXPECT_EQ(p.Pic(), 1);
-    EXPECT_EQ(w.PlayStartPic, 1);
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
+    EXPECT_EQ(w.PlayStartPicture(), 1);
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 1, 25)));
 
     QTest::mouseClick(w.StopBtn, Qt::LeftButton);
     w.PicEd->SetValue(7);
@@ -233,15 +231,15 @@ TEST(MorphPlayback, PlayRestartsAtTheEndAndContinuesElsewhere) {
     // An edit during playback shows at once; the next tick goes on from
     // the start values, not from the edited number.
     MorphPage::TypeOver(w.PicEd, QStringLiteral("20"));
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 20, 25)));
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 20, 25)));
     p.Tick(21200);
     EXPECT_EQ(p.Pic(), 13);
 
     // "Play" while playing starts again from the picture shown.
     p.now = 30000;
     QTest::mouseClick(w.PlayBtn, Qt::LeftButton);
-    EXPECT_EQ(w.PlayStartPic, 13);
-    EXPECT_EQ(w.PlayStartTick, 30000u);
+    EXPECT_EQ(w.PlayStartPicture(), 13);
+    EXPECT_EQ(w.PlayStartTime(), 30000u);
 }
 
 TEST(MorphPlayback, StopKeepsThePictureWhilePlayingAndRewindsWhenStopped) {
@@ -252,13 +250,13 @@ TEST(MorphPlayback, StopKeepsThePictureWhilePlayingAndRewindsWhenStopped) {
     QTest::mouseClick(w.StopBtn, Qt::LeftButton);
     EXPECT_FALSE(w.Timer1->isActive());
     EXPECT_EQ(p.Pic(), 6);
-    const int renders = w.RenderCount;
+    const int renders = w.Renders();
     QTest::mouseClick(w.StopBtn, Qt::LeftButton);
     EXPECT_EQ(p.Pic(), 1);
-    EXPECT_EQ(w.RenderCount, renders + 1);
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
+    EXPECT_EQ(w.Renders(), renders + 1);
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 1, 25)));
     QTest::mouseClick(w.StopBtn, Qt::LeftButton);  // already at 1: nothing to render
-    EXPECT_EQ(w.RenderCount, renders + 1);
+    EXPECT_EQ(w.Renders(), renders + 1);
 }
 
 TEST(MorphPlayback, SinglePictureSequenceEndsOnTheFirstTick) {
@@ -337,22 +335,22 @@ TEST(BackgroundColour, PicksRenderAndMoreAsksWithTheCurrentColour) {
     MorphPage p;
     TMainForm& w = p.w;
     w.BkColor->setFocus();
-    int renders = w.RenderCount;
+    int renders = w.Renders();
     for (int i = 0; i < 9; ++i) QTest::keyClick(w.BkColor, Qt::Key_Down);  // to Red
     EXPECT_EQ(w.BkColor->currentIndex(), 9);
     EXPECT_EQ(w.BkColor->ColorValue(), Rgb(255, 0, 0));
-    EXPECT_EQ(w.RenderCount, renders + 9);
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
+    EXPECT_EQ(w.Renders(), renders + 9);
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 1, 25)));
 
     // "More..." cancelled: asked with red, colour and entry stay, and the
     // picture is rendered again.
-    renders = w.RenderCount;
+    renders = w.Renders();
     QTest::keyClick(w.BkColor, Qt::Key_End);
     ASSERT_TRUE(p.f.prompter->lastInitialColor);
     EXPECT_EQ(*p.f.prompter->lastInitialColor, QColor(255, 0, 0));
     EXPECT_EQ(w.BkColor->ColorValue(), Rgb(255, 0, 0));
     EXPECT_EQ(w.BkColor->currentIndex(), 9);
-    EXPECT_EQ(w.RenderCount, renders + 1);
+    EXPECT_EQ(w.Renders(), renders + 1);
 
     // "More..." with a colour of its own.
     p.f.prompter->colorAnswers.push_back(QColor(10, 20, 30));
@@ -360,6 +358,6 @@ TEST(BackgroundColour, PicksRenderAndMoreAsksWithTheCurrentColour) {
     EXPECT_EQ(w.BkColor->ColorValue(), Rgb(10, 20, 30));
     EXPECT_EQ(w.BkColor->currentIndex(), 16);
     EXPECT_EQ(w.BkColor->HTMLcolor(), QStringLiteral("#0A141E"));
-    EXPECT_EQ(w.RenderCount, renders + 2);
-    EXPECT_TRUE(Same(w.ResultDib, testing_support::RenderedFromForm(w, 1, 25)));
+    EXPECT_EQ(w.Renders(), renders + 2);
+    EXPECT_TRUE(Same(w.Result(), testing_support::RenderedFromForm(w, 1, 25)));
 }

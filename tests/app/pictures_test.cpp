@@ -51,18 +51,18 @@ TEST(Pictures, LoadingFillsTheSlotAndSizesThePaneAtItsZoom) {
     QTest::mouseClick(w.PicOpenBtn1, Qt::LeftButton);
     ASSERT_EQ(f.prompter->dialogsShown.size(), 1u);
     EXPECT_EQ(f.prompter->dialogsShown[0].objectName, QStringLiteral("OpenDialog1"));
-    EXPECT_EQ(w.Pic1Dib.Width(), 640);
-    EXPECT_EQ(w.Pic1Dib.Height(), 480);
-    EXPECT_EQ(w.Pic1FileName, path);
+    EXPECT_EQ(w.Picture1().Width(), 640);
+    EXPECT_EQ(w.Picture1().Height(), 480);
+    EXPECT_EQ(w.Picture1FileName(), path);
     EXPECT_EQ(w.PaintBox1->size(), QSize(320, 240));
-    EXPECT_EQ(w.Pic2Dib.Width(), 320) << "picture 2 is untouched";
-    EXPECT_TRUE(w.Pic2FileName.isEmpty());
+    EXPECT_EQ(w.Picture2().Width(), 320) << "picture 2 is untouched";
+    EXPECT_TRUE(w.Picture2FileName().isEmpty());
 
     // The pane shows the picture scaled by the same nearest-neighbour rule.
     QCoreApplication::processEvents();
     const QImage shown = w.PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QImage expected(320, 240, QImage::Format_RGB32);
-    raster::PaintDibInto(expected, {0, 0}, 0, 0, 320, 240, w.Pic1Dib, 0, 0, 640, 480);
+    raster::PaintDibInto(expected, {0, 0}, 0, 0, 320, 240, w.Picture1(), 0, 0, 640, 480);
     EXPECT_EQ(shown, expected);
 
     // One dialog for both buttons: it remembers the last name.
@@ -70,7 +70,7 @@ TEST(Pictures, LoadingFillsTheSlotAndSizesThePaneAtItsZoom) {
     QTest::mouseClick(w.PicOpenBtn2, Qt::LeftButton);
     ASSERT_EQ(f.prompter->dialogsShown.size(), 2u);
     EXPECT_EQ(f.prompter->dialogsShown[1].fileName, path);
-    EXPECT_EQ(w.Pic2Dib.Width(), 320) << "cancel changes nothing";
+    EXPECT_EQ(w.Picture2().Width(), 320) << "cancel changes nothing";
 }
 
 TEST(Pictures, AFailedLoadKeepsThePreviousPictureAndName) {
@@ -86,11 +86,11 @@ TEST(Pictures, AFailedLoadKeepsThePreviousPictureAndName) {
 
     f.prompter->fileAnswers = {good, bad};
     w.PicOpenBtn2Click();
-    ASSERT_EQ(w.Pic2Dib.Width(), 33);
+    ASSERT_EQ(w.Picture2().Width(), 33);
     w.PicOpenBtn2Click();
-    EXPECT_EQ(w.Pic2Dib.Width(), 33);
-    EXPECT_EQ(raster::getpixel(w.Pic2Dib, 5, 6), 5u | (6u << 8) | (99u << 16));
-    EXPECT_EQ(w.Pic2FileName, good);
+    EXPECT_EQ(w.Picture2().Width(), 33);
+    EXPECT_EQ(raster::getpixel(w.Picture2(), 5, 6), 5u | (6u << 8) | (99u << 16));
+    EXPECT_EQ(w.Picture2FileName(), good);
     const auto messages = f.prompter->Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].caption,
@@ -102,7 +102,7 @@ TEST(Pictures, AFailedLoadKeepsThePreviousPictureAndName) {
     // A missing file is refused the same way.
     f.prompter->fileAnswers = {dir + QStringLiteral("/missing.bmp")};
     w.PicOpenBtn2Click();
-    EXPECT_EQ(w.Pic2Dib.Width(), 33);
+    EXPECT_EQ(w.Picture2().Width(), 33);
     EXPECT_EQ(f.prompter->Messages().size(), 2u);
 }
 
@@ -110,7 +110,7 @@ TEST(Pictures, PaneSizeTruncatesAndZoomChangesApplyAtOnce) {
     auto f = MakeForm();
     TMainForm& w = *f.form;
     Show(w);
-    w.Pic1Dib = raster::newdib(333, 10, 24);
+    w.SetPictures(raster::newdib(333, 10, 24), TMainForm::MakeBlankPicture());
     w.PaintBox1Paint();
     EXPECT_EQ(w.PaintBox1->size(), QSize(333, 10));
     w.Zoom1Ed->SetText(QStringLiteral("50"));
@@ -127,7 +127,7 @@ TEST(Pictures, HandDragScrollsByTheMouseDistanceAndStopsAtTheEnds) {
     auto f = MakeForm();
     TMainForm& w = *f.form;
     Show(w);
-    w.Pic1Dib = raster::newdib(320, 200, 24);
+    w.SetPictures(raster::newdib(320, 200, 24), TMainForm::MakeBlankPicture());
     w.Zoom1Ed->SetText(QStringLiteral("300"));
     QCoreApplication::processEvents();
     TZoomPane* pane = w.ScrollBox1;

@@ -57,27 +57,28 @@ core::TMorphInput Input(const DibRecord& a, const DibRecord& b, std::int64_t n, 
 TEST(RenderPic, ReadsTheFieldsAndWalksTheListInOrder) {
     testing_support::FormFixture f = testing_support::MakeForm();
     TMainForm& w = *f.form;
-    w.Pic1Dib = ColumnCoded(40, 30, 0, 6);
-    w.Pic2Dib = ColumnCoded(60, 20, 2, 4);
+    w.SetPictures(ColumnCoded(40, 30, 0, 6), ColumnCoded(60, 20, 2, 4));
     const std::vector<TAreaPair> pairs{{3, 4, 20, 9, 30, 1, 50, 16}, {10, 10, 5, 25, 1, 2, 3, 4}};
-    for (const TAreaPair& p : pairs) *w.ObjList->Add() = p;
-    w.CurObj = 0;
+    w.SetAreas(pairs);
+    w.SetCurrentArea(0);
     w.BkColor->SetColorValue(Rgb(12, 34, 56));
     w.TimeEd->SetText(QStringLiteral("3"));
     w.PPSEd->SetText(QStringLiteral("4"));
     w.PicEd->SetText(QStringLiteral("5"));
     w.RenderPic();
-    EXPECT_TRUE(SamePicture(w.ResultDib, core::RenderMorph(Input(w.Pic1Dib, w.Pic2Dib, 5, 12, pairs,
-                                                                 Rgb(12, 34, 56)))));
-    EXPECT_EQ(w.ObjPtr, w.ObjList->Current());
-    EXPECT_EQ(*w.ObjPtr, pairs.back());
-    EXPECT_EQ(w.CurObj, 0);
+    EXPECT_TRUE(SamePicture(w.Result(), core::RenderMorph(Input(w.Picture1(), w.Picture2(), 5, 12,
+                                                                pairs, Rgb(12, 34, 56)))));
+    // The walk leaves the list's cursor on the last pair.
+    const TDynaArray<TAreaPair>& list = w.Areas();
+    ASSERT_EQ(list.Current(), list.Data() + (pairs.size() - 1));
+    EXPECT_EQ(*list.Current(), pairs.back());
+    EXPECT_EQ(w.CurrentArea(), 0);
 
     // Values typed but not committed: length 0 gives no sequence at all, a
     // picture number beyond it is taken as the last picture.
     w.TimeEd->SetText(QStringLiteral("0"));
     w.PicEd->SetText(QStringLiteral("900"));
     w.RenderPic();
-    EXPECT_TRUE(SamePicture(
-        w.ResultDib, core::RenderMorph(Input(w.Pic1Dib, w.Pic2Dib, 1, 1, pairs, Rgb(12, 34, 56)))));
+    EXPECT_TRUE(SamePicture(w.Result(), core::RenderMorph(Input(w.Picture1(), w.Picture2(), 1, 1,
+                                                                pairs, Rgb(12, 34, 56)))));
 }

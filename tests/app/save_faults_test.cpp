@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "app/export/picturefile.h"
 #include "app/video/aviwriter.h"
@@ -239,14 +240,15 @@ TEST_P(WindowSaveFaults, ShowAnErrorAndKeepTheOldFile) {
 
     testing_support::FormFixture f = testing_support::MakeForm();
     TMainForm& w = *f.form;
-    w.Pic1Dib = Noise(200, 150);
-    w.Pic2Dib = Noise(150, 200);
+    w.SetPictures(Noise(200, 150), Noise(150, 200));
     // Enough areas that the project file passes the size limit.
-    for (int i = 0; i < 100; ++i) *w.ObjList->Add() = TAreaPair{i, i, i + 9, i + 9, 1, 2, 30, 40};
+    std::vector<TAreaPair> areas;
+    for (int i = 0; i < 100; ++i) areas.push_back(TAreaPair{i, i, i + 9, i + 9, 1, 2, 30, 40});
+    w.SetAreas(areas);
     w.TimeEd->SetText(QStringLiteral("1"));
     w.PPSEd->SetText(QStringLiteral("3"));
     const QString target = QString::fromStdString(scene.Target().string());
-    const QString savedBefore = w.savedfilename;
+    const QString savedBefore = w.SavedFileName();
     {
         testing_support::TFileSizeLimit limit(fault == Fault::FileSizeLimit ? 2000 : RLIM_INFINITY);
         ASSERT_TRUE(limit.Ok());
@@ -271,7 +273,7 @@ TEST_P(WindowSaveFaults, ShowAnErrorAndKeepTheOldFile) {
     if (c.command == Command::SaveProject) {
         // The project file's message is the program's own, fixed text.
         EXPECT_EQ(message.text, QStringLiteral("Save file: Could not save file %1 !").arg(shown));
-        EXPECT_EQ(w.savedfilename, savedBefore);
+        EXPECT_EQ(w.SavedFileName(), savedBefore);
     } else {
         EXPECT_TRUE(message.text.contains(QLatin1String(testing_support::FaultReason(fault))))
             << message.text.toStdString();

@@ -28,14 +28,14 @@ void Show(TMainForm& w) {
 TEST(Shell, StartUpStateBeforeAnyWork) {
     auto f = MakeForm();
     TMainForm& w = *f.form;
-    EXPECT_TRUE(w.ProgramDir.endsWith(QLatin1Char('/')));
-    EXPECT_FALSE(w.ProgramDir.endsWith(QStringLiteral("//")));
-    EXPECT_EQ(w.Split1Percent, 50);
-    EXPECT_EQ(w.Split2Percent, 50);
-    EXPECT_EQ(w.ProgressPercent, 0);
+    EXPECT_TRUE(w.ProgramFolder().endsWith(QLatin1Char('/')));
+    EXPECT_FALSE(w.ProgramFolder().endsWith(QStringLiteral("//")));
+    EXPECT_EQ(w.Splitter1Percent(), 50);
+    EXPECT_EQ(w.Splitter2Percent(), 50);
+    EXPECT_EQ(w.Progress(), 0);
     for (const TFileDialog* d :
          {&w.OpenDialog1, &w.OpenDialog3, &w.SaveDialog1, &w.SaveDialog2, &w.SaveDialog3})
-        EXPECT_EQ(d->initialDir, w.ProgramDir);
+        EXPECT_EQ(d->initialDir, w.ProgramFolder());
     EXPECT_TRUE(w.OpenDialog1.filter.startsWith(QStringLiteral(
         "All pictures|*.BMP;*.DIB;*.GIF;*.IFF;*.JIF;*.JPG;*.LBM;*.PCX;*.RLE;*.TGA;*.TIF;*.PNG|")));
     EXPECT_EQ(w.OpenDialog1.filter.count(QLatin1Char('|')), 27) << "fourteen choices";
@@ -56,22 +56,22 @@ TEST(Shell, StartUpStateBeforeAnyWork) {
 
 TEST(Shell, CursorTableHoldsTheSystemAndTheProgramCursors) {
     auto f = MakeForm();
-    const auto& c = f.form->Cursors;
-    EXPECT_EQ(c[1].shape(), Qt::SizeFDiagCursor);
-    EXPECT_EQ(c[2].shape(), Qt::SizeBDiagCursor);
-    EXPECT_EQ(c[3].shape(), Qt::SizeBDiagCursor);
-    EXPECT_EQ(c[4].shape(), Qt::SizeFDiagCursor);
-    EXPECT_EQ(c[5].shape(), Qt::SizeVerCursor);
-    EXPECT_EQ(c[6].shape(), Qt::SizeVerCursor);
-    EXPECT_EQ(c[7].shape(), Qt::SizeHorCursor);
-    EXPECT_EQ(c[8].shape(), Qt::SizeHorCursor);
-    EXPECT_EQ(c[10].shape(), Qt::ArrowCursor);
+    const TMainForm& w = *f.form;
+    EXPECT_EQ(w.Cursor(1).shape(), Qt::SizeFDiagCursor);
+    EXPECT_EQ(w.Cursor(2).shape(), Qt::SizeBDiagCursor);
+    EXPECT_EQ(w.Cursor(3).shape(), Qt::SizeBDiagCursor);
+    EXPECT_EQ(w.Cursor(4).shape(), Qt::SizeFDiagCursor);
+    EXPECT_EQ(w.Cursor(5).shape(), Qt::SizeVerCursor);
+    EXPECT_EQ(w.Cursor(6).shape(), Qt::SizeVerCursor);
+    EXPECT_EQ(w.Cursor(7).shape(), Qt::SizeHorCursor);
+    EXPECT_EQ(w.Cursor(8).shape(), Qt::SizeHorCursor);
+    EXPECT_EQ(w.Cursor(10).shape(), Qt::ArrowCursor);
     const std::pair<int, QPoint> own[] = {
         {9, {15, 16}}, {11, {0, 0}}, {12, {16, 16}}, {13, {16, 16}}};
     for (const auto& [slot, hot] : own) {
-        EXPECT_EQ(c[slot].shape(), Qt::BitmapCursor) << slot;
-        EXPECT_EQ(c[slot].pixmap().size(), QSize(32, 32)) << slot;
-        EXPECT_EQ(c[slot].hotSpot(), hot) << slot;
+        EXPECT_EQ(w.Cursor(slot).shape(), Qt::BitmapCursor) << slot;
+        EXPECT_EQ(w.Cursor(slot).pixmap().size(), QSize(32, 32)) << slot;
+        EXPECT_EQ(w.Cursor(slot).hotSpot(), hot) << slot;
     }
 }
 
@@ -108,7 +108,7 @@ TEST(Shell, SplittersStoreLimitedPercentagesThatTheNextResizeApplies) {
     w.Splitter1->setSizes({100, total - 100});
     w.Splitter1Moved();
     EXPECT_EQ(w.Panel33->height(), 100);
-    EXPECT_EQ(w.Split1Percent, 10);
+    EXPECT_EQ(w.Splitter1Percent(), 10);
     EXPECT_EQ(w.Panel33->height(), 100) << "a move only stores the percentage";
 
     w.PageControl2->setCurrentIndex(1);
@@ -116,7 +116,7 @@ TEST(Shell, SplittersStoreLimitedPercentagesThatTheNextResizeApplies) {
     const int width = w.Panel6->width();
     w.Splitter2->setSizes({width * 95 / 100, width - width * 95 / 100});
     w.Splitter2Moved();
-    EXPECT_EQ(w.Split2Percent, 90);
+    EXPECT_EQ(w.Splitter2Percent(), 90);
 
     w.resize(1900, 1500);
     QCoreApplication::processEvents();
@@ -147,25 +147,25 @@ TEST(Shell, ProgressPanelGrowsInStepsAndAFallClearsIt) {
     EXPECT_EQ(barLength(), 0);
     for (int p : {20, 60, 100}) {
         QCoreApplication::sendEvent(&w, std::make_unique<raster::TProgressEvent>(p).get());
-        EXPECT_EQ(w.ProgressPercent, p);
+        EXPECT_EQ(w.Progress(), p);
         EXPECT_EQ(barLength(), width * p / 100) << p;
     }
     w.WMUser(0);
-    EXPECT_EQ(w.ProgressPercent, 0);
+    EXPECT_EQ(w.Progress(), 0);
     EXPECT_EQ(barLength(), 0);
-    EXPECT_EQ(w.ProgressRect, w.StatusPanel1->rect());
+    EXPECT_EQ(w.ProgressBarRect(), w.StatusPanel1->rect());
 }
 
 TEST(Shell, OnlyTheMorphingPageRendersWhenShown) {
     auto f = MakeForm();
     TMainForm& w = *f.form;
-    const int before = w.RenderCount;
+    const int before = w.Renders();
     w.PageControl2->setCurrentIndex(1);
-    EXPECT_EQ(w.RenderCount, before);
+    EXPECT_EQ(w.Renders(), before);
     w.PageControl2->setCurrentIndex(2);
-    EXPECT_EQ(w.RenderCount, before + 1);
+    EXPECT_EQ(w.Renders(), before + 1);
     w.PageControl2->setCurrentIndex(0);
-    EXPECT_EQ(w.RenderCount, before + 1);
+    EXPECT_EQ(w.Renders(), before + 1);
 }
 
 TEST(Shell, InformationDialogAndWebLinkGoThroughThePrompter) {

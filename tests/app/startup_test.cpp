@@ -17,14 +17,14 @@ TEST(Startup, WindowShowsAnUnnamedDocumentOnTheFirstPage) {
     EXPECT_EQ(w.PageControl2->tabText(1), QStringLiteral("Similar areas"));
     EXPECT_EQ(w.PageControl2->tabText(2), QStringLiteral("Morphing"));
     EXPECT_EQ(w.PageControl2->currentIndex(), 0);
-    for (const raster::DibRecord* slot : {&w.Pic1Dib, &w.Pic2Dib, &w.ResultDib}) {
+    for (const raster::DibRecord* slot : {&w.Picture1(), &w.Picture2(), &w.Result()}) {
         ASSERT_TRUE(slot->HasPixels());
         EXPECT_EQ(slot->Width(), 320);
         EXPECT_EQ(slot->Height(), 200);
         EXPECT_EQ(slot->BitCount(), 24);
         EXPECT_EQ(raster::getpixel(*slot, 319, 199), 0xFFFFFFu);
     }
-    EXPECT_TRUE(w.Pic1FileName.isEmpty());
-    EXPECT_EQ(w.CurObj, -1);
+    EXPECT_TRUE(w.Picture1FileName().isEmpty());
+    EXPECT_EQ(w.CurrentArea(), -1);
     EXPECT_TRUE(w.SpeedRect->isChecked());
 }

@@ -124,11 +124,11 @@ TEST_F(AreasScreen, CreateUndoRedoMoveNudgeAndDeleteEachSavedAsExpected) {
     EXPECT_TRUE(SavedAs(QStringLiteral("create.mor"), {kClicked}));
     Type(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(SavedAs(QStringLiteral("undo.mor"), {}));
-    EXPECT_EQ(w().CurObj, -1);
+    EXPECT_EQ(w().CurrentArea(), -1);
     EXPECT_TRUE(PanesShowTheAreas(QStringLiteral("undone")));
     Type(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_TRUE(SavedAs(QStringLiteral("redo.mor"), {kClicked}));
-    EXPECT_EQ(w().CurObj, 0);
+    EXPECT_EQ(w().CurrentArea(), 0);
 
     // Move with the Pointer tool (chosen by its key), then undo the move.
     Type(Qt::Key_P);
@@ -159,14 +159,14 @@ TEST_F(AreasScreen, CreateUndoRedoMoveNudgeAndDeleteEachSavedAsExpected) {
     EXPECT_FALSE(w().DelObjBtn->isEnabled());
     Type(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_TRUE(SavedAs(QStringLiteral("delete-undo.mor"), {kClicked}));
-    EXPECT_EQ(w().CurObj, 0);
+    EXPECT_EQ(w().CurrentArea(), 0);
     EXPECT_TRUE(w().DelObjBtn->isEnabled());
     EXPECT_TRUE(PanesShowTheAreas(QStringLiteral("delete-undone")));
 }
 
 TEST_F(AreasScreen, EscTypedIntoAZoomFieldStaysTheFields) {
     QTest::mouseClick(w().PaintBox4, Qt::LeftButton, {}, QPoint(100, 100));
-    ASSERT_EQ(w().ObjList->Count(), 1u);
+    ASSERT_EQ(w().Areas().Count(), 1u);
     w().Zoom3Ed->setFocus();
     Type(Qt::Key_Escape);
     Type(Qt::Key_Delete);
@@ -190,8 +190,8 @@ TEST_F(AreasScreen, MatchKeyMovesTheRightOutlineToTheFoundPlace) {
 
     Type(Qt::Key_M);
     // The right half lands on the copy, to a pixel; the left one stays.
-    ASSERT_EQ(w().ObjList->Count(), 1u);
-    const TAreaPair a = *w().ObjList->GotoIndex(0);
+    ASSERT_EQ(w().Areas().Count(), 1u);
+    const TAreaPair a = w().Areas().Data()[0];
     EXPECT_EQ((QRect(QPoint(a.Left1, a.Top1), QPoint(a.Right1, a.Bottom1))),
               QRect(QPoint(40, 30), QPoint(90, 80)));
     const QRect right(QPoint(a.Left2, a.Top2), QPoint(a.Right2, a.Bottom2));

@@ -187,9 +187,9 @@ TEST_F(Screen, FirstVisitOfEachPageAfterALoadShowsThePictureAtItsZoom) {
     EXPECT_TRUE(ScreenShows(
         *w().ScrollBox4, [&] { return ExpectedPane(*w().ScrollBox4, pic2, 100); }, "areas2"));
     ShowPage(2);
-    ASSERT_EQ(w().ResultDib.Width(), 640);
+    ASSERT_EQ(w().Result().Width(), 640);
     EXPECT_TRUE(ScreenShows(
-        *w().ScrollBox5, [&] { return ExpectedPane(*w().ScrollBox5, FromDib(w().ResultDib), 100); },
+        *w().ScrollBox5, [&] { return ExpectedPane(*w().ScrollBox5, FromDib(w().Result()), 100); },
         "result"));
     EXPECT_EQ(w().PaintBox5->size(), QSize(640, 400));
 }
@@ -205,13 +205,13 @@ TEST_F(Screen, ResultZoomAndAPictureNumberAfterTheResultGrew) {
         TypeZoom(zoom, QString::fromLatin1(z));
         EXPECT_TRUE(ScreenShows(
             *w().ScrollBox5,
-            [&] { return ExpectedPane(*w().ScrollBox5, FromDib(w().ResultDib), zoom->Value()); },
+            [&] { return ExpectedPane(*w().ScrollBox5, FromDib(w().Result()), zoom->Value()); },
             QStringLiteral("zoom%1").arg(z)));
     }
     ClickArrow(w().PicEd, true);
     ASSERT_EQ(w().PicEd->Value(), 2);
     EXPECT_TRUE(ScreenShows(
-        *w().ScrollBox5, [&] { return ExpectedPane(*w().ScrollBox5, FromDib(w().ResultDib), 100); },
+        *w().ScrollBox5, [&] { return ExpectedPane(*w().ScrollBox5, FromDib(w().Result()), 100); },
         "picture2"));
 }
 
@@ -240,15 +240,15 @@ TEST_F(Screen, NewAndOpenOnEachPageRepaintThePanesShown) {
         p().messageAnswers = {true};
         p().fileAnswers = {mor};
         QTest::mouseClick(w().OpenBtn, Qt::LeftButton);
-        ASSERT_EQ(w().Pic1FileName, one);
-        w().CurObj = 1;  // one solid outline with grips, one dotted
+        ASSERT_EQ(w().Picture1FileName(), one);
+        w().SetCurrentArea(1);  // one solid outline with grips, one dotted
         for (TZoomPane* pane : pages[page]) pane->Paint();
         for (TZoomPane* pane : pages[page])
             EXPECT_TRUE(ScreenShows(
                 *pane, [&] { return ComposedPane(*pane); }, QStringLiteral("open%1").arg(page)));
         p().messageAnswers = {true};
         QTest::mouseClick(w().NewBtn, Qt::LeftButton);
-        ASSERT_TRUE(w().Pic1FileName.isEmpty());
+        ASSERT_TRUE(w().Picture1FileName().isEmpty());
         for (TZoomPane* pane : pages[page])
             EXPECT_TRUE(ScreenShows(
                 *pane, [&] { return ExpectedPane(*pane, White(320, 200), 100); },

@@ -19,13 +19,22 @@ FormFixture MakeForm() {
     return f;
 }
 
+std::vector<TAreaPair> AreasOf(const TMainForm& form) {
+    const TDynaArray<TAreaPair>& list = form.Areas();
+    return std::vector<TAreaPair>(list.Data(), list.Data() + list.Count());
+}
+
+void AddArea(TMainForm& form, const TAreaPair& area) {
+    std::vector<TAreaPair> areas = AreasOf(form);
+    areas.push_back(area);
+    form.SetAreas(areas);
+}
+
 raster::DibRecord RenderedFromForm(TMainForm& form, int n, int N) {
-    std::vector<TAreaPair> areas;
-    form.ObjList->First();
-    while (form.ObjList->Next()) areas.push_back(*form.ObjPtr);
+    const std::vector<TAreaPair> areas = AreasOf(form);
     core::TMorphInput in;
-    in.pic1 = &form.Pic1Dib;
-    in.pic2 = &form.Pic2Dib;
+    in.pic1 = &form.Picture1();
+    in.pic2 = &form.Picture2();
     in.areas = areas;
     in.n = n;
     in.N = N;

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/mainform.h"
 #include "support/scripted_prompter.h"
@@ -20,6 +21,12 @@ struct FormFixture {
     std::unique_ptr<TMainForm> form;
 };
 FormFixture MakeForm();
+
+// The window's areas in list order.
+std::vector<TAreaPair> AreasOf(const TMainForm& form);
+// Appends an area to the window's list. Like any replacement of the list it
+// leaves no area current and starts the undo history again.
+void AddArea(TMainForm& form, const TAreaPair& area = {});
 
 // Picture n of N as the renderer makes it from the window's document
 // (pictures, areas in list order, background colour).

@@ -25,10 +25,7 @@ const QString kExamples = QStringLiteral(VELLORA_SOURCE_DIR "/examples");
 const std::string kProject = VELLORA_SOURCE_DIR "/examples/faces.mor";
 
 std::vector<TAreaPair> Areas(TMainForm& w) {
-    std::vector<TAreaPair> out;
-    w.ObjList->First();
-    while (w.ObjList->Next()) out.push_back(*w.ObjPtr);
-    return out;
+    return testing_support::AreasOf(w);
 }
 
 struct Loaded {
@@ -70,8 +67,8 @@ TEST(ExampleProject, OpensInTheWindowThroughOpen) {
     f.form->OpenBtn->click();
     EXPECT_EQ(f.form->windowTitle(), QStringLiteral("Vellora 1.0 - [faces.mor]"));
     EXPECT_EQ(Areas(*f.form), LoadExample().data.areas);
-    EXPECT_EQ(f.form->Pic1Dib.Width(), 320);
-    EXPECT_EQ(f.form->Pic2Dib.Width(), 440);
+    EXPECT_EQ(f.form->Picture1().Width(), 320);
+    EXPECT_EQ(f.form->Picture2().Width(), 440);
     // Only the question before opening; no error.
     EXPECT_EQ(f.prompter->Messages().size(), 1u);
 }
