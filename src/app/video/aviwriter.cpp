@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -806,9 +810,29 @@ QString WriteVideoInto(core::TReplacement& out, const TVideoOptions& options,
     return writer.Finish();
 }
 
+namespace {
+
+// Every rendered picture, converted frame and encoder buffer of a video is a
+// block of megabytes. By default glibc maps each such block afresh and hands
+// it back when freed, so the kernel zeroes new pages for every picture: a
+// fifth of an H.264 export's time at 1920 x 1080. Blocks up to 32 MB come from
+// the heap instead, and up to 64 MB of free heap is kept for the next picture.
+void KeepLargeBlocks() {
+#if defined(__GLIBC__)
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    });
+#endif
+}
+
+}  // namespace
+
 ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
                         const FrameSource& render, const ProgressSink& progress) {
     using appexport::ExportStatus;
+    KeepLargeBlocks();
     const QString shownName = QFileInfo(fileName).fileName();
     auto failed = [&](const QString& reason) {
         return ExportResult{
