@@ -322,6 +322,10 @@ DibRecord DecodeBmp(std::span<const std::uint8_t> data) {
 
     const int w = static_cast<int>(width);
     const int pixelBytes = h.bits / 8;
+    // Blue, green, red bytes in the usual order are the record's own: the
+    // rows are copied as they are, or without their fourth byte.
+    const bool usualOrder =
+        h.masks[0] == 0xFF0000 && h.masks[1] == 0x00FF00 && h.masks[2] == 0x0000FF;
     for (int r = 0; r < dib.Height(); ++r) {
         const std::uint8_t* src = data.data() + pixelsAt + static_cast<std::size_t>(r) * rowBytes;
         std::uint8_t* out = topDown ? dib.Row(r) : dib.StoredRow(r);
@@ -340,6 +344,18 @@ DibRecord DecodeBmp(std::span<const std::uint8_t> data) {
                 }
                 break;
             default:
+                if (usualOrder && h.bits == 24) {
+                    std::copy_n(src, std::size_t{3} * static_cast<std::size_t>(w), out);
+                    break;
+                }
+                if (usualOrder && h.bits == 32) {
+                    for (int x = 0; x < w; ++x) {
+                        out[3 * x] = src[4 * x];
+                        out[3 * x + 1] = src[4 * x + 1];
+                        out[3 * x + 2] = src[4 * x + 2];
+                    }
+                    break;
+                }
                 for (int x = 0; x < w; ++x) {
                     const std::uint8_t* p = src + static_cast<std::size_t>(x) * pixelBytes;
                     std::uint32_t v = 0;
