@@ -170,10 +170,8 @@ void TMainForm::OpenFile(const QString& name) {
             slot.fileName.clear();
         }
     }
-    for (const TAreaPair& area : read.data.areas) *ObjList->Add() = area;
-    // Add leaves its cursor on the last record; no area is current after an open.
-    CurObj = -1;
-    EnableObjButtons();
+    // No area is current after an open.
+    SetAreas(read.data.areas);
 
     Setsavedfilename(name);
     RenderPic();
