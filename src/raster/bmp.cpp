@@ -275,9 +275,8 @@ DibRecord DecodeBmp(std::span<const std::uint8_t> data) {
     if (rle) {
         // Each two bytes give at most one run of 255 pixels.
         if (static_cast<std::int64_t>(available / 2 + 1) * 255 < width * height) {
-            return Failed("The file is truncated or damaged: its " + std::to_string(available) +
-                          " bytes of RLE data cannot hold a picture of " + std::to_string(width) +
-                          " x " + std::to_string(height) + " pixels.");
+            return Failed(detail::CannotHold(static_cast<std::int64_t>(available), width, height,
+                                             "RLE data"));
         }
     } else {
         // The last row may lack its padding.

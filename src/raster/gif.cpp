@@ -170,10 +170,8 @@ DibRecord DecodeGif(std::span<const std::uint8_t> data) {
         static_cast<std::int64_t>(stream.size()) * 8 / (minCodeSize + 1) * kMaxCodes;
     const std::int64_t claimed = std::int64_t{pictureWidth} * pictureHeight;
     if (claimed > most) {
-        return Failed("The file is truncated or damaged: its " + std::to_string(stream.size()) +
-                      " bytes of picture data cannot hold a picture of " +
-                      std::to_string(pictureWidth) + " x " + std::to_string(pictureHeight) +
-                      " pixels.");
+        return Failed(detail::CannotHold(static_cast<std::int64_t>(stream.size()), pictureWidth,
+                                         pictureHeight));
     }
 
     std::vector<std::uint8_t> indices(std::size_t{width} * height);

@@ -19,6 +19,7 @@
 
 #include "raster/dib.h"
 #include "raster/own_formats.h"
+#include "raster/own_formats_detail.h"
 #include "raster/progress_event.h"
 
 namespace raster {
@@ -86,15 +87,6 @@ private:
 std::uint16_t Be16(std::span<const std::uint8_t> d, std::size_t at) {
     return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]);
 }
-std::uint32_t Be32(std::span<const std::uint8_t> d, std::size_t at) {
-    return (std::uint32_t{d[at]} << 24) | (d[at + 1] << 16) | (d[at + 2] << 8) | d[at + 3];
-}
-
-std::string CannotHold(std::int64_t bytes, std::int64_t width, std::int64_t height) {
-    return "The file is truncated or damaged: its " + std::to_string(bytes) +
-           " bytes of picture data cannot hold a picture of " + std::to_string(width) + " x " +
-           std::to_string(height) + " pixels.";
-}
 
 // Walks a JPEG's segments up to its first scan. Refuses a file whose scan
 // is missing, cut inside its header or empty (the decoder would show a
@@ -129,7 +121,7 @@ std::string JpegProblem(std::span<const std::uint8_t> d) {
                 return "The JPEG file holds no image data.";
             const auto bytes = static_cast<std::int64_t>(d.size() - next);
             const std::int64_t blocks = (width + 7) / 8 * ((height + 7) / 8);
-            if (!arithmetic && blocks > bytes * 8) return CannotHold(bytes, width, height);
+            if (!arithmetic && blocks > bytes * 8) return detail::CannotHold(bytes, width, height);
             return {};
         }
         const bool frame =
@@ -142,30 +134,6 @@ std::string JpegProblem(std::span<const std::uint8_t> d) {
         pos = next;
     }
     return "The JPEG file holds no image data.";
-}
-
-// Deflate gives at most about 1032 bytes for one; a PNG claiming a picture
-// its compressed data cannot give is refused before Qt allocates for it.
-std::string PngProblem(std::span<const std::uint8_t> d) {
-    if (d.size() < 33 || std::memcmp(d.data() + 12, "IHDR", 4) != 0) return {};
-    const std::int64_t width = Be32(d, 16), height = Be32(d, 20);
-    const int depth = d[24], colourType = d[25];
-    // The estimate below holds only for what fits the limits; the rest is
-    // refused here or (a zero side, an impossible depth) by libpng itself.
-    if (width > kMaxSide || height > kMaxSide) return TooLarge(width, height);
-    if (width == 0 || height == 0 || depth == 0 || depth > 16) return {};
-    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
-    std::int64_t compressed = 0;
-    for (std::size_t pos = 8; pos + 8 <= d.size();) {
-        const std::uint32_t length = Be32(d, pos);
-        if (std::memcmp(d.data() + pos + 4, "IDAT", 4) == 0)
-            compressed += std::min<std::int64_t>(length, static_cast<std::int64_t>(d.size() - pos));
-        if (std::memcmp(d.data() + pos + 4, "IEND", 4) == 0) break;
-        pos += std::size_t{12} + length;
-    }
-    const std::int64_t raw = height * (1 + (width * channels * depth + 7) / 8);
-    if (raw > (compressed + 1) * 1032 + 1024) return CannotHold(compressed, width, height);
-    return {};
 }
 
 // Collects what Qt and the decoder behind it say while one picture is read,
@@ -362,11 +330,7 @@ DibRecord DecodePicture(std::span<const std::uint8_t> data, std::string_view nam
             break;
     }
     if (IsTiff(data)) return DecodeTiff(data);
-    if (IsPng(data)) {
-        if (std::string problem = PngProblem(data); !problem.empty())
-            return Failed(std::move(problem));
-        return DecodePng(data);
-    }
+    if (IsPng(data)) return DecodePng(data);
     return DecodeWithQt(data);
 }
 

@@ -25,6 +25,13 @@ std::string SizeProblem(std::int64_t width, std::int64_t height, int bitCount) {
     return {};
 }
 
+std::string CannotHold(std::int64_t bytes, std::int64_t width, std::int64_t height,
+                       const char* what) {
+    return "The file is truncated or damaged: its " + std::to_string(bytes) + " bytes of " + what +
+           " cannot hold a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels.";
+}
+
 DibRecord NewPicture(int width, int height, int bitCount) {
     std::string problem = SizeProblem(width, height, bitCount);
     if (!problem.empty()) return Failed(std::move(problem));

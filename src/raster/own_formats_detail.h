@@ -95,6 +95,11 @@ inline DibRecord Failed(std::string text) {
 // limits; otherwise the text that refuses it. Called before allocating.
 std::string SizeProblem(std::int64_t width, std::int64_t height, int bitCount);
 
+// The refusal of a header that claims a picture of width x height which its
+// `bytes` bytes of `what` cannot give, before anything is allocated for it.
+std::string CannotHold(std::int64_t bytes, std::int64_t width, std::int64_t height,
+                       const char* what = "picture data");
+
 // A zeroed picture after SizeProblem(); on failure a record with the error.
 DibRecord NewPicture(int width, int height, int bitCount);
 

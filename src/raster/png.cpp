@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -97,6 +98,31 @@ struct ReadStruct {
     ~ReadStruct() { png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr); }
 };
 
+// Deflate gives at most about 1032 bytes for one; a PNG claiming a picture
+// its compressed data cannot give is refused before anything is allocated.
+std::string SizeProblem(std::span<const std::uint8_t> d) {
+    if (d.size() < 33 || std::memcmp(d.data() + 12, "IHDR", 4) != 0) return {};
+    const std::int64_t width = png_get_uint_32(d.data() + 16);
+    const std::int64_t height = png_get_uint_32(d.data() + 20);
+    const int depth = d[24], colourType = d[25];
+    // The estimate below holds only for what fits the limits; the rest is
+    // refused here or (a zero side, an impossible depth) by libpng itself.
+    if (width > kMaxSide || height > kMaxSide) return detail::SizeProblem(width, height, 24);
+    if (width == 0 || height == 0 || depth == 0 || depth > 16) return {};
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    std::int64_t compressed = 0;
+    for (std::size_t pos = 8; pos + 8 <= d.size();) {
+        const std::uint32_t length = png_get_uint_32(d.data() + pos);
+        if (std::memcmp(d.data() + pos + 4, "IDAT", 4) == 0)
+            compressed += std::min<std::int64_t>(length, static_cast<std::int64_t>(d.size() - pos));
+        if (std::memcmp(d.data() + pos + 4, "IEND", 4) == 0) break;
+        pos += std::size_t{12} + length;
+    }
+    const std::int64_t raw = height * (1 + (width * channels * depth + 7) / 8);
+    if (raw > (compressed + 1) * 1032 + 1024) return detail::CannotHold(compressed, width, height);
+    return {};
+}
+
 std::string Reason(const Source& s, const char* fallback) {
     return std::string("The picture could not be read: ") +
            (s.error[0] != '\0' ? s.error : fallback) + ".";
@@ -105,6 +131,8 @@ std::string Reason(const Source& s, const char* fallback) {
 }  // namespace
 
 DibRecord DecodePng(std::span<const std::uint8_t> data) {
+    if (std::string problem = SizeProblem(data); !problem.empty())
+        return Failed(std::move(problem));
     Source source;
     source.data = data.data();
     source.size = data.size();

@@ -140,9 +140,7 @@ DibRecord DecodeTiff(std::span<const std::uint8_t> data) {
     const bool cannotHold = fax ? std::int64_t{height} > (stored + 1) * 8
                                 : raw > (stored + 1) * BestRatio(compression, samples);
     if (cannotHold) {
-        return Failed("The file is truncated or damaged: its " + std::to_string(stored) +
-                      " bytes of picture data cannot hold a picture of " + std::to_string(width) +
-                      " x " + std::to_string(height) + " pixels.");
+        return Failed(detail::CannotHold(stored, width, height));
     }
 
     const int w = static_cast<int>(width), h = static_cast<int>(height);
