@@ -4,7 +4,9 @@
 // benchmark (render_end_to_end.sh) times vellora-render against it.
 //
 //   reference_render PROJECT.mor OUTPUT.bmp N n
-//   reference_render --make-scene FOLDER   writes a 1920 x 1080 project with 8 pairs
+//   reference_render --make-scene FOLDER [SCALE]
+//       writes a project of 1920 x 1080 pictures with 8 pairs, every side
+//       multiplied by SCALE (1 by default; 4 gives 7680 x 4320)
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -21,35 +23,40 @@ namespace {
 constexpr int kW = 1920;
 constexpr int kH = 1080;
 
-raster::DibRecord Picture(int seed) {
-    raster::DibRecord dib = raster::newdib(kW, kH, 24);
-    for (int y = 0; y < kH; ++y) {
+// The pattern of the full HD scene, drawn at SCALE times its size.
+raster::DibRecord Picture(int seed, int scale) {
+    raster::DibRecord dib = raster::newdib(kW * scale, kH * scale, 24);
+    for (int y = 0; y < kH * scale; ++y) {
         std::uint8_t* row = dib.Row(y);
-        for (int x = 0; x < kW; ++x) {
-            row[3 * x] = static_cast<std::uint8_t>(x / 8 + seed * 50);
-            row[3 * x + 1] = static_cast<std::uint8_t>(y / 5 + ((x / 64 + y / 64) & 1) * 60);
-            row[3 * x + 2] = static_cast<std::uint8_t>((x + y) / 12 + seed * 90);
+        const int sy = y / scale;
+        for (int x = 0; x < kW * scale; ++x) {
+            const int sx = x / scale;
+            row[3 * x] = static_cast<std::uint8_t>(sx / 8 + seed * 50);
+            row[3 * x + 1] = static_cast<std::uint8_t>(sy / 5 + ((sx / 64 + sy / 64) & 1) * 60);
+            row[3 * x + 2] = static_cast<std::uint8_t>((sx + sy) / 12 + seed * 90);
         }
     }
     return dib;
 }
 
-int MakeScene(const std::string& folder) {
+int MakeScene(const std::string& folder, int scale) {
     core::TProjectData project{"one.bmp", "two.bmp", {}};
     for (int i = 0; i < 8; ++i) {
         const int x = 100 + (i % 4) * 430;
         const int y = 150 + (i / 4) * 450;
-        project.areas.push_back(
-            {x, y, x + 300, y + 280, x + 40 - i * 10, y + 30, x + 360 - i * 5, y + 330});
+        const int s = scale;
+        project.areas.push_back({s * x, s * y, s * (x + 300), s * (y + 280), s * (x + 40 - i * 10),
+                                 s * (y + 30), s * (x + 360 - i * 5), s * (y + 330)});
     }
     std::vector<std::uint8_t> bytes;
     core::WriteProject(project, bytes);
-    const bool ok =
-        appexport::WritePictureFile(Picture(1), appexport::PictureFormat::Bmp, folder + "/one.bmp")
-            .ok &&
-        appexport::WritePictureFile(Picture(2), appexport::PictureFormat::Bmp, folder + "/two.bmp")
-            .ok &&
-        core::ReplaceFile(folder + "/scene.mor", bytes).ok;
+    const bool ok = appexport::WritePictureFile(Picture(1, scale), appexport::PictureFormat::Bmp,
+                                                folder + "/one.bmp")
+                        .ok &&
+                    appexport::WritePictureFile(Picture(2, scale), appexport::PictureFormat::Bmp,
+                                                folder + "/two.bmp")
+                        .ok &&
+                    core::ReplaceFile(folder + "/scene.mor", bytes).ok;
     return ok ? 0 : 1;
 }
 
@@ -57,7 +64,14 @@ int MakeScene(const std::string& folder) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && std::string(argv[1]) == "--make-scene") return MakeScene(argv[2]);
+    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "--make-scene") {
+        const int scale = argc == 4 ? std::atoi(argv[3]) : 1;
+        if (scale < 1 || scale > 8) {
+            std::fputs("reference_render: SCALE must be 1 to 8\n", stderr);
+            return 2;
+        }
+        return MakeScene(argv[2], scale);
+    }
     if (argc != 5) {
         std::fputs("usage: reference_render PROJECT.mor OUTPUT.bmp N n\n", stderr);
         return 2;

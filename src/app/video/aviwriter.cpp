@@ -11,12 +11,15 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdarg>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -120,25 +123,39 @@ struct TBgrRows {
     }
 };
 
-// Full-range BT.601 as JPEG defines it (JFIF), in 16-bit fixed point, to the
-// three planes of a 4:4:4 frame.
-void BgrToJpegYuv(const TBgrRows& in, int y0, int y1, AVFrame& frame) {
-    for (int y = y0; y < y1; ++y) {
-        const std::uint8_t* p = in.Row(y);
-        std::uint8_t* outY = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0];
-        std::uint8_t* outCb = frame.data[1] + static_cast<std::ptrdiff_t>(y) * frame.linesize[1];
-        std::uint8_t* outCr = frame.data[2] + static_cast<std::ptrdiff_t>(y) * frame.linesize[2];
-        for (int x = 0; x < in.width; ++x, p += 3) {
-            const std::int32_t b = p[0];
-            const std::int32_t g = p[1];
-            const std::int32_t r = p[2];
-            outY[x] = static_cast<std::uint8_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
-            outCb[x] = static_cast<std::uint8_t>(
-                (-11059 * r - 21709 * g + 32768 * b + (128 << 16) + 32767) >> 16);
-            outCr[x] = static_cast<std::uint8_t>(
-                (32768 * r - 27439 * g - 5329 * b + (128 << 16) + 32767) >> 16);
-        }
+// The conversions below are plain loops over rows that the compiler
+// vectorises; on x86-64 an AVX2 version of each is built as well and picked
+// when the program is loaded, where the processor has it.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VECTOR_CLONES [[gnu::target_clones("avx2", "default")]]
+#else
+#define VECTOR_CLONES
+#endif
+
+// Full-range BT.601 as JPEG defines it (JFIF), in 16-bit fixed point: one
+// row of BGR pixels to one row of each of the three planes.
+VECTOR_CLONES void JpegYuvRow(const std::uint8_t* __restrict p, int width,
+                              std::uint8_t* __restrict outY, std::uint8_t* __restrict outCb,
+                              std::uint8_t* __restrict outCr) {
+    for (int x = 0; x < width; ++x) {
+        const std::int32_t b = p[3 * x];
+        const std::int32_t g = p[3 * x + 1];
+        const std::int32_t r = p[3 * x + 2];
+        outY[x] = static_cast<std::uint8_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
+        outCb[x] = static_cast<std::uint8_t>(
+            (-11059 * r - 21709 * g + 32768 * b + (128 << 16) + 32767) >> 16);
+        outCr[x] = static_cast<std::uint8_t>(
+            (32768 * r - 27439 * g - 5329 * b + (128 << 16) + 32767) >> 16);
     }
+}
+
+// Rows y0..y1 of a picture to a 4:4:4 frame.
+void BgrToJpegYuv(const TBgrRows& in, int y0, int y1, AVFrame& frame) {
+    for (int y = y0; y < y1; ++y)
+        JpegYuvRow(in.Row(y), in.width,
+                   frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0],
+                   frame.data[1] + static_cast<std::ptrdiff_t>(y) * frame.linesize[1],
+                   frame.data[2] + static_cast<std::ptrdiff_t>(y) * frame.linesize[2]);
 }
 
 // Limited-range BT.601 (studio swing), 16-bit fixed point.
@@ -152,6 +169,23 @@ inline void ChromaOf(std::int32_t sr, std::int32_t sg, std::int32_t sb, std::uin
     cb =
         static_cast<std::uint8_t>((-2428 * sr - 4768 * sg + 7196 * sb + (128 << 16) + 32768) >> 16);
     cr = static_cast<std::uint8_t>((7196 * sr - 6026 * sg - 1170 * sb + (128 << 16) + 32768) >> 16);
+}
+
+VECTOR_CLONES void LumaRow(const std::uint8_t* __restrict p, int width,
+                           std::uint8_t* __restrict out) {
+    for (int x = 0; x < width; ++x) out[x] = LumaOf(p[3 * x + 2], p[3 * x + 1], p[3 * x]);
+}
+
+// Chroma of the 2 x 2 blocks of two rows of BGR pixels.
+VECTOR_CLONES void ChromaRow(const std::uint8_t* __restrict p, const std::uint8_t* __restrict q,
+                             int blocks, std::uint8_t* __restrict outCb,
+                             std::uint8_t* __restrict outCr) {
+    for (int i = 0; i < blocks; ++i) {
+        const std::int32_t sb = p[6 * i] + p[6 * i + 3] + q[6 * i] + q[6 * i + 3];
+        const std::int32_t sg = p[6 * i + 1] + p[6 * i + 4] + q[6 * i + 1] + q[6 * i + 4];
+        const std::int32_t sr = p[6 * i + 2] + p[6 * i + 5] + q[6 * i + 2] + q[6 * i + 5];
+        ChromaOf(sr, sg, sb, outCb[i], outCr[i]);
+    }
 }
 
 // Rows y0..y1 (even) of a 4:2:0 frame, which may be one column and one row
@@ -173,16 +207,10 @@ void BgrToYuv420(const TBgrRows& in, const std::uint8_t* background, int y0, int
         int x = 0;
         if (rows[1]) {
             // Whole blocks inside the picture.
-            for (; x + 1 < in.width; x += 2) {
-                const std::uint8_t* p = rows[0] + 3 * x;
-                const std::uint8_t* q = rows[1] + 3 * x;
-                outY[0][x] = LumaOf(p[2], p[1], p[0]);
-                outY[0][x + 1] = LumaOf(p[5], p[4], p[3]);
-                outY[1][x] = LumaOf(q[2], q[1], q[0]);
-                outY[1][x + 1] = LumaOf(q[5], q[4], q[3]);
-                ChromaOf(p[2] + p[5] + q[2] + q[5], p[1] + p[4] + q[1] + q[4],
-                         p[0] + p[3] + q[0] + q[3], outCb[x / 2], outCr[x / 2]);
-            }
+            LumaRow(rows[0], in.width, outY[0]);
+            LumaRow(rows[1], in.width, outY[1]);
+            ChromaRow(rows[0], rows[1], in.width / 2, outCb, outCr);
+            x = in.width & ~1;
         }
         for (; x < codedW; x += 2) {
             std::int32_t sum[3] = {0, 0, 0};
@@ -396,6 +424,81 @@ QString DescribeAvError(int error) {
     return QString::fromLocal8Bit(text);
 }
 
+namespace {
+
+// Hands converted frames to the encoder on a thread of its own, so that the
+// caller renders and converts the next picture while the encoder takes this
+// one: libx264 and libvpx return from a frame only once their own threads
+// have room for it. At most one frame waits. The first failure stops the
+// thread; it is told by the next Post and by Close.
+class TSender {
+public:
+    using Send = std::function<QString(AVFrame*)>;
+
+    explicit TSender(Send send) : send_(std::move(send)), thread_([this] { Run(); }) {}
+    ~TSender() { Close(); }
+    TSender(const TSender&) = delete;
+    TSender& operator=(const TSender&) = delete;
+
+    // Waits until the frame before has been taken, then queues this one.
+    QString Post(AVFrame* frame) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !waiting_ || !error_.isEmpty(); });
+        if (!error_.isEmpty()) return error_;
+        waiting_ = frame;
+        changed_.notify_all();
+        return {};
+    }
+
+    // Whether the frame is queued or being sent: not to be filled anew.
+    bool Holds(const AVFrame* frame) {
+        const std::lock_guard lock(mutex_);
+        return frame == waiting_ || frame == sending_;
+    }
+
+    // Sends what is queued and ends the thread; the first failure, if any.
+    QString Close() {
+        {
+            const std::lock_guard lock(mutex_);
+            closing_ = true;
+            changed_.notify_all();
+        }
+        if (thread_.joinable()) thread_.join();
+        return error_;
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return waiting_ || closing_; });
+            if (!waiting_ || !error_.isEmpty()) return;
+            sending_ = std::exchange(waiting_, nullptr);
+            changed_.notify_all();
+            lock.unlock();
+            QString error = send_(sending_);
+            lock.lock();
+            sending_ = nullptr;
+            if (!error.isEmpty()) {
+                error_ = std::move(error);
+                changed_.notify_all();
+                return;
+            }
+        }
+    }
+
+    Send send_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    AVFrame* waiting_ = nullptr;
+    AVFrame* sending_ = nullptr;
+    bool closing_ = false;
+    QString error_;
+    std::thread thread_;  // last: started once the rest is in place
+};
+
+}  // namespace
+
 struct TAviWriter::Impl {
     std::unique_ptr<AVIOContext, AvioFree> io;
     std::unique_ptr<AVFormatContext, FormatContextCloser> format;
@@ -413,6 +516,20 @@ struct TAviWriter::Impl {
     std::int64_t packets = 0;
     bool finished = false;
     std::vector<std::uint8_t> scratch;  // 24-bit rows of pictures of other depths
+    // Declared last, so that its thread has ended before the encoder and the
+    // file it uses are freed.
+    std::unique_ptr<TSender> sender;
+
+    ~Impl() { sender.reset(); }
+
+    // Compresses one frame and writes what the encoder has ready.
+    QString Send(AVFrame* frame) {
+        const int r = avcodec_send_frame(codec.get(), frame);
+        if (r < 0)
+            return QStringLiteral("the picture could not be compressed (%1)")
+                .arg(DescribeAvError(r));
+        return Drain();
+    }
 
     // Writes every packet the encoder has ready.
     QString Drain() {
@@ -444,7 +561,8 @@ struct TAviWriter::Impl {
     // copied) anew for every picture; null when out of memory.
     AVFrame* WritableFrame() {
         for (const auto& f : pool)
-            if (av_frame_is_writable(f.get())) return f.get();
+            if (av_frame_is_writable(f.get()) && !(sender && sender->Holds(f.get())))
+                return f.get();
         std::unique_ptr<AVFrame, FrameFree> f(av_frame_alloc());
         if (!f) return nullptr;
         f->format = codec->pix_fmt;
@@ -578,6 +696,7 @@ QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext
             return QStringLiteral("the GIF has no palette");
         ditherer = std::make_unique<TDitherer>(format.palette);
     }
+    sender = std::make_unique<TSender>([this](AVFrame* frame) { return Send(frame); });
     return {};
 }
 
@@ -730,10 +849,7 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
     }
     f.pts = d.video.codec == VideoCodec::Gif ? GifTick(d.frames, d.video.fps) : d.frames;
     f.quality = d.codec->global_quality;
-    int r = avcodec_send_frame(d.codec.get(), &f);
-    if (r < 0)
-        return QStringLiteral("the picture could not be compressed (%1)").arg(DescribeAvError(r));
-    if (QString e = d.Drain(); !e.isEmpty()) return e;
+    if (QString e = d.sender->Post(&f); !e.isEmpty()) return e;
     ++d.frames;
     return {};
 }
@@ -743,6 +859,9 @@ QString TAviWriter::Finish() {
     if (!d.format || d.finished) return QStringLiteral("the video is not open");
     d.finished = true;
     if (d.codec) {
+        // Every frame sent, and the thread ended, before the encoder is
+        // drained here.
+        if (QString e = d.sender->Close(); !e.isEmpty()) return e;
         const int r = avcodec_send_frame(d.codec.get(), nullptr);
         if (r < 0 && r != AVERROR_EOF) return DescribeAvError(r);
         if (QString e = d.Drain(); !e.isEmpty()) return e;
