@@ -8,8 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-    # the raster library's TIFF and PNG readers
-    libtiff-dev libpng-dev
+    # the raster library's TIFF and PNG readers; libjpeg-turbo codes Motion JPEG frames
+    libtiff-dev libpng-dev libjpeg-dev
     # "Match object": OpenCV's correlation and pyramids (core and imgproc suffice)
     libopencv-core-dev libopencv-imgproc-dev
     # used by the tests: fixture checks, video decoding, a real X server

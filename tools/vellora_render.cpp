@@ -378,7 +378,7 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
     raster::DibRecord frame;
     auto render = [&](int n) -> const raster::DibRecord& {
         input.n = n;
-        frame = core::RenderMorph(input);
+        core::RenderMorphInto(input, frame);
         return frame;
     };
     std::optional<TProgressLine> line;

@@ -520,11 +520,22 @@ TMorphMaps MorphMaps(const TMorphInput& input) {
 }
 
 raster::DibRecord RenderMorph(const TMorphInput& input) {
+    raster::DibRecord result;
+    RenderMorphInto(input, result);
+    return result;
+}
+
+void RenderMorphInto(const TMorphInput& input, raster::DibRecord& result) {
     const TPictures p = Measure(input);
     const i64 W = std::max(p.W1, p.W2);
     const i64 H = std::max(p.H1, p.H2);
-    raster::DibRecord result = raster::newdib(static_cast<int>(W), static_cast<int>(H), 24);
-    if (!result.HasPixels()) return result;
+    if (!result.HasPixels() || result.BitCount() != 24 || result.Width() != W ||
+        result.Height() != H) {
+        // The old picture goes before the new one is made.
+        result = raster::DibRecord();
+        result = raster::newdib(static_cast<int>(W), static_cast<int>(H), 24);
+    }
+    if (!result.HasPixels()) return;
 
     const std::pair<TAxisMaps, TAxisMaps> maps = BuildMaps(input, p);
     const TAxisMaps& map1 = maps.first;
@@ -550,7 +561,6 @@ raster::DibRecord RenderMorph(const TMorphInput& input) {
     } else {
         colour(0, H);
     }
-    return result;
 }
 
 }  // namespace core

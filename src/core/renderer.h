@@ -25,6 +25,10 @@ struct TMorphInput {
 // shows the background; when both are missing the result has no pixels.
 // Uses a second thread for large pictures.
 raster::DibRecord RenderMorph(const TMorphInput& input);
+// The same into result, whose pixel memory is used again when it already is
+// a 24-bit picture of the result's size (a sequence renders every picture
+// into the one record); otherwise it is freed before the new one is made.
+void RenderMorphInto(const TMorphInput& input, raster::DibRecord& result);
 
 // The final coordinate maps of a render, held per axis: result cell (x, y)
 // shows column col1[x], row row1[y] of picture 1 (col2, row2 of picture 2),

@@ -1,5 +1,7 @@
 #include "app/video/aviwriter.h"
 
+#include "app/video/jpegframe.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -34,10 +36,6 @@ extern "C" {
 namespace avivideo {
 
 namespace {
-
-// Motion JPEG quantiser scale: 2 is the finest the encoder allows by default
-// and keeps morph pictures visually identical to the rendered ones.
-constexpr int kJpegQuality = 2;
 
 struct FormatContextCloser {
     // The output is our own (AVFMT_FLAG_CUSTOM_IO): freed by its owner.
@@ -112,17 +110,6 @@ void SplitRows(int rows, const Convert& convert) {
     convert(0, half);
 }
 
-// Picture rows top-down over bottom-up BGR storage.
-struct TBgrRows {
-    const std::uint8_t* bits;
-    int stride;
-    int width;
-    int height;
-    const std::uint8_t* Row(int y) const {
-        return bits + static_cast<std::ptrdiff_t>(height - 1 - y) * stride;
-    }
-};
-
 // The conversions below are plain loops over rows that the compiler
 // vectorises; on x86-64 an AVX2 version of each is built as well and picked
 // when the program is loaded, where the processor has it.
@@ -131,32 +118,6 @@ struct TBgrRows {
 #else
 #define VECTOR_CLONES
 #endif
-
-// Full-range BT.601 as JPEG defines it (JFIF), in 16-bit fixed point: one
-// row of BGR pixels to one row of each of the three planes.
-VECTOR_CLONES void JpegYuvRow(const std::uint8_t* __restrict p, int width,
-                              std::uint8_t* __restrict outY, std::uint8_t* __restrict outCb,
-                              std::uint8_t* __restrict outCr) {
-    for (int x = 0; x < width; ++x) {
-        const std::int32_t b = p[3 * x];
-        const std::int32_t g = p[3 * x + 1];
-        const std::int32_t r = p[3 * x + 2];
-        outY[x] = static_cast<std::uint8_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
-        outCb[x] = static_cast<std::uint8_t>(
-            (-11059 * r - 21709 * g + 32768 * b + (128 << 16) + 32767) >> 16);
-        outCr[x] = static_cast<std::uint8_t>(
-            (32768 * r - 27439 * g - 5329 * b + (128 << 16) + 32767) >> 16);
-    }
-}
-
-// Rows y0..y1 of a picture to a 4:4:4 frame.
-void BgrToJpegYuv(const TBgrRows& in, int y0, int y1, AVFrame& frame) {
-    for (int y = y0; y < y1; ++y)
-        JpegYuvRow(in.Row(y), in.width,
-                   frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0],
-                   frame.data[1] + static_cast<std::ptrdiff_t>(y) * frame.linesize[1],
-                   frame.data[2] + static_cast<std::ptrdiff_t>(y) * frame.linesize[2]);
-}
 
 // Limited-range BT.601 (studio swing), 16-bit fixed point.
 inline std::uint8_t LumaOf(std::int32_t r, std::int32_t g, std::int32_t b) {
@@ -426,14 +387,16 @@ QString DescribeAvError(int error) {
 
 namespace {
 
-// Hands converted frames to the encoder on a thread of its own, so that the
-// caller renders and converts the next picture while the encoder takes this
-// one: libx264 and libvpx return from a frame only once their own threads
-// have room for it. At most one frame waits. The first failure stops the
-// thread; it is told by the next Post and by Close.
+// Hands frames to the encoder on a thread of its own, so that the caller
+// renders and converts the next picture while this one is compressed and
+// written: libx264 and libvpx return from a frame only once their own
+// threads have room for it, and a Motion JPEG frame is finished here. At most
+// one frame waits. The first failure stops the thread; it is told by the
+// next Post and by Close.
+template <class Item>
 class TSender {
 public:
-    using Send = std::function<QString(AVFrame*)>;
+    using Send = std::function<QString(Item)>;
 
     explicit TSender(Send send) : send_(std::move(send)), thread_([this] { Run(); }) {}
     ~TSender() { Close(); }
@@ -441,7 +404,7 @@ public:
     TSender& operator=(const TSender&) = delete;
 
     // Waits until the frame before has been taken, then queues this one.
-    QString Post(AVFrame* frame) {
+    QString Post(Item frame) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return !waiting_ || !error_.isEmpty(); });
         if (!error_.isEmpty()) return error_;
@@ -450,8 +413,17 @@ public:
         return {};
     }
 
+    // Waits until the frame is neither queued nor being sent, so that it can
+    // be filled anew.
+    QString WaitUntilFree(const Item frame) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(
+            lock, [&] { return (frame != waiting_ && frame != sending_) || !error_.isEmpty(); });
+        return error_;
+    }
+
     // Whether the frame is queued or being sent: not to be filled anew.
-    bool Holds(const AVFrame* frame) {
+    bool Holds(const Item frame) {
         const std::lock_guard lock(mutex_);
         return frame == waiting_ || frame == sending_;
     }
@@ -479,6 +451,7 @@ private:
             QString error = send_(sending_);
             lock.lock();
             sending_ = nullptr;
+            changed_.notify_all();
             if (!error.isEmpty()) {
                 error_ = std::move(error);
                 changed_.notify_all();
@@ -490,8 +463,8 @@ private:
     Send send_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    AVFrame* waiting_ = nullptr;
-    AVFrame* sending_ = nullptr;
+    Item waiting_ = nullptr;
+    Item sending_ = nullptr;
     bool closing_ = false;
     QString error_;
     std::thread thread_;  // last: started once the rest is in place
@@ -516,11 +489,48 @@ struct TAviWriter::Impl {
     std::int64_t packets = 0;
     bool finished = false;
     std::vector<std::uint8_t> scratch;  // 24-bit rows of pictures of other depths
-    // Declared last, so that its thread has ended before the encoder and the
-    // file it uses are freed.
-    std::unique_ptr<TSender> sender;
+    // Motion JPEG: frames as libjpeg codes them, two so that one is written
+    // while the next picture is coded, and their re-coding.
+    std::array<std::vector<std::uint8_t>, 2> jpegs;
+    std::size_t nextJpeg = 0;
+    TJpegOptimiser optimiser;
+    std::vector<std::uint8_t> optimised;
+    // Declared last, so that their threads have ended before the encoder and
+    // the file they use are freed.
+    std::unique_ptr<TSender<AVFrame*>> sender;
+    std::unique_ptr<TSender<const std::vector<std::uint8_t>*>> jpegSender;
 
-    ~Impl() { sender.reset(); }
+    ~Impl() {
+        sender.reset();
+        jpegSender.reset();
+    }
+
+    // Writes one frame that needs no encoder as one packet.
+    QString WritePacket(const std::uint8_t* data, std::size_t size) {
+        AVPacket* pkt = packet.get();
+        av_packet_unref(pkt);
+        pkt->data = const_cast<std::uint8_t*>(data);  // read only; the muxer copies what it keeps
+        pkt->size = static_cast<int>(size);
+        pkt->pts = pkt->dts = packets;
+        pkt->duration = 1;
+        pkt->flags |= AV_PKT_FLAG_KEY;
+        pkt->stream_index = stream->index;
+        av_packet_rescale_ts(pkt, AVRational{1, video.fps}, stream->time_base);
+        const int r = av_write_frame(format.get(), pkt);
+        pkt->data = nullptr;
+        pkt->size = 0;
+        if (r < 0) return DescribeAvError(r);
+        ++packets;
+        return {};
+    }
+
+    // Finishes one Motion JPEG frame and writes it.
+    QString SendJpeg(const std::vector<std::uint8_t>* frame) {
+        if (QString e = optimiser.Optimise(*frame, optimised); !e.isEmpty()) return e;
+        if (optimised.size() > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE)
+            return QStringLiteral("a frame is too large for the video");
+        return WritePacket(optimised.data(), optimised.size());
+    }
 
     // Compresses one frame and writes what the encoder has ready.
     QString Send(AVFrame* frame) {
@@ -607,10 +617,6 @@ QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext
     const AVCodec* encoder = nullptr;
     const char* name = "";
     switch (format.codec) {
-        case VideoCodec::MotionJpeg:
-            encoder = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
-            name = "Motion JPEG";
-            break;
         case VideoCodec::H264:
             encoder = avcodec_find_encoder_by_name("libx264");
             name = "H.264 (libx264)";
@@ -623,8 +629,9 @@ QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext
             encoder = avcodec_find_encoder(AV_CODEC_ID_GIF);
             name = "GIF";
             break;
+        case VideoCodec::MotionJpeg:
         case VideoCodec::Uncompressed:
-            return QStringLiteral("uncompressed frames need no encoder");
+            return QStringLiteral("these frames need no encoder");
     }
     if (!encoder) return QStringLiteral("FFmpeg has no %1 encoder").arg(QLatin1String(name));
     codec.reset(avcodec_alloc_context3(encoder));
@@ -642,17 +649,6 @@ QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext
                                                   .value_or(appexport::TQualityRange{})
                                                   .defaultValue;
     switch (format.codec) {
-        case VideoCodec::MotionJpeg:
-            c->pix_fmt = AV_PIX_FMT_YUVJ444P;
-            c->color_range = AVCOL_RANGE_JPEG;
-            c->colorspace = AVCOL_SPC_BT470BG;
-            c->flags |= AV_CODEC_FLAG_QSCALE;
-            c->global_quality = FF_QP2LAMBDA * kJpegQuality;
-            // Whole frames in parallel, as many as there are cores: one
-            // JPEG per frame as a single-threaded encoder writes it.
-            c->thread_type = FF_THREAD_FRAME;
-            c->thread_count = static_cast<int>(Cores());
-            break;
         case VideoCodec::H264:
             c->pix_fmt = AV_PIX_FMT_YUV420P;
             av_dict_set(&rawOptions, "preset", "medium", 0);
@@ -669,6 +665,7 @@ QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext
         case VideoCodec::Gif:
             c->pix_fmt = AV_PIX_FMT_PAL8;
             break;
+        case VideoCodec::MotionJpeg:
         case VideoCodec::Uncompressed:
             break;
     }
@@ -696,7 +693,7 @@ QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext
             return QStringLiteral("the GIF has no palette");
         ditherer = std::make_unique<TDitherer>(format.palette);
     }
-    sender = std::make_unique<TSender>([this](AVFrame* frame) { return Send(frame); });
+    sender = std::make_unique<TSender<AVFrame*>>([this](AVFrame* frame) { return Send(frame); });
     return {};
 }
 
@@ -738,7 +735,19 @@ QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
     if (!d.packet) return DescribeAvError(AVERROR(ENOMEM));
 
     AVDictionary* rawOptions = nullptr;
-    if (format.codec != VideoCodec::Uncompressed) {
+    if (format.codec == VideoCodec::MotionJpeg) {
+        AVCodecParameters* p = d.stream->codecpar;
+        p->codec_type = AVMEDIA_TYPE_VIDEO;
+        p->codec_id = AV_CODEC_ID_MJPEG;
+        p->format = AV_PIX_FMT_YUVJ444P;
+        p->width = format.width;
+        p->height = format.height;
+        p->bits_per_coded_sample = 24;
+        p->color_range = AVCOL_RANGE_JPEG;
+        p->color_space = AVCOL_SPC_BT470BG;
+        d.jpegSender = std::make_unique<TSender<const std::vector<std::uint8_t>*>>(
+            [&d](const std::vector<std::uint8_t>* jpeg) { return d.SendJpeg(jpeg); });
+    } else if (format.codec != VideoCodec::Uncompressed) {
         if (QString e = d.OpenEncoder(d.video, fc); !e.isEmpty()) return e;
     } else {
         AVCodecParameters* p = d.stream->codecpar;
@@ -806,32 +815,29 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
     const std::size_t size =
         static_cast<std::size_t>(stride) * static_cast<std::size_t>(picture.Height());
 
+    const TBgrRows rows{bits, stride, picture.Width(), picture.Height()};
+    if (d.video.codec == VideoCodec::MotionJpeg) {
+        // Coded here, from the picture itself; re-coded and written on the
+        // sender's thread while the next picture is rendered.
+        std::vector<std::uint8_t>& jpeg = d.jpegs[d.nextJpeg];
+        d.nextJpeg = 1 - d.nextJpeg;
+        if (QString e = d.jpegSender->WaitUntilFree(&jpeg); !e.isEmpty()) return e;
+        if (QString e = CompressJpeg(rows, jpeg); !e.isEmpty())
+            return QStringLiteral("the picture could not be compressed (%1)").arg(e);
+        if (QString e = d.jpegSender->Post(&jpeg); !e.isEmpty()) return e;
+        ++d.frames;
+        return {};
+    }
     if (!d.codec) {
-        AVPacket* pkt = d.packet.get();
-        av_packet_unref(pkt);
-        pkt->data = const_cast<std::uint8_t*>(bits);  // read only; the muxer copies what it keeps
-        pkt->size = static_cast<int>(size);
-        pkt->pts = pkt->dts = d.frames;
-        pkt->duration = 1;
-        pkt->flags |= AV_PKT_FLAG_KEY;
-        pkt->stream_index = d.stream->index;
-        av_packet_rescale_ts(pkt, AVRational{1, d.video.fps}, d.stream->time_base);
-        const int r = av_write_frame(d.format.get(), pkt);
-        pkt->data = nullptr;
-        pkt->size = 0;
-        if (r < 0) return DescribeAvError(r);
+        if (QString e = d.WritePacket(bits, size); !e.isEmpty()) return e;
         ++d.frames;
         return {};
     }
 
     AVFrame* writable = d.WritableFrame();
     if (!writable) return DescribeAvError(AVERROR(ENOMEM));
-    const TBgrRows rows{bits, stride, picture.Width(), picture.Height()};
     AVFrame& f = *writable;
     switch (d.video.codec) {
-        case VideoCodec::MotionJpeg:
-            SplitRows(rows.height, [&](int y0, int y1) { BgrToJpegYuv(rows, y0, y1, f); });
-            break;
         case VideoCodec::H264:
         case VideoCodec::Vp9:
             SplitRows(f.height,
@@ -844,6 +850,7 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
                 palette[i] = 0xFF000000u | (i < d.video.palette.size() ? d.video.palette[i] : 0u);
             break;
         }
+        case VideoCodec::MotionJpeg:
         case VideoCodec::Uncompressed:
             break;
     }
@@ -858,6 +865,8 @@ QString TAviWriter::Finish() {
     Impl& d = *impl_;
     if (!d.format || d.finished) return QStringLiteral("the video is not open");
     d.finished = true;
+    if (d.jpegSender)
+        if (QString e = d.jpegSender->Close(); !e.isEmpty()) return e;
     if (d.codec) {
         // Every frame sent, and the thread ended, before the encoder is
         // drained here.
