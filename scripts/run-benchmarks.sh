@@ -23,5 +23,7 @@ if "$here/fetch-sample-photos.sh" "$build/photos"; then
 else
     echo "match_accuracy skipped: the sample photographs cannot be fetched" >&2
 fi
-# Every video kind against the ffmpeg command line on the same frames.
+# Every video kind against the ffmpeg command line on the same frames, then
+# the memory of a 25-picture Motion JPEG export at 7680 x 4320.
 "$here/../bench/video_vs_ffmpeg.sh" "$build"
+"$here/../bench/video_vs_ffmpeg.sh" "$build" 25 4 mjpeg

@@ -375,6 +375,8 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
         return TFailure{kExitUsage,
                         "--frames must be A-B with 1 <= A <= B <= N = " + std::to_string(input.N) +
                             ", not " + std::to_string(first) + "-" + std::to_string(last)};
+    input.secondThread =
+        options.kind == TOptions::Kind::Series || !appexport::EncoderFillsTheCores(options.codec);
     raster::DibRecord frame;
     auto render = [&](int n) -> const raster::DibRecord& {
         input.n = n;

@@ -549,7 +549,8 @@ void RenderMorphInto(const TMorphInput& input, raster::DibRecord& result) {
     };
     // Thread start-up costs about as much as colouring a small picture.
     constexpr i64 kThreadedPixels = 1 << 17;
-    if (W * H >= kThreadedPixels && H >= 2 && std::thread::hardware_concurrency() >= 2) {
+    if (input.secondThread && W * H >= kThreadedPixels && H >= 2 &&
+        std::thread::hardware_concurrency() >= 2) {
         const i64 half = H / 2;
         try {
             std::jthread lower(colour, half, H);

@@ -18,6 +18,9 @@ struct TMorphInput {
     std::int64_t n = 1;            // picture number; clamped into 1..N
     std::int64_t N = 1;            // number of pictures; below 1 counts as 1
     std::uint32_t background = 0;  // red in the lowest byte
+    // A large picture is rendered on two threads, unless the caller keeps the
+    // other core busy already (with a video encoder, say).
+    bool secondThread = true;
 };
 
 // Renders into a new 24-bit picture as wide and high as the larger of the two

@@ -66,16 +66,6 @@ QImage Decode(const std::vector<std::uint8_t>& jpeg) {
     return image.convertToFormat(QImage::Format_RGB888);
 }
 
-QImage ImageOf(const raster::DibRecord& dib) {
-    QImage image(dib.Width(), dib.Height(), QImage::Format_RGB888);
-    for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) {
-            const std::uint32_t c = raster::PixelColor(dib, x, y);
-            image.setPixel(x, y, qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
-        }
-    return image;
-}
-
 struct TCase {
     int w;
     int h;
@@ -108,7 +98,7 @@ TEST(JpegFrame, ReCodingKeepsEveryPixelAndMakesTheFrameSmaller) {
         }
         // Colour at full resolution and fine steps: close to the picture.
         if (c.kind == Kind::Detail || c.kind == Kind::Flat) {
-            EXPECT_GT(avi_decode::Psnr(after, ImageOf(picture)), 35.0);
+            EXPECT_GT(avi_decode::Psnr(after, avi_decode::ToImage(picture)), 35.0);
         }
     }
 }
@@ -136,7 +126,7 @@ TEST(JpegFrame, OptimiserRefusesWhatItCannotReCodeFaithfully) {
         QImageWriter writer(&buffer, "JPEG");
         writer.setQuality(75);  // chroma at half resolution
         writer.setProgressiveScanWrite(progressive);
-        EXPECT_TRUE(writer.write(ImageOf(picture)));
+        EXPECT_TRUE(writer.write(avi_decode::ToImage(picture)));
         return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
     };
     EXPECT_EQ(optimiser.Optimise(written(false), out),

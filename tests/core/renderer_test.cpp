@@ -406,4 +406,26 @@ TEST(RendererOracle, LargePictureUsesBothHalvesCorrectly) {
     EXPECT_TRUE(SamePicture(core::RenderMorph(in), oracle::RenderLiteral(in), "large"));
 }
 
+TEST(RendererOracle, ASequenceRenderedIntoOnePictureMatchesEveryFreshRender) {
+    // A video renders every picture into the same record, on one thread or
+    // two; a record of another size or depth is replaced.
+    TCaseMaker make(77);
+    const DibRecord a = make.Picture(420, 330);
+    const DibRecord b = make.Picture(390, 350);
+    const DibRecord small = make.Picture(30, 20);
+    const std::vector<TAreaPair> pairs{{40, 50, 200, 180, 60, 90, 240, 300}};
+    DibRecord reused = raster::newdib(420, 350, 8);
+    for (const bool secondThread : {true, false}) {
+        for (const std::int64_t n : {1, 4, 7}) {
+            core::TMorphInput in = Input(a, b, n, 7, pairs, Rgb(9, 8, 7));
+            in.secondThread = secondThread;
+            core::RenderMorphInto(in, reused);
+            EXPECT_TRUE(SamePicture(reused, oracle::RenderLiteral(in), "reused"));
+        }
+    }
+    const core::TMorphInput other = Input(small, small, 1, 2);
+    core::RenderMorphInto(other, reused);
+    EXPECT_TRUE(SamePicture(reused, oracle::RenderLiteral(other), "resized"));
+}
+
 }  // namespace

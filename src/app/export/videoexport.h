@@ -67,6 +67,13 @@ inline std::optional<TQualityRange> QualityRangeOf(VideoCodec codec) {
     return std::nullopt;
 }
 
+// Whether the codec's encoder runs threads of its own that keep every core
+// busy (H.264 and VP9): a second rendering thread would only take turns with
+// them, so its pictures are best rendered on one.
+inline bool EncoderFillsTheCores(VideoCodec codec) {
+    return codec == VideoCodec::H264 || codec == VideoCodec::Vp9;
+}
+
 // The container a file name's extension names (.avi, .mp4, .webm, .gif; case
 // does not matter) with its codec (Motion JPEG for .avi), or none.
 std::optional<VideoCodec> VideoCodecForName(const QString& fileName);

@@ -91,25 +91,6 @@ std::int64_t AvioSeek(void* opaque, std::int64_t offset, int whence) {
     return out->ErrorNumber() != 0 ? AVERROR(out->ErrorNumber()) : AVERROR(EIO);
 }
 
-unsigned Cores() {
-    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return cores;
-}
-
-// Runs convert(begin, end) over rows 0..rows, the lower part on a second
-// thread when there are cores and rows enough to be worth it. The split is
-// at an even row, for the row pairs of 4:2:0.
-template <class Convert>
-void SplitRows(int rows, const Convert& convert) {
-    if (Cores() < 2 || rows < 128) {
-        convert(0, rows);
-        return;
-    }
-    const int half = (rows / 2) & ~1;
-    std::jthread lower([&] { convert(half, rows); });
-    convert(0, half);
-}
-
 // The conversions below are plain loops over rows that the compiler
 // vectorises; on x86-64 an AVX2 version of each is built as well and picked
 // when the program is loaded, where the processor has it.
@@ -603,6 +584,20 @@ const char* ContainerOf(VideoCodec codec) {
     return "avi";
 }
 
+// Describes a stream whose frames are written as they are made here, with
+// no FFmpeg encoder.
+AVCodecParameters* StreamOfFrames(AVStream& stream, AVCodecID codec, AVPixelFormat pixels,
+                                  const VideoFormat& format) {
+    AVCodecParameters* p = stream.codecpar;
+    p->codec_type = AVMEDIA_TYPE_VIDEO;
+    p->codec_id = codec;
+    p->format = pixels;
+    p->width = format.width;
+    p->height = format.height;
+    p->bits_per_coded_sample = 24;
+    return p;
+}
+
 // H.264 and VP9 code whole 2 x 2 chroma blocks.
 bool PadsToEven(VideoCodec codec) {
     return codec == VideoCodec::H264 || codec == VideoCodec::Vp9;
@@ -736,13 +731,8 @@ QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
 
     AVDictionary* rawOptions = nullptr;
     if (format.codec == VideoCodec::MotionJpeg) {
-        AVCodecParameters* p = d.stream->codecpar;
-        p->codec_type = AVMEDIA_TYPE_VIDEO;
-        p->codec_id = AV_CODEC_ID_MJPEG;
-        p->format = AV_PIX_FMT_YUVJ444P;
-        p->width = format.width;
-        p->height = format.height;
-        p->bits_per_coded_sample = 24;
+        AVCodecParameters* p =
+            StreamOfFrames(*d.stream, AV_CODEC_ID_MJPEG, AV_PIX_FMT_YUVJ444P, format);
         p->color_range = AVCOL_RANGE_JPEG;
         p->color_space = AVCOL_SPC_BT470BG;
         d.jpegSender = std::make_unique<TSender<const std::vector<std::uint8_t>*>>(
@@ -750,13 +740,8 @@ QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
     } else if (format.codec != VideoCodec::Uncompressed) {
         if (QString e = d.OpenEncoder(d.video, fc); !e.isEmpty()) return e;
     } else {
-        AVCodecParameters* p = d.stream->codecpar;
-        p->codec_type = AVMEDIA_TYPE_VIDEO;
-        p->codec_id = AV_CODEC_ID_RAWVIDEO;
-        p->format = AV_PIX_FMT_BGR24;
-        p->width = format.width;
-        p->height = format.height;
-        p->bits_per_coded_sample = 24;
+        AVCodecParameters* p =
+            StreamOfFrames(*d.stream, AV_CODEC_ID_RAWVIDEO, AV_PIX_FMT_BGR24, format);
         p->codec_tag = 0;  // BI_RGB
         // Frames go in as the pictures are stored, bottom-up rows padded to
         // 4 bytes, which is what a BI_RGB frame with a positive height is.
@@ -840,8 +825,10 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
     switch (d.video.codec) {
         case VideoCodec::H264:
         case VideoCodec::Vp9:
-            SplitRows(f.height,
-                      [&](int y0, int y1) { BgrToYuv420(rows, d.background, y0, y1, f); });
+            // On the calling thread only: the encoders' own threads keep
+            // every core busy, and a second thread here would only take
+            // turns with them.
+            BgrToYuv420(rows, d.background, 0, f.height, f);
             break;
         case VideoCodec::Gif: {
             d.ditherer->Dither(rows, f);

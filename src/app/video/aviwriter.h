@@ -2,14 +2,18 @@
 // the video module that appexport::WriteVideo loads.
 //
 // AVI holds Motion JPEG at high quality (every frame a JPEG with colour at
-// full resolution, so sharp colour edges survive) or uncompressed 24-bit RGB,
+// full resolution, so sharp colour edges survive; see jpegframe.h) or
+// uncompressed 24-bit RGB,
 // which holds every picture exactly; files past 1 GB are continued in OpenDML
 // extension chunks by the muxer. MP4 holds H.264 and WebM holds VP9, both
 // 4:2:0 with BT.601 limited-range colour, tagged so. GIF holds one palette of
 // 256 colours chosen for the whole sequence, the pictures dithered to it.
 //
-// Encoders run on frame threads of their own, so picture n + 1 is rendered
-// and converted (on two threads) while picture n is compressed.
+// Picture n + 1 is rendered and converted while picture n is compressed and
+// written on a thread of the writer's own (and the encoders' frame threads).
+// An export holds the picture being rendered, the frames in flight and, for
+// Motion JPEG, two compressed frames: at 7680 x 4320 about two result
+// pictures besides the two pictures of the project.
 #pragma once
 
 #include <QString>
