@@ -103,6 +103,47 @@ TEST(JpegFrame, ReCodingKeepsEveryPixelAndMakesTheFrameSmaller) {
     }
 }
 
+TEST(JpegFrame, BandsCodedApartBecomeOneFrameOfTheWholePicture) {
+    // Rows 0..top of a bottom-up picture are the last ones stored.
+    auto band = [](const raster::DibRecord& dib, int y0, int y1) {
+        TBgrRows rows = RowsOf(dib);
+        rows.bits += static_cast<std::ptrdiff_t>(dib.Height() - y1) * rows.stride;
+        rows.height = y1 - y0;
+        return rows;
+    };
+    TJpegOptimiser optimiser;
+    for (const auto& [w, h, top] : {std::array{640, 360, 184}, std::array{333, 201, 104},
+                                    std::array{40, 9, 8}, std::array{2100, 64, 32}}) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h << " split at " << top);
+        const raster::DibRecord picture = Picture(w, h, Kind::Detail);
+        std::vector<std::uint8_t> whole, upper, lower, joined, single;
+        ASSERT_EQ(CompressJpeg(RowsOf(picture), whole), QString());
+        ASSERT_EQ(CompressJpeg(band(picture, 0, top), upper, true), QString());
+        ASSERT_EQ(CompressJpeg(band(picture, top, h), lower, true), QString());
+        const std::vector<std::uint8_t>* bands[] = {&upper, &lower};
+        ASSERT_EQ(optimiser.Optimise(bands, joined), QString());
+        ASSERT_EQ(optimiser.Optimise(whole, single), QString());
+        const QImage image = Decode(joined);
+        EXPECT_EQ(image.size(), QSize(w, h));
+        EXPECT_EQ(image, Decode(whole));
+        // A restart marker a row costs next to nothing.
+        EXPECT_LT(joined.size(), single.size() + single.size() / 50 + 64);
+    }
+
+    // Bands that cannot be joined: no restarts, or a band cut inside a row
+    // of blocks.
+    const raster::DibRecord picture = Picture(64, 40, Kind::Detail);
+    std::vector<std::uint8_t> upper, lower, out;
+    ASSERT_EQ(CompressJpeg(band(picture, 0, 16), upper), QString());
+    ASSERT_EQ(CompressJpeg(band(picture, 16, 40), lower), QString());
+    const std::vector<std::uint8_t>* plain[] = {&upper, &lower};
+    EXPECT_EQ(optimiser.Optimise(plain, out), QStringLiteral("the compressed frame is damaged"));
+    ASSERT_EQ(CompressJpeg(band(picture, 0, 12), upper, true), QString());
+    ASSERT_EQ(CompressJpeg(band(picture, 12, 40), lower, true), QString());
+    const std::vector<std::uint8_t>* uneven[] = {&upper, &lower};
+    EXPECT_EQ(optimiser.Optimise(uneven, out), QStringLiteral("the compressed frame is damaged"));
+}
+
 TEST(JpegFrame, OptimiserRefusesWhatItCannotReCodeFaithfully) {
     const raster::DibRecord picture = Picture(64, 48, Kind::Detail);
     std::vector<std::uint8_t> standard;
@@ -114,7 +155,8 @@ TEST(JpegFrame, OptimiserRefusesWhatItCannotReCodeFaithfully) {
     std::vector<std::uint8_t> cut(standard.begin(), standard.begin() + standard.size() * 2 / 3);
     cut.insert(cut.end(), {0xFF, 0xD9});
     EXPECT_EQ(optimiser.Optimise(cut, out), QStringLiteral("the compressed frame is damaged"));
-    EXPECT_EQ(optimiser.Optimise({}, out), QStringLiteral("the compressed frame is damaged"));
+    EXPECT_EQ(optimiser.Optimise(std::vector<std::uint8_t>{}, out),
+              QStringLiteral("the compressed frame is damaged"));
     const std::vector<std::uint8_t> notJpeg(100, 0x42);
     EXPECT_EQ(optimiser.Optimise(notJpeg, out), QStringLiteral("the compressed frame is damaged"));
 

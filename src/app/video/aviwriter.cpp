@@ -19,7 +19,9 @@
 #include <functional>
 #include <mutex>
 #include <new>
+#include <span>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -368,6 +370,41 @@ QString DescribeAvError(int error) {
 
 namespace {
 
+// A Motion JPEG frame as libjpeg codes it: the whole picture, or its upper
+// and lower halves coded side by side on two threads.
+struct TJpegBands {
+    std::array<std::vector<std::uint8_t>, 2> bands;
+    int count = 1;
+};
+
+QString CompressInBands(const TBgrRows& rows, TJpegBands& jpeg) {
+    const int blockRows = (rows.height + 7) / 8;
+    static const bool twoCores = std::thread::hardware_concurrency() >= 2;
+    if (!twoCores || blockRows < 8) {
+        jpeg.count = 1;
+        return CompressJpeg(rows, jpeg.bands[0]);
+    }
+    // The upper band ends at a row of blocks; rows are stored bottom-up.
+    const int upperRows = (blockRows + 1) / 2 * 8;
+    const TBgrRows upper{
+        rows.bits + static_cast<std::ptrdiff_t>(rows.height - upperRows) * rows.stride, rows.stride,
+        rows.width, upperRows};
+    const TBgrRows lower{rows.bits, rows.stride, rows.width, rows.height - upperRows};
+    jpeg.count = 2;
+    QString lowerError;
+    QString upperError;
+    try {
+        std::jthread second(
+            [&] { lowerError = CompressJpeg(lower, jpeg.bands[1], /*restartEveryRow=*/true); });
+        upperError = CompressJpeg(upper, jpeg.bands[0], /*restartEveryRow=*/true);
+    } catch (const std::system_error&) {
+        // No second thread to be had: the whole picture here.
+        jpeg.count = 1;
+        return CompressJpeg(rows, jpeg.bands[0]);
+    }
+    return !upperError.isEmpty() ? upperError : lowerError;
+}
+
 // Hands frames to the encoder on a thread of its own, so that the caller
 // renders and converts the next picture while this one is compressed and
 // written: libx264 and libvpx return from a frame only once their own
@@ -472,14 +509,14 @@ struct TAviWriter::Impl {
     std::vector<std::uint8_t> scratch;  // 24-bit rows of pictures of other depths
     // Motion JPEG: frames as libjpeg codes them, two so that one is written
     // while the next picture is coded, and their re-coding.
-    std::array<std::vector<std::uint8_t>, 2> jpegs;
+    std::array<TJpegBands, 2> jpegs;
     std::size_t nextJpeg = 0;
     TJpegOptimiser optimiser;
     std::vector<std::uint8_t> optimised;
     // Declared last, so that their threads have ended before the encoder and
     // the file they use are freed.
     std::unique_ptr<TSender<AVFrame*>> sender;
-    std::unique_ptr<TSender<const std::vector<std::uint8_t>*>> jpegSender;
+    std::unique_ptr<TSender<const TJpegBands*>> jpegSender;
 
     ~Impl() {
         sender.reset();
@@ -506,8 +543,11 @@ struct TAviWriter::Impl {
     }
 
     // Finishes one Motion JPEG frame and writes it.
-    QString SendJpeg(const std::vector<std::uint8_t>* frame) {
-        if (QString e = optimiser.Optimise(*frame, optimised); !e.isEmpty()) return e;
+    QString SendJpeg(const TJpegBands* frame) {
+        const std::vector<std::uint8_t>* bands[] = {&frame->bands[0], &frame->bands[1]};
+        const std::span<const std::vector<std::uint8_t>* const> used(
+            bands, static_cast<std::size_t>(frame->count));
+        if (QString e = optimiser.Optimise(used, optimised); !e.isEmpty()) return e;
         if (optimised.size() > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE)
             return QStringLiteral("a frame is too large for the video");
         return WritePacket(optimised.data(), optimised.size());
@@ -735,8 +775,8 @@ QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
             StreamOfFrames(*d.stream, AV_CODEC_ID_MJPEG, AV_PIX_FMT_YUVJ444P, format);
         p->color_range = AVCOL_RANGE_JPEG;
         p->color_space = AVCOL_SPC_BT470BG;
-        d.jpegSender = std::make_unique<TSender<const std::vector<std::uint8_t>*>>(
-            [&d](const std::vector<std::uint8_t>* jpeg) { return d.SendJpeg(jpeg); });
+        d.jpegSender = std::make_unique<TSender<const TJpegBands*>>(
+            [&d](const TJpegBands* jpeg) { return d.SendJpeg(jpeg); });
     } else if (format.codec != VideoCodec::Uncompressed) {
         if (QString e = d.OpenEncoder(d.video, fc); !e.isEmpty()) return e;
     } else {
@@ -804,10 +844,10 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
     if (d.video.codec == VideoCodec::MotionJpeg) {
         // Coded here, from the picture itself; re-coded and written on the
         // sender's thread while the next picture is rendered.
-        std::vector<std::uint8_t>& jpeg = d.jpegs[d.nextJpeg];
+        TJpegBands& jpeg = d.jpegs[d.nextJpeg];
         d.nextJpeg = 1 - d.nextJpeg;
         if (QString e = d.jpegSender->WaitUntilFree(&jpeg); !e.isEmpty()) return e;
-        if (QString e = CompressJpeg(rows, jpeg); !e.isEmpty())
+        if (QString e = CompressInBands(rows, jpeg); !e.isEmpty())
             return QStringLiteral("the picture could not be compressed (%1)").arg(e);
         if (QString e = d.jpegSender->Post(&jpeg); !e.isEmpty()) return e;
         ++d.frames;

@@ -106,7 +106,7 @@ struct TCompression {
     TVectorDestination destination{};
     std::array<JSAMPROW, 16> rows{};
 
-    QString Run(const TBgrRows& picture, std::vector<std::uint8_t>& out) {
+    QString Run(const TBgrRows& picture, std::vector<std::uint8_t>& out, bool restartEveryRow) {
         cinfo.err = jpeg_std_error(&error.mgr);
         error.mgr.error_exit = OnJpegError;
         error.mgr.emit_message = OnJpegMessage;
@@ -133,6 +133,7 @@ struct TCompression {
         }
         cinfo.dct_method = JDCT_ISLOW;
         cinfo.optimize_coding = FALSE;
+        if (restartEveryRow) cinfo.restart_in_rows = 1;
         jpeg_start_compress(&cinfo, TRUE);
         while (cinfo.next_scanline < cinfo.image_height) {
             const int y0 = static_cast<int>(cinfo.next_scanline);
@@ -261,23 +262,54 @@ TEncoding EncodingOf(const THuffmanTable& table) {
 }
 
 // Decoding by the next 16 bits of the data: length << 8 | symbol, or 0 for
-// bits no code begins.
+// bits no code begins. Codes of up to 10 bits, nearly all of them, are found
+// in a table small enough to stay in the first-level cache; longer ones by
+// their length.
 struct TDecoding {
-    std::vector<std::uint16_t> lookup = std::vector<std::uint16_t>(1 << 16, 0);
+    static constexpr int kFastBits = 10;
+    std::array<std::uint16_t, 1 << kFastBits> fast{};
+    // Per length: the last code of that length (-1: none) and where its
+    // symbols begin, counted from the first code of that length.
+    std::array<std::int32_t, 17> lastCode{};
+    std::array<std::int32_t, 17> firstIndex{};
+    std::array<std::int32_t, 17> firstCode{};
+    std::vector<std::uint8_t> symbols;
     bool present = false;
+
+    std::uint32_t Decode(std::uint32_t next16) const {
+        const std::uint16_t e = fast[next16 >> (16 - kFastBits)];
+        if (e != 0) return e;
+        for (int len = kFastBits + 1; len <= 16; ++len) {
+            const auto code = static_cast<std::int32_t>(next16 >> (16 - len));
+            if (code <= lastCode[static_cast<std::size_t>(len)])
+                return static_cast<std::uint32_t>(len << 8) |
+                       symbols[static_cast<std::size_t>(firstIndex[static_cast<std::size_t>(len)] +
+                                                        code -
+                                                        firstCode[static_cast<std::size_t>(len)])];
+        }
+        return 0;
+    }
 };
 
 bool BuildDecoding(const THuffmanTable& table, TDecoding& d) {
-    std::fill(d.lookup.begin(), d.lookup.end(), 0);
+    d.fast.fill(0);
+    d.symbols = table.symbols;
     std::uint32_t code = 0;
     std::size_t k = 0;
     for (int len = 1; len <= 16; ++len) {
-        for (int n = 0; n < table.counts[static_cast<std::size_t>(len)]; ++n, ++k) {
+        const auto l = static_cast<std::size_t>(len);
+        d.firstIndex[l] = static_cast<std::int32_t>(k);
+        d.firstCode[l] = static_cast<std::int32_t>(code);
+        d.lastCode[l] = -1;
+        for (int n = 0; n < table.counts[l]; ++n, ++k) {
             if (k >= table.symbols.size() || code >= (1u << len)) return false;
-            const std::uint32_t first = code << (16 - len);
-            const std::uint32_t last = first + (1u << (16 - len));
-            std::fill(d.lookup.begin() + first, d.lookup.begin() + last,
-                      static_cast<std::uint16_t>(len << 8 | table.symbols[k]));
+            if (len <= TDecoding::kFastBits) {
+                const std::uint32_t first = code << (TDecoding::kFastBits - len);
+                const std::uint32_t last = first + (1u << (TDecoding::kFastBits - len));
+                std::fill(d.fast.begin() + first, d.fast.begin() + last,
+                          static_cast<std::uint16_t>(len << 8 | table.symbols[k]));
+            }
+            d.lastCode[l] = static_cast<std::int32_t>(code);
             ++code;
         }
         code <<= 1;
@@ -307,6 +339,17 @@ public:
     }
     // Whether the symbols read ran past the data into the made-up zeros.
     bool Overran() const { return count_ < 8 * padding_; }
+    // Passes the restart marker that must come next: what is left of the
+    // byte before it only filled it.
+    bool Restart() {
+        if (end_ - p_ < 2 || p_[0] != 0xFF || (p_[1] & 0xF8) != 0xD0) return false;
+        p_ += 2;
+        bits_ = 0;
+        count_ = 0;
+        padding_ = 0;
+        atMarker_ = false;
+        return true;
+    }
 
 private:
     void Fill() {
@@ -378,6 +421,12 @@ public:
         }
         return out_;
     }
+    // Ends a restart interval: what is left, then restart marker k (mod 8).
+    void Restart(int k) {
+        Flush();
+        *out_++ = 0xFF;
+        *out_++ = static_cast<std::uint8_t>(0xD0 + (k & 7));
+    }
 
 private:
     void Byte(std::uint8_t b) {
@@ -394,6 +443,9 @@ std::uint32_t Be16(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) << 8 | p[1];
 }
 
+// Stands among the symbols for a restart marker.
+constexpr std::uint32_t kRestart = 8u << 24;
+
 struct TComponent {
     int id = 0;
     int dcTable = 0;
@@ -407,7 +459,8 @@ std::array<std::uint8_t, 256> detail::OptimalCodeLengths(
     return EncodingOf(OptimalTable(frequencies)).length;
 }
 
-QString CompressJpeg(const TBgrRows& picture, std::vector<std::uint8_t>& out) {
+QString CompressJpeg(const TBgrRows& picture, std::vector<std::uint8_t>& out,
+                     bool restartEveryRow) {
     if (picture.width < 1 || picture.height < 1 || picture.width > JPEG_MAX_DIMENSION ||
         picture.height > JPEG_MAX_DIMENSION)
         return QStringLiteral("a JPEG cannot hold a picture of %1 x %2")
@@ -415,7 +468,7 @@ QString CompressJpeg(const TBgrRows& picture, std::vector<std::uint8_t>& out) {
             .arg(picture.height);
     try {
         auto compression = std::make_unique<TCompression>();
-        return compression->Run(picture, out);
+        return compression->Run(picture, out, restartEveryRow);
     } catch (const std::bad_alloc&) {
         return QStringLiteral("not enough memory");
     }
@@ -428,160 +481,206 @@ TJpegOptimiser::~TJpegOptimiser() = default;
 
 QString TJpegOptimiser::Optimise(const std::vector<std::uint8_t>& in,
                                  std::vector<std::uint8_t>& out) {
+    const std::vector<std::uint8_t>* bands[] = {&in};
+    return Optimise(bands, out);
+}
+
+QString TJpegOptimiser::Optimise(std::span<const std::vector<std::uint8_t>* const> bands,
+                                 std::vector<std::uint8_t>& out) {
     const QString damaged = QStringLiteral("the compressed frame is damaged");
-    const std::uint8_t* p = in.data();
-    const std::uint8_t* end = p + in.size();
-    if (in.size() < 4 || p[0] != 0xFF || p[1] != 0xD8) return damaged;
+    if (bands.empty()) return damaged;
     out.clear();
-    out.reserve(in.size());
+    out.reserve(bands[0]->size());
     out.push_back(0xFF);
     out.push_back(0xD8);
-    p += 2;
 
     // Tables 0..3 for DC, 4..7 for AC. Decoding tables are made again only
     // when the frame's tables differ from the last frame's.
-    std::array<THuffmanTable, 8> tables;
-    std::array<TDecoding, 8>& decoding = *decoding_;
-    std::vector<std::uint8_t> tableBytes;
-    int width = 0;
-    int height = 0;
-    std::vector<TComponent> components;
-    const std::uint8_t* scanHeader = nullptr;
-    std::size_t scanHeaderSize = 0;
-    while (!scanHeader) {
-        if (end - p < 4 || p[0] != 0xFF) return damaged;
-        const std::uint8_t marker = p[1];
-        const std::uint32_t length = Be16(p + 2);
-        if (length < 2 || static_cast<std::size_t>(end - p) < 2 + length) return damaged;
-        const std::uint8_t* body = p + 4;
-        const std::uint8_t* bodyEnd = p + 2 + length;
-        switch (marker) {
-            case 0xC4:  // Huffman tables: replaced by those made below
-                tableBytes.insert(tableBytes.end(), body, bodyEnd);
-                while (body < bodyEnd) {
-                    if (bodyEnd - body < 17) return damaged;
-                    const int cls = body[0] >> 4;
-                    const int id = body[0] & 15;
-                    if (cls > 1 || id > 3) return damaged;
-                    THuffmanTable& t = tables[static_cast<std::size_t>(cls * 4 + id)];
-                    int total = 0;
-                    for (int i = 1; i <= 16; ++i) {
-                        t.counts[static_cast<std::size_t>(i)] = body[i];
-                        total += body[i];
-                    }
-                    body += 17;
-                    if (total > 256 || bodyEnd - body < total) return damaged;
-                    t.symbols.assign(body, body + total);
-                    body += total;
-                }
-                p = bodyEnd;
-                continue;
-            case 0xC0:    // baseline
-            case 0xC1: {  // extended sequential, Huffman coded
-                if (length < 8 || body[0] != 8) return damaged;
-                height = static_cast<int>(Be16(body + 1));
-                width = static_cast<int>(Be16(body + 3));
-                const int n = body[5];
-                if (length != 8u + 3u * static_cast<std::uint32_t>(n) || n < 1 || n > 4)
-                    return damaged;
-                for (int i = 0; i < n; ++i) {
-                    // One block per component in every unit: 4:4:4.
-                    if (body[6 + 3 * i + 1] != 0x11)
-                        return QStringLiteral("the compressed frame is not 4:4:4");
-                    components.push_back({body[6 + 3 * i], 0, 0});
-                }
-                break;
-            }
-            case 0xDD:  // restart interval
-                if (length != 4) return damaged;
-                if (Be16(body) != 0) return QStringLiteral("the compressed frame has restarts");
-                break;
-            case 0xDA: {  // start of scan
-                if (length < 6) return damaged;
-                if (tableBytes != decodedTables_) {
-                    decodedTables_.clear();
-                    for (std::size_t t = 0; t < 8; ++t) {
-                        decoding[t].present = false;
-                        if (!tables[t].symbols.empty() && !BuildDecoding(tables[t], decoding[t]))
-                            return damaged;
-                    }
-                    decodedTables_ = tableBytes;
-                }
-                const int n = body[0];
-                if (n != static_cast<int>(components.size()) ||
-                    length != 6u + 2u * static_cast<std::uint32_t>(n))
-                    return damaged;
-                for (int i = 0; i < n; ++i) {
-                    TComponent& c = components[static_cast<std::size_t>(i)];
-                    if (body[1 + 2 * i] != c.id) return damaged;
-                    c.dcTable = body[2 + 2 * i] >> 4;
-                    c.acTable = 4 + (body[2 + 2 * i] & 15);
-                    if (c.dcTable > 3 || c.acTable > 7 ||
-                        !decoding[static_cast<std::size_t>(c.dcTable)].present ||
-                        !decoding[static_cast<std::size_t>(c.acTable)].present)
-                        return damaged;
-                }
-                const std::uint8_t* s = body + 1 + 2 * n;
-                if (s[0] != 0 || s[1] != 63 || s[2] != 0) return damaged;
-                scanHeader = p;
-                scanHeaderSize = 2 + length;
-                p = bodyEnd;
-                continue;
-            }
-            default:
-                if (marker >= 0xC2 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                    marker != 0xCC)
-                    return QStringLiteral("the compressed frame is not baseline");
-                break;
-        }
-        out.insert(out.end(), p, bodyEnd);
-        p = bodyEnd;
-    }
-    if (width < 1 || height < 1 || components.empty()) return damaged;
-
-    // Every symbol of the scan, and how often each one occurs.
     std::array<std::array<std::uint64_t, 256>, 8> frequencies{};
     codes_.clear();
-    TBitReader reader(p, end);
-    const std::int64_t units =
-        static_cast<std::int64_t>((width + 7) / 8) * static_cast<std::int64_t>((height + 7) / 8);
-    for (std::int64_t u = 0; u < units; ++u) {
-        for (const TComponent& c : components) {
-            const auto& dc = decoding[static_cast<std::size_t>(c.dcTable)].lookup;
-            reader.Ensure32();
-            std::uint32_t entry = dc[reader.Peek(16)];
-            if (entry == 0) return damaged;
-            reader.Skip(static_cast<int>(entry >> 8));
-            std::uint32_t symbol = entry & 0xFF;
-            if (symbol > 11) return damaged;
-            codes_.push_back(static_cast<std::uint32_t>(c.dcTable) << 24 | symbol << 16 |
-                             reader.Peek(static_cast<int>(symbol)));
-            reader.Skip(static_cast<int>(symbol));
-            ++frequencies[static_cast<std::size_t>(c.dcTable)][symbol];
-            const auto& ac = decoding[static_cast<std::size_t>(c.acTable)].lookup;
-            auto& acFrequencies = frequencies[static_cast<std::size_t>(c.acTable)];
-            const std::uint32_t acTag = static_cast<std::uint32_t>(c.acTable) << 24;
-            for (int k = 1; k < 64;) {
-                reader.Ensure32();
-                entry = ac[reader.Peek(16)];
-                if (entry == 0) return damaged;
-                reader.Skip(static_cast<int>(entry >> 8));
-                symbol = entry & 0xFF;
-                ++acFrequencies[symbol];
-                const int run = static_cast<int>(symbol >> 4);
-                const int bits = static_cast<int>(symbol & 15);
-                if (bits == 0 && run != 15) {  // end of block
-                    codes_.push_back(acTag | symbol << 16);
+    std::array<TDecoding, 8>& decoding = *decoding_;
+    const std::uint8_t* scanHeader = nullptr;
+    std::size_t scanHeaderSize = 0;
+    std::size_t heightAt = 0;  // where the frame header's height is in out
+    int width = 0;
+    int height = 0;
+    std::int64_t interval = 0;  // restart interval, in units
+    std::size_t scanBytes = 0;
+    std::vector<std::uint8_t> tableBytes;
+    for (std::size_t b = 0; b < bands.size(); ++b) {
+        const std::vector<std::uint8_t>& in = *bands[b];
+        const bool first = b == 0;
+        const std::uint8_t* p = in.data();
+        const std::uint8_t* end = p + in.size();
+        if (in.size() < 4 || p[0] != 0xFF || p[1] != 0xD8) return damaged;
+        p += 2;
+        std::array<THuffmanTable, 8> tables;
+        tableBytes.clear();
+        int bandWidth = 0;
+        int bandHeight = 0;
+        std::int64_t bandInterval = 0;
+        std::vector<TComponent> components;
+        const std::uint8_t* bandScan = nullptr;
+        while (!bandScan) {
+            if (end - p < 4 || p[0] != 0xFF) return damaged;
+            const std::uint8_t marker = p[1];
+            const std::uint32_t length = Be16(p + 2);
+            if (length < 2 || static_cast<std::size_t>(end - p) < 2 + length) return damaged;
+            const std::uint8_t* body = p + 4;
+            const std::uint8_t* bodyEnd = p + 2 + length;
+            switch (marker) {
+                case 0xC4:  // Huffman tables: replaced by those made below
+                    tableBytes.insert(tableBytes.end(), body, bodyEnd);
+                    while (body < bodyEnd) {
+                        if (bodyEnd - body < 17) return damaged;
+                        const int cls = body[0] >> 4;
+                        const int id = body[0] & 15;
+                        if (cls > 1 || id > 3) return damaged;
+                        THuffmanTable& t = tables[static_cast<std::size_t>(cls * 4 + id)];
+                        int total = 0;
+                        for (int i = 1; i <= 16; ++i) {
+                            t.counts[static_cast<std::size_t>(i)] = body[i];
+                            total += body[i];
+                        }
+                        body += 17;
+                        if (total > 256 || bodyEnd - body < total) return damaged;
+                        t.symbols.assign(body, body + total);
+                        body += total;
+                    }
+                    p = bodyEnd;
+                    continue;
+                case 0xC0:    // baseline
+                case 0xC1: {  // extended sequential, Huffman coded
+                    if (length < 8 || body[0] != 8) return damaged;
+                    bandHeight = static_cast<int>(Be16(body + 1));
+                    bandWidth = static_cast<int>(Be16(body + 3));
+                    if (first) heightAt = out.size() + 5;
+                    const int n = body[5];
+                    if (length != 8u + 3u * static_cast<std::uint32_t>(n) || n < 1 || n > 4)
+                        return damaged;
+                    for (int i = 0; i < n; ++i) {
+                        // One block per component in every unit: 4:4:4.
+                        if (body[6 + 3 * i + 1] != 0x11)
+                            return QStringLiteral("the compressed frame is not 4:4:4");
+                        components.push_back({body[6 + 3 * i], 0, 0});
+                    }
                     break;
                 }
-                k += run + 1;
-                if (k > 64 || bits > 10) return damaged;
-                codes_.push_back(acTag | symbol << 16 | reader.Peek(bits));
-                reader.Skip(bits);
+                case 0xDD:  // restart interval
+                    if (length != 4) return damaged;
+                    bandInterval = Be16(body);
+                    break;
+                case 0xDA: {  // start of scan
+                    if (length < 6) return damaged;
+                    if (tableBytes != decodedTables_) {
+                        decodedTables_.clear();
+                        for (std::size_t t = 0; t < 8; ++t) {
+                            decoding[t].present = false;
+                            if (!tables[t].symbols.empty() &&
+                                !BuildDecoding(tables[t], decoding[t]))
+                                return damaged;
+                        }
+                        decodedTables_ = tableBytes;
+                    }
+                    const int n = body[0];
+                    if (n != static_cast<int>(components.size()) ||
+                        length != 6u + 2u * static_cast<std::uint32_t>(n))
+                        return damaged;
+                    for (int i = 0; i < n; ++i) {
+                        TComponent& c = components[static_cast<std::size_t>(i)];
+                        if (body[1 + 2 * i] != c.id) return damaged;
+                        c.dcTable = body[2 + 2 * i] >> 4;
+                        c.acTable = 4 + (body[2 + 2 * i] & 15);
+                        if (c.dcTable > 3 || c.acTable > 7 ||
+                            !decoding[static_cast<std::size_t>(c.dcTable)].present ||
+                            !decoding[static_cast<std::size_t>(c.acTable)].present)
+                            return damaged;
+                    }
+                    const std::uint8_t* s = body + 1 + 2 * n;
+                    if (s[0] != 0 || s[1] != 63 || s[2] != 0) return damaged;
+                    bandScan = p;
+                    if (first) {
+                        scanHeader = p;
+                        scanHeaderSize = 2 + length;
+                    }
+                    p = bodyEnd;
+                    continue;
+                }
+                default:
+                    if (marker >= 0xC2 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                        marker != 0xCC)
+                        return QStringLiteral("the compressed frame is not baseline");
+                    break;
+            }
+            if (first) out.insert(out.end(), p, bodyEnd);
+            p = bodyEnd;
+        }
+        if (bandWidth < 1 || bandHeight < 1 || components.empty()) return damaged;
+        // Bands are stacked: as wide as the first, of whole rows of units but for
+        // the last, and each begins a restart interval.
+        const std::int64_t units = static_cast<std::int64_t>((bandWidth + 7) / 8) *
+                                   static_cast<std::int64_t>((bandHeight + 7) / 8);
+        if (first) {
+            width = bandWidth;
+            interval = bandInterval;
+        } else if (bandWidth != width || bandInterval != interval || height % 8 != 0 ||
+                   interval == 0) {
+            return damaged;
+        }
+        if (!first) codes_.push_back(kRestart);
+        height += bandHeight;
+        scanBytes += static_cast<std::size_t>(end - p);
+
+        // Every symbol of the scan, and how often each one occurs.
+        TBitReader reader(p, end);
+        for (std::int64_t u = 0; u < units; ++u) {
+            if (interval != 0 && u != 0 && u % interval == 0) {
+                if (reader.Overran() || !reader.Restart()) return damaged;
+                codes_.push_back(kRestart);
+            }
+            for (const TComponent& c : components) {
+                const TDecoding& dc = decoding[static_cast<std::size_t>(c.dcTable)];
+                reader.Ensure32();
+                std::uint32_t entry = dc.Decode(reader.Peek(16));
+                if (entry == 0) return damaged;
+                reader.Skip(static_cast<int>(entry >> 8));
+                std::uint32_t symbol = entry & 0xFF;
+                if (symbol > 11) return damaged;
+                codes_.push_back(static_cast<std::uint32_t>(c.dcTable) << 24 | symbol << 16 |
+                                 reader.Peek(static_cast<int>(symbol)));
+                reader.Skip(static_cast<int>(symbol));
+                ++frequencies[static_cast<std::size_t>(c.dcTable)][symbol];
+                const TDecoding& ac = decoding[static_cast<std::size_t>(c.acTable)];
+                auto& acFrequencies = frequencies[static_cast<std::size_t>(c.acTable)];
+                const std::uint32_t acTag = static_cast<std::uint32_t>(c.acTable) << 24;
+                for (int k = 1; k < 64;) {
+                    reader.Ensure32();
+                    entry = ac.Decode(reader.Peek(16));
+                    if (entry == 0) return damaged;
+                    reader.Skip(static_cast<int>(entry >> 8));
+                    symbol = entry & 0xFF;
+                    ++acFrequencies[symbol];
+                    const int run = static_cast<int>(symbol >> 4);
+                    const int bits = static_cast<int>(symbol & 15);
+                    if (bits == 0 && run != 15) {  // end of block
+                        codes_.push_back(acTag | symbol << 16);
+                        break;
+                    }
+                    k += run + 1;
+                    if (k > 64 || bits > 10) return damaged;
+                    codes_.push_back(acTag | symbol << 16 | reader.Peek(bits));
+                    reader.Skip(bits);
+                }
             }
         }
+        if (reader.Overran()) return damaged;
+        if (!first && interval != 0 &&
+            (height - bandHeight) / 8 * ((width + 7) / 8) % interval != 0)
+            return damaged;
     }
-    if (reader.Overran()) return damaged;
+    if (height > 0xFFFF) return QStringLiteral("a JPEG cannot be that high");
+    out[heightAt] = static_cast<std::uint8_t>(height >> 8);
+    out[heightAt + 1] = static_cast<std::uint8_t>(height);
 
     // The new tables, then the scan coded with them.
     std::array<TEncoding, 8> encodings;
@@ -605,9 +704,14 @@ QString TJpegOptimiser::Optimise(const std::vector<std::uint8_t>& in,
     // Optimal codes are no longer than the standard ones, so twice the old
     // data holds the new, however many bytes need stuffing.
     const std::size_t scanAt = out.size();
-    out.resize(scanAt + 2 * static_cast<std::size_t>(end - p) + 16);
+    out.resize(scanAt + 2 * scanBytes + 16);
     TBitWriter writer(out.data() + scanAt);
+    int restarts = 0;
     for (const std::uint32_t code : codes_) {
+        if (code == kRestart) {
+            writer.Restart(restarts++);
+            continue;
+        }
         const std::size_t table = code >> 24;
         const std::uint32_t symbol = (code >> 16) & 0xFF;
         const int bits = static_cast<int>(table < 4 ? symbol : symbol & 15);

@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace avivideo {
@@ -33,14 +34,22 @@ struct TBgrRows {
 };
 
 // Codes the picture as a JPEG with the standard Huffman tables into out
-// (replacing what it held). Returns the reason on failure, "" on success.
-QString CompressJpeg(const TBgrRows& picture, std::vector<std::uint8_t>& out);
+// (replacing what it held), with a restart marker after every row of 8 x 8
+// blocks when asked. Returns the reason on failure, "" on success.
+QString CompressJpeg(const TBgrRows& picture, std::vector<std::uint8_t>& out,
+                     bool restartEveryRow = false);
 
 // Re-codes the entropy-coded data of a baseline, sequential JPEG (as
 // CompressJpeg writes it) with Huffman tables made for it, into out.
 class TJpegOptimiser {
 public:
     QString Optimise(const std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out);
+    // The same for a picture coded in bands, top to bottom, each as a JPEG
+    // of its own (so that they can be coded side by side) with a restart
+    // marker after every row of blocks; all but the last band hold whole
+    // rows of blocks. They become one JPEG of the whole picture.
+    QString Optimise(std::span<const std::vector<std::uint8_t>* const> bands,
+                     std::vector<std::uint8_t>& out);
 
     TJpegOptimiser();
     ~TJpegOptimiser();
