@@ -48,7 +48,8 @@ done
 
 status=0
 targets=$(find "$build" -type f -name '*_fuzz' -perm -u+x | sort)
-for want in pcx_fuzz tga_fuzz iff_fuzz bmp_fuzz gif_fuzz tiff_fuzz opendib_fuzz projectfile_fuzz; do
+for want in pcx_fuzz tga_fuzz iff_fuzz bmp_fuzz gif_fuzz tiff_fuzz opendib_fuzz projectfile_fuzz \
+    jpegframe_fuzz; do
     if ! echo "$targets" | grep -q "/$want\$"; then
         echo "run-fuzzers: $want is not built in $build" >&2
         status=1
