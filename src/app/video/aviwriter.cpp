@@ -408,9 +408,8 @@ QString CompressInBands(const TBgrRows& rows, TJpegBands& jpeg) {
 // Hands frames to the encoder on a thread of its own, so that the caller
 // renders and converts the next picture while this one is compressed and
 // written: libx264 and libvpx return from a frame only once their own
-// threads have room for it, and a Motion JPEG frame is finished here. At most
-// one frame waits. The first failure stops the thread; it is told by the
-// next Post and by Close.
+// threads have room for it, and a Motion JPEG frame is finished here. The first failure stops the
+// thread; it is told by the next Post and by Close.
 template <class Item>
 class TSender {
 public:
@@ -421,10 +420,11 @@ public:
     TSender(const TSender&) = delete;
     TSender& operator=(const TSender&) = delete;
 
-    // Waits until the frame before has been taken, then queues this one.
+    // Waits until the frame before has been sent, then queues this one: two
+    // frames are enough, the one sent and the one filled meanwhile.
     QString Post(Item frame) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return !waiting_ || !error_.isEmpty(); });
+        changed_.wait(lock, [&] { return (!waiting_ && !sending_) || !error_.isEmpty(); });
         if (!error_.isEmpty()) return error_;
         waiting_ = frame;
         changed_.notify_all();
