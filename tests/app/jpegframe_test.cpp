@@ -160,6 +160,18 @@ TEST(JpegFrame, OptimiserRefusesWhatItCannotReCodeFaithfully) {
     const std::vector<std::uint8_t> notJpeg(100, 0x42);
     EXPECT_EQ(optimiser.Optimise(notJpeg, out), QStringLiteral("the compressed frame is damaged"));
 
+    // A frame header that claims 65535 x 65535 over the data of 64 x 48: the
+    // data runs out long before (and is not read past).
+    std::vector<std::uint8_t> huge = standard;
+    for (std::size_t i = 2; i + 9 < huge.size(); i += 2 + (huge[i + 2] << 8 | huge[i + 3])) {
+        if (huge[i + 1] == 0xC0) {
+            std::fill(huge.begin() + static_cast<std::ptrdiff_t>(i) + 5,
+                      huge.begin() + static_cast<std::ptrdiff_t>(i) + 9, 0xFF);
+            break;
+        }
+    }
+    EXPECT_EQ(optimiser.Optimise(huge, out), QStringLiteral("the compressed frame is damaged"));
+
     // JPEGs of other kinds, as Qt writes them.
     auto written = [&](bool progressive) {
         QByteArray bytes;

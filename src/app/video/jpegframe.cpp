@@ -634,8 +634,11 @@ QString TJpegOptimiser::Optimise(std::span<const std::vector<std::uint8_t>* cons
         // Every symbol of the scan, and how often each one occurs.
         TBitReader reader(p, end);
         for (std::int64_t u = 0; u < units; ++u) {
+            // Zeros past the data decode as symbols too: a header that claims
+            // more blocks than the data holds must end here, not run on.
+            if (reader.Overran()) return damaged;
             if (interval != 0 && u != 0 && u % interval == 0) {
-                if (reader.Overran() || !reader.Restart()) return damaged;
+                if (!reader.Restart()) return damaged;
                 codes_.push_back(kRestart);
             }
             for (const TComponent& c : components) {
