@@ -431,15 +431,6 @@ public:
         return {};
     }
 
-    // Waits until the frame is neither queued nor being sent, so that it can
-    // be filled anew.
-    QString WaitUntilFree(const Item frame) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(
-            lock, [&] { return (frame != waiting_ && frame != sending_) || !error_.isEmpty(); });
-        return error_;
-    }
-
     // Whether the frame is queued or being sent: not to be filled anew.
     bool Holds(const Item frame) {
         const std::lock_guard lock(mutex_);
@@ -844,9 +835,9 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
     if (d.video.codec == VideoCodec::MotionJpeg) {
         // Coded here, from the picture itself; re-coded and written on the
         // sender's thread while the next picture is rendered.
+        // The other buffer's frame has been sent: Post waits for that.
         TJpegBands& jpeg = d.jpegs[d.nextJpeg];
         d.nextJpeg = 1 - d.nextJpeg;
-        if (QString e = d.jpegSender->WaitUntilFree(&jpeg); !e.isEmpty()) return e;
         if (QString e = CompressInBands(rows, jpeg); !e.isEmpty())
             return QStringLiteral("the picture could not be compressed (%1)").arg(e);
         if (QString e = d.jpegSender->Post(&jpeg); !e.isEmpty()) return e;
