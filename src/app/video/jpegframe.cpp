@@ -572,13 +572,19 @@ QString TJpegOptimiser::Optimise(std::span<const std::vector<std::uint8_t>* cons
                     break;
                 case 0xDA: {  // start of scan
                     if (length < 6) return damaged;
-                    if (tableBytes != decodedTables_) {
+                    if (tableBytes.empty() || tableBytes != decodedTables_) {
+                        // All or none: a table that fails leaves none behind
+                        // for the next frame.
                         decodedTables_.clear();
+                        bool built = true;
                         for (std::size_t t = 0; t < 8; ++t) {
                             decoding[t].present = false;
-                            if (!tables[t].symbols.empty() &&
-                                !BuildDecoding(tables[t], decoding[t]))
-                                return damaged;
+                            if (!tables[t].symbols.empty())
+                                built = BuildDecoding(tables[t], decoding[t]) && built;
+                        }
+                        if (!built) {
+                            for (TDecoding& d : decoding) d.present = false;
+                            return damaged;
                         }
                         decodedTables_ = tableBytes;
                     }
