@@ -132,14 +132,13 @@ VECTOR_CLONES void ChromaRow(const std::uint8_t* __restrict p, const std::uint8_
     }
 }
 
-// Rows y0..y1 (even) of a 4:2:0 frame, which may be one column and one row
+// A picture to a 4:2:0 frame, which may be one column and one row
 // larger than the picture: that margin takes the background colour. Chroma
 // is the colour of the mean of each 2 x 2 block, of its picture pixels only
 // where it reaches into the margin, so the picture's edge keeps its colour.
-void BgrToYuv420(const TBgrRows& in, const std::uint8_t* background, int y0, int y1,
-                 AVFrame& frame) {
+void BgrToYuv420(const TBgrRows& in, const std::uint8_t* background, AVFrame& frame) {
     const int codedW = frame.width;
-    for (int y = y0; y < y1; y += 2) {
+    for (int y = 0; y < frame.height; y += 2) {
         const std::uint8_t* rows[2] = {in.Row(y), y + 1 < in.height ? in.Row(y + 1) : nullptr};
         std::uint8_t* outY[2] = {
             frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.linesize[0],
@@ -408,8 +407,8 @@ QString CompressInBands(const TBgrRows& rows, TJpegBands& jpeg) {
 // Hands frames to the encoder on a thread of its own, so that the caller
 // renders and converts the next picture while this one is compressed and
 // written: libx264 and libvpx return from a frame only once their own
-// threads have room for it, and a Motion JPEG frame is finished here. The first failure stops the
-// thread; it is told by the next Post and by Close.
+// threads have room for it, and a Motion JPEG frame is finished here. The
+// first failure stops the thread; it is told by the next Post and by Close.
 template <class Item>
 class TSender {
 public:
@@ -460,12 +459,9 @@ private:
             QString error = send_(sending_);
             lock.lock();
             sending_ = nullptr;
+            error_ = std::move(error);
             changed_.notify_all();
-            if (!error.isEmpty()) {
-                error_ = std::move(error);
-                changed_.notify_all();
-                return;
-            }
+            if (!error_.isEmpty()) return;
         }
     }
 
@@ -508,11 +504,6 @@ struct TAviWriter::Impl {
     // the file they use are freed.
     std::unique_ptr<TSender<AVFrame*>> sender;
     std::unique_ptr<TSender<const TJpegBands*>> jpegSender;
-
-    ~Impl() {
-        sender.reset();
-        jpegSender.reset();
-    }
 
     // Writes one frame that needs no encoder as one packet.
     QString WritePacket(const std::uint8_t* data, std::size_t size) {
@@ -834,8 +825,8 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
     const TBgrRows rows{bits, stride, picture.Width(), picture.Height()};
     if (d.video.codec == VideoCodec::MotionJpeg) {
         // Coded here, from the picture itself; re-coded and written on the
-        // sender's thread while the next picture is rendered.
-        // The other buffer's frame has been sent: Post waits for that.
+        // sender's thread while the next picture is rendered. The other
+        // buffer is free: Post waited until its frame was sent.
         TJpegBands& jpeg = d.jpegs[d.nextJpeg];
         d.nextJpeg = 1 - d.nextJpeg;
         if (QString e = CompressInBands(rows, jpeg); !e.isEmpty())
@@ -859,7 +850,7 @@ QString TAviWriter::WriteFrame(const raster::DibRecord& picture) {
             // On the calling thread only: the encoders' own threads keep
             // every core busy, and a second thread here would only take
             // turns with them.
-            BgrToYuv420(rows, d.background, 0, f.height, f);
+            BgrToYuv420(rows, d.background, f);
             break;
         case VideoCodec::Gif: {
             d.ditherer->Dither(rows, f);
