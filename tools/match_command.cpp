@@ -116,7 +116,7 @@ std::optional<TFailure> Execute(const TOptions& options) {
     const core::TProjectReadResult read = core::ReadProjectFile(options.project);
     if (read.status != core::TProjectStatus::Ok)
         return TFailure{kExitFailure, "cannot use project " + Shown(options.project) + ": " +
-                                          core::DescribeProjectStatus(read.status, read.announced)};
+                                          core::DescribeProjectStatus(read)};
     core::TProjectData data = read.data;
     std::vector<std::size_t> pairs;
     if (auto f = Selected(options.pair, data.areas.size(), pairs)) return f;

@@ -437,7 +437,7 @@ std::optional<TFailure> Run(const TOptions& options) {
     const core::TProjectReadResult read = core::ReadProjectFile(options.project);
     if (read.status != core::TProjectStatus::Ok) {
         return TFailure{kExitFailure, "cannot use project " + Shown(options.project) + ": " +
-                                          core::DescribeProjectStatus(read.status, read.announced)};
+                                          core::DescribeProjectStatus(read)};
     }
     // N as the window computes it from its fields: truncated toward zero.
     const double product = std::trunc(options.length * options.rate);

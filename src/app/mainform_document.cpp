@@ -24,6 +24,13 @@ QString FileNameOnly(const QString& name) {
     return QFileInfo(name).fileName();
 }
 
+// The system's reason on a line of its own under the message, when known.
+QString SystemReasonLine(int error) {
+    if (error == 0) return {};
+    return QStringLiteral("\n") + QString::fromStdString(core::SystemReason(error)) +
+           QStringLiteral(".");
+}
+
 }  // namespace
 
 void TMainForm::WireDocument() {
@@ -128,7 +135,7 @@ void TMainForm::OpenFile(const QString& name) {
             break;
         case core::TProjectStatus::CannotOpen:
             ShowError(QStringLiteral("Open file: Could not open the file ") + FileNameOnly(name) +
-                          QStringLiteral(" !"),
+                          QStringLiteral(" !") + SystemReasonLine(read.systemError),
                       kErrorCaption);
             return;
         case core::TProjectStatus::NotProject:
@@ -136,7 +143,7 @@ void TMainForm::OpenFile(const QString& name) {
             return;
         case core::TProjectStatus::ReadFailed:
             ShowError(QStringLiteral("Open file: Could not read the file ") + FileNameOnly(name) +
-                          QStringLiteral(" !"),
+                          QStringLiteral(" !") + SystemReasonLine(read.systemError),
                       kErrorCaption);
             return;
         default:

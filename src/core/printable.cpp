@@ -13,6 +13,13 @@ void AppendEscaped(std::string& out, std::uint8_t byte) {
     out += kHex[byte & 0xF];
 }
 
+// Characters that change the order in which the rest of the line is shown
+// (a name ending in "\u202Egnp.exe" shows as "exe.png") or break the line.
+bool ReordersOrBreaks(std::uint32_t cp) {
+    return cp == 0x061C || cp == 0x200E || cp == 0x200F || (cp >= 0x2028 && cp <= 0x202E) ||
+           (cp >= 0x2066 && cp <= 0x2069);
+}
+
 // The length of the valid UTF-8 sequence at text[i], or 0. Overlong forms,
 // surrogates and values past U+10FFFF are not valid.
 std::size_t Utf8Length(std::string_view text, std::size_t i) {
@@ -37,6 +44,7 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
     }
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     if (cp >= 0x80 && cp <= 0x9F) return 0;  // C1 controls, e.g. CSI
+    if (ReordersOrBreaks(cp)) return 0;
     return n;
 }
 

@@ -9,7 +9,9 @@ namespace core {
 
 // The text with every byte that could cut a message or act on a terminal
 // shown visibly as \xHH: NUL and the other C0 controls (ESC, CR, LF, ...),
-// DEL, the C1 controls (U+0080 to U+009F) and bytes that are not valid UTF-8.
+// DEL, the C1 controls (U+0080 to U+009F), the bidirectional controls that
+// reorder what follows (U+202E and its kind), the line and paragraph
+// separators, and bytes that are not valid UTF-8.
 // Everything else, "\" and non-ASCII letters included, stays as it is.
 std::string PrintableText(std::string_view text);
 

@@ -114,14 +114,15 @@ std::vector<std::string_view> FolderNames(std::string_view folder) {
 
 }  // namespace
 
-std::string DescribeProjectStatus(TProjectStatus status, std::int64_t announced) {
+std::string DescribeProjectStatus(TProjectStatus status, std::int64_t announced, int systemError) {
+    const std::string reason = systemError != 0 ? ": " + SystemReason(systemError) : "";
     switch (status) {
         case TProjectStatus::Ok:
             return "no error";
         case TProjectStatus::CannotOpen:
-            return "it cannot be opened";
+            return "it cannot be opened" + reason;
         case TProjectStatus::ReadFailed:
-            return "it cannot be read";
+            return "it cannot be read" + reason;
         case TProjectStatus::NotProject:
             return "it is not a morphing project file";
         case TProjectStatus::EndsInsideName:
@@ -132,6 +133,10 @@ std::string DescribeProjectStatus(TProjectStatus status, std::int64_t announced)
             return "it ends before the last of its " + std::to_string(announced) + " areas";
     }
     return "unknown error";
+}
+
+std::string DescribeProjectStatus(const TProjectReadResult& result) {
+    return DescribeProjectStatus(result.status, result.announced, result.systemError);
 }
 
 bool WriteShortStr(std::vector<std::uint8_t>& out, std::string_view text) {
@@ -284,18 +289,22 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Appends up to n bytes; false on an I/O error (end of file is not one).
-bool ReadUpTo(std::FILE* f, std::vector<std::uint8_t>& buffer, std::size_t n) {
+// Reads up to n more bytes; 0 when all went well (also at the end of the
+// file), otherwise errno of the failed read.
+int ReadUpTo(std::FILE* f, std::vector<std::uint8_t>& buffer, std::size_t n) {
     constexpr std::size_t kChunk = 1 << 16;
     while (n > 0) {
         const std::size_t want = std::min(n, kChunk);
         const std::size_t old = buffer.size();
         buffer.resize(old + want);
+        errno = 0;
         const std::size_t got = std::fread(buffer.data() + old, 1, want, f);
+        const int error = errno;
         buffer.resize(old + got);
         n -= got;
-        if (got < want) return std::ferror(f) == 0;
+        if (got < want) return std::ferror(f) == 0 ? 0 : (error != 0 ? error : EIO);
     }
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -305,18 +314,21 @@ TProjectReadResult ReadProjectFile(const std::filesystem::path& file) {
     std::error_code ec;
     if (std::filesystem::is_directory(file, ec)) {
         result.status = TProjectStatus::CannotOpen;
+        result.systemError = EISDIR;
         return result;
     }
     FilePtr f(std::fopen(file.c_str(), "rb"));
     if (!f) {
         result.status = TProjectStatus::CannotOpen;
+        result.systemError = errno;
         return result;
     }
     // The header is never longer than this; it tells how much more to read.
     constexpr std::size_t kMaxHeader = 20 + 2 * (1 + kMaxShortStr) + 4;
     std::vector<std::uint8_t> bytes;
-    if (!ReadUpTo(f.get(), bytes, kMaxHeader)) {
+    if (const int error = ReadUpTo(f.get(), bytes, kMaxHeader); error != 0) {
         result.status = TProjectStatus::ReadFailed;
+        result.systemError = error;
         return result;
     }
     TByteReader in(bytes);
@@ -334,8 +346,11 @@ TProjectReadResult ReadProjectFile(const std::filesystem::path& file) {
     }
     // Otherwise read in chunks: memory grows only with the bytes really there.
     if (needTotal > bytes.size()) {
-        if (!ReadUpTo(f.get(), bytes, static_cast<std::size_t>(needTotal - bytes.size()))) {
+        const int error =
+            ReadUpTo(f.get(), bytes, static_cast<std::size_t>(needTotal - bytes.size()));
+        if (error != 0) {
             result.status = TProjectStatus::ReadFailed;
+            result.systemError = error;
             result.data = {};
             return result;
         }

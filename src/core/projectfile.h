@@ -50,11 +50,14 @@ struct TProjectReadResult {
     TProjectStatus status = TProjectStatus::Ok;
     TProjectData data;           // filled only when status is Ok
     std::int64_t announced = 0;  // the stored count, when it was read
+    int systemError = 0;         // errno of CannotOpen and ReadFailed, when known
 };
 
 // A short description of a refusal, without the file's name, e.g.
-// "it ends inside a picture name".
-std::string DescribeProjectStatus(TProjectStatus status, std::int64_t announced = 0);
+// "it ends inside a picture name" or "it cannot be opened: Permission denied".
+std::string DescribeProjectStatus(TProjectStatus status, std::int64_t announced = 0,
+                                  int systemError = 0);
+std::string DescribeProjectStatus(const TProjectReadResult& result);
 
 // Appends the length byte and the bytes of text. False (nothing appended)
 // when the text is longer than 255 bytes: the length byte cannot hold it.

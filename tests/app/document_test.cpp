@@ -296,7 +296,8 @@ TEST_F(Document, RefusedFilesLeaveTheDocumentExactlyAsItWas) {
     p().fileAnswers = {dir + "/none.mor"};
     w().OpenBtn->click();
     EXPECT_EQ(p().Messages().back().text,
-              QStringLiteral("Open file: Could not open the file none.mor !"));
+              QStringLiteral("Open file: Could not open the file none.mor !\n"
+                             "No such file or directory."));
     EXPECT_EQ(Snapshot(w()), before);
 }
 

@@ -218,3 +218,20 @@ TEST_F(ProjectFiles, FileRoundTripAndRefusals) {
     WriteBytes(dir / "magic.mor", Bytes("TALVORN Morphing"));
     EXPECT_EQ(core::ReadProjectFile(dir / "magic.mor").status, TProjectStatus::NotProject);
 }
+
+TEST_F(ProjectFiles, ARefusalToOpenGivesTheSystemsReason) {
+    fs::create_symlink("loop2.mor", dir / "loop1.mor");
+    fs::create_symlink("loop1.mor", dir / "loop2.mor");
+    const auto describe = [&](const fs::path& file) {
+        return core::DescribeProjectStatus(core::ReadProjectFile(file));
+    };
+    EXPECT_EQ(describe(dir / "missing.mor"), "it cannot be opened: No such file or directory");
+    EXPECT_EQ(describe(dir), "it cannot be opened: Is a directory");
+    EXPECT_EQ(describe(dir / "loop1.mor"),
+              "it cannot be opened: Too many levels of symbolic links");
+    EXPECT_EQ(describe(dir / "missing" / "p.mor"),
+              "it cannot be opened: No such file or directory");
+    // Refusals of the content have no system reason to give.
+    WriteBytes(dir / "magic.mor", Bytes("TALVORN Morphing"));
+    EXPECT_EQ(describe(dir / "magic.mor"), "it is not a morphing project file");
+}

@@ -138,3 +138,16 @@ TEST(PrintableText, ControlsEscapesAndBrokenUtf8BecomeVisible) {
     EXPECT_EQ(PrintableText("\xe2\x82"), "\\xe2\\x82");
     EXPECT_EQ(PrintableText("\xc0\xaf"), "\\xc0\\xaf");
 }
+
+TEST(PrintableText, BidirectionalControlsCannotDisguiseAName) {
+    using core::PrintableText;
+    // "photo<RLO>gnp.exe" would show as "photoexe.png".
+    EXPECT_EQ(PrintableText("photo\xe2\x80\xaegnp.exe"), "photo\\xe2\\x80\\xaegnp.exe");
+    // Isolates, marks and the line separator; Arabic and Hebrew letters stay.
+    EXPECT_EQ(PrintableText("\xe2\x81\xa6x\xe2\x81\xa9\xe2\x80\x8f\xe2\x80\xa8"),
+              "\\xe2\\x81\\xa6x\\xe2\\x81\\xa9\\xe2\\x80\\x8f\\xe2\\x80\\xa8");
+    EXPECT_EQ(PrintableText("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d.png"),
+              "\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d.png");
+    // Letters next to the controls in the same block are not touched.
+    EXPECT_EQ(PrintableText("\xe2\x80\x94"), "\xe2\x80\x94");
+}

@@ -224,7 +224,7 @@ TEST_F(VelloraRender, InputAndOutputFailuresExit1AndLeaveTheOutputAlone) {
     WriteBytes(dir + "/proj/not.mor", std::span(bytes).subspan(1));
 
     const std::vector<std::pair<QStringList, QString>> cases = {
-        {{dir + "/proj/none.mor", "-o", out}, "cannot be opened"},
+        {{dir + "/proj/none.mor", "-o", out}, "cannot be opened: No such file or directory"},
         {{dir + "/proj/not.mor", "-o", out}, "not a morphing project"},
         {{dir + "/proj/short.mor", "-o", out}, "ends before the last of its 2 areas"},
         {{dir + "/proj/missing.mor", "-o", out},
