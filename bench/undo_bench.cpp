@@ -36,11 +36,8 @@ public:
     QSize PictureSize(int) const override { return {1920, 1080}; }
     const raster::DibRecord& Picture(int) const override { return picture; }
     int Zoom(int) const override { return 100; }
-    void StepZoom(int, int) override {}
-    QSize ViewSize(int) const override { return {1280, 800}; }
-    QSize ScrollRange(int) const override { return {1920, 1080}; }
-    QPoint ScrollPosition(int) const override { return {}; }
-    void SetScrollPosition(int, QPoint) override {}
+    void ZoomAt(int, QPoint, int) override {}
+    void ScrollBy(int, int, int) override {}
     void RepaintPane(int) override {}
     void ShowCursorSlot(int) override {}
     void ShowMousePoint(int, QPoint) override {}

@@ -16,16 +16,16 @@ public:
     QSize PictureSize(int pane) const override;
     const raster::DibRecord& Picture(int pane) const override;
     int Zoom(int pane) const override;
-    void StepZoom(int pane, int delta) override;
-    QSize ViewSize(int pane) const override;
-    QSize ScrollRange(int pane) const override;
-    QPoint ScrollPosition(int pane) const override;
-    void SetScrollPosition(int pane, QPoint pos) override;
+    void ZoomAt(int pane, QPoint at, int step) override;
+    void ScrollBy(int pane, int dx, int dy) override;
     void RepaintPane(int pane) override;
     void RepaintPaneRegion(int pane, const QRegion& region) override;
     void ShowCursorSlot(int slot) override;
     void ShowMousePoint(int pane, QPoint point) override;
     void AreasChanged() override;
+    void ToolChanged(TAreaTool tool) override;
+    void ShowStatus(const QString& text) override;
+    void Busy(bool busy) override;
 
 private:
     TMainForm& f_;

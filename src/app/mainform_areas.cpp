@@ -29,29 +29,6 @@ bool ValidIndex(const TDynaArray<TAreaPair>* list, int index) {
     return list && index >= 0 && static_cast<std::uint32_t>(index) < list->Count();
 }
 
-// Draws the pane's half of every area over the picture, in list order: the
-// current one solid with grips, the others dotted. Both invert what lies
-// below, so they show on light and dark pictures alike.
-void PaintAreas(const TMainForm& f, TDynaArray<TAreaPair>* list, int current, int pane,
-                QImage& canvas, QRect exposed) {
-    if (!list) return;
-    const TZoomPane& view = *PaneOf(f, pane);
-    const QPoint origin = exposed.topLeft();
-    list->First();
-    while (list->Next()) {
-        const TAreaHalf h = HalfOf(*list->Current(), pane);
-        const std::int64_t l = view.ToPane(h.left);
-        const std::int64_t t = view.ToPane(h.top);
-        const std::int64_t r = view.ToPane(h.right);
-        const std::int64_t b = view.ToPane(h.bottom);
-        if (list->Index() == current + 1) {
-            areatools::markrec(canvas, origin, l, t, r - l + 1, b - t + 1);
-        } else {
-            areatools::DottedRect(canvas, origin, l, t, r, b);
-        }
-    }
-}
-
 bool SameCursor(const QCursor& a, const QCursor& b) {
     if (a.shape() != b.shape()) return false;
     if (a.shape() != Qt::BitmapCursor) return true;
@@ -85,26 +62,12 @@ const raster::DibRecord& TAreaPageHost::Picture(int pane) const {
 int TAreaPageHost::Zoom(int pane) const {
     return PaneOf(f_, pane)->Zoom();
 }
-void TAreaPageHost::StepZoom(int pane, int delta) {
-    // The field clamps to 10..300; its change handler resizes the box at once.
-    TSpinEdit* edit = PaneOf(f_, pane)->ZoomEdit();
-    edit->SetValue(edit->Value() + delta);
+void TAreaPageHost::ZoomAt(int pane, QPoint at, int step) {
+    PaneOf(f_, pane)->ZoomAt(at, step);
+    RepaintPane(pane);
 }
-QSize TAreaPageHost::ViewSize(int pane) const {
-    return PaneOf(f_, pane)->size();
-}
-QSize TAreaPageHost::ScrollRange(int pane) const {
-    const TZoomPane* p = PaneOf(f_, pane);
-    return {p->HorzRange(), p->VertRange()};
-}
-QPoint TAreaPageHost::ScrollPosition(int pane) const {
-    const TZoomPane* p = PaneOf(f_, pane);
-    return {p->HorzPosition(), p->VertPosition()};
-}
-void TAreaPageHost::SetScrollPosition(int pane, QPoint pos) {
-    TZoomPane* p = PaneOf(f_, pane);
-    p->SetHorzPosition(pos.x());
-    p->SetVertPosition(pos.y());
+void TAreaPageHost::ScrollBy(int pane, int dx, int dy) {
+    PaneOf(f_, pane)->ScrollBy(dx, dy);
 }
 void TAreaPageHost::RepaintPane(int pane) {
     if (pane == 0)
@@ -127,6 +90,25 @@ void TAreaPageHost::ShowMousePoint(int pane, QPoint point) {
     f_.mousePoint_ = point;
     f_.ShowPosition();
 }
+void TAreaPageHost::ToolChanged(TAreaTool tool) {
+    const std::pair<TAreaTool, QToolButton*> buttons[] = {{TAreaTool::Pointer, f_.SpeedPointer},
+                                                          {TAreaTool::Zoom, f_.SpeedZoom},
+                                                          {TAreaTool::Hand, f_.SpeedHand},
+                                                          {TAreaTool::Area, f_.SpeedRect}};
+    for (const auto& [t, button] : buttons) {
+        if (t == tool) button->setChecked(true);
+    }
+}
+void TAreaPageHost::ShowStatus(const QString& text) {
+    f_.StatusLabel->setText(text);
+    f_.StatusLabel->setToolTip(text);
+}
+void TAreaPageHost::Busy(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
 void TAreaPageHost::AreasChanged() {
     // The morph follows the areas while it is shown.
     if (f_.PageControl2->currentIndex() == 2) {
@@ -142,12 +124,10 @@ void TMainForm::WireAreas() {
     ScrollBox4->SetZoomEdit(Zoom4Ed);
     ScrollBox3->SetPictureSource([this]() -> const raster::DibRecord& { return Pic1Dib; });
     ScrollBox4->SetPictureSource([this]() -> const raster::DibRecord& { return Pic2Dib; });
-    ScrollBox3->SetOverlay([this](QImage& canvas, QRect exposed) {
-        PaintAreas(*this, ObjList.get(), CurObj, 0, canvas, exposed);
-    });
-    ScrollBox4->SetOverlay([this](QImage& canvas, QRect exposed) {
-        PaintAreas(*this, ObjList.get(), CurObj, 1, canvas, exposed);
-    });
+    ScrollBox3->SetOverlay(
+        [this](QImage& canvas, QRect exposed) { editor_->Paint(0, canvas, exposed); });
+    ScrollBox4->SetOverlay(
+        [this](QImage& canvas, QRect exposed) { editor_->Paint(1, canvas, exposed); });
     connect(Zoom3Ed, &TSpinEdit::Changed, this, [this] { Zoom3EdChange(); });
     connect(Zoom4Ed, &TSpinEdit::Changed, this, [this] { Zoom4EdChange(); });
     connect(DelObjBtn, &QPushButton::clicked, this, [this] { DelObjBtnClick(); });
@@ -230,19 +210,11 @@ void TMainForm::EnableObjButtons() {
 }
 
 void TMainForm::PrevBtnClick() {
-    if (!ValidIndex(ObjList.get(), CurObj)) return;
-    editor_->EndGesture();
-    CurObj = CurObj == 0 ? static_cast<int>(ObjList->Count()) - 1 : CurObj - 1;
-    PaintBox3Paint();
-    PaintBox4Paint();
+    editor_->SelectPrevious();
 }
 
 void TMainForm::NextBtnClick() {
-    if (!ValidIndex(ObjList.get(), CurObj)) return;
-    editor_->EndGesture();
-    CurObj = static_cast<std::uint32_t>(CurObj) + 1 == ObjList->Count() ? 0 : CurObj + 1;
-    PaintBox3Paint();
-    PaintBox4Paint();
+    editor_->SelectNext();
 }
 
 void TMainForm::DelObjBtnClick() {
@@ -250,14 +222,7 @@ void TMainForm::DelObjBtnClick() {
 }
 
 void TMainForm::MatchBtnClick() {
-    // The search takes a moment on large pictures.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString text = editor_->MatchCurrent();
-    QApplication::restoreOverrideCursor();
-    if (!text.isEmpty()) {
-        StatusLabel->setText(text);
-        StatusLabel->setToolTip(text);
-    }
+    editor_->Match();
 }
 
 void TMainForm::UndoBtnClick() {
@@ -327,61 +292,7 @@ void TMainForm::ShowPosition() {
 }
 
 bool TMainForm::AreaPageKey(QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    const int key = event->key();
-    if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
-        // The three object buttons are the window's cancel buttons: Esc
-        // clicks the first enabled one.
-        for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn}) {
-            if (b->isEnabled()) {
-                b->click();
-                break;
-            }
-        }
-        return true;
-    }
-    if (mods == Qt::NoModifier || mods == Qt::ShiftModifier) {
-        const int step = mods == Qt::ShiftModifier ? 10 : 1;
-        switch (key) {
-            case Qt::Key_Left:
-                editor_->Nudge(-step, 0);
-                return true;
-            case Qt::Key_Right:
-                editor_->Nudge(step, 0);
-                return true;
-            case Qt::Key_Up:
-                editor_->Nudge(0, -step);
-                return true;
-            case Qt::Key_Down:
-                editor_->Nudge(0, step);
-                return true;
-            default:
-                break;
-        }
-    }
-    if (mods != Qt::NoModifier) return false;
-    switch (key) {
-        case Qt::Key_Delete:
-            DelObjBtnClick();
-            return true;
-        case Qt::Key_M:
-            MatchBtnClick();
-            return true;
-        case Qt::Key_P:
-            SpeedPointer->click();
-            return true;
-        case Qt::Key_Z:
-            SpeedZoom->click();
-            return true;
-        case Qt::Key_H:
-            SpeedHand->click();
-            return true;
-        case Qt::Key_A:
-            SpeedRect->click();
-            return true;
-        default:
-            return false;
-    }
+    return editor_->Key(event->key(), event->modifiers());
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

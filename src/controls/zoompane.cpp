@@ -155,10 +155,27 @@ void TZoomPane::BeginHandDrag(int x, int y) {
 
 void TZoomPane::HandDragTo(int x, int y) {
     if (!handDragging_) return;
-    const int h =
-        std::clamp(HorzPosition() + (handStart_.x() - x), 0, std::max(0, HorzRange() - 1));
-    const int v =
-        std::clamp(VertPosition() + (handStart_.y() - y), 0, std::max(0, VertRange() - 1));
-    SetHorzPosition(h);
-    SetVertPosition(v);
+    ScrollBy(handStart_.x() - x, handStart_.y() - y);
+}
+
+void TZoomPane::ScrollBy(int dx, int dy) {
+    auto within = [](std::int64_t v, int range) {
+        return static_cast<int>(std::clamp<std::int64_t>(v, 0, std::max(0, range - 1)));
+    };
+    SetHorzPosition(within(std::int64_t{HorzPosition()} + dx, HorzRange()));
+    SetVertPosition(within(std::int64_t{VertPosition()} + dy, VertRange()));
+}
+
+void TZoomPane::ZoomAt(QPoint at, int step) {
+    const std::int64_t px = ToPicture(at.x());
+    const std::int64_t py = ToPicture(at.y());
+    if (step != 0 && zoomEdit_ != nullptr) zoomEdit_->SetValue(zoomEdit_->Value() + step);
+    // The position is set within the ranges of the new zoom.
+    Paint();
+    const int z = Zoom();
+    auto centred = [](std::int64_t v, int range) {
+        return static_cast<int>(std::max<std::int64_t>(std::min<std::int64_t>(v, range - 1), 0));
+    };
+    SetHorzPosition(centred(zoommapping::ZoomCentre(px, z) - width() / 2, HorzRange()));
+    SetVertPosition(centred(zoommapping::ZoomCentre(py, z) - height() / 2, VertRange()));
 }

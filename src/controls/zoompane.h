@@ -92,6 +92,13 @@ public:
     void SetHorzPosition(int pos);
     void SetVertPosition(int pos);
 
+    // Scrolls the view by (dx, dy) pane pixels; the position stays between 0
+    // and the last pixel of the box.
+    void ScrollBy(int dx, int dy);
+    // Steps the zoom field by `step` (the field clamps; 0 keeps the zoom) and
+    // centres the view on the picture point that was under box point `at`.
+    void ZoomAt(QPoint at, int step);
+
     // Hand drag: the picture follows the mouse. The start point stays, the box
     // moves under it.
     void BeginHandDrag(int x, int y);

@@ -10,8 +10,6 @@
 #include "editor/areatools.h"
 #include "match/match.h"
 
-using areatools::ToPane;
-
 // One user step on the area list. The gestures change the list while the
 // mouse moves, so a step pushed for one of them is already done: its first
 // redo does nothing.
@@ -143,23 +141,10 @@ std::optional<TAreaPair> TAreaEditor::CurrentRecord() {
 }
 
 void TAreaEditor::RepaintAreas(std::span<const TAreaPair> areas) {
-    // What an outline covers in pane pixels, grips included: they reach 3
-    // pixels beyond its outermost columns and rows (whichever way round the
-    // corners are stored).
-    auto clamp = [](std::int64_t v) {
-        constexpr std::int64_t kLimit = 1 << 24;
-        return static_cast<int>(std::clamp<std::int64_t>(v, -kLimit, kLimit));
-    };
     for (int pane : {0, 1}) {
         const int z = host_.Zoom(pane);
         QRegion dirty;
-        for (TAreaPair a : areas) {
-            const TAreaHalf h = HalfOf(a, pane);
-            const std::int64_t l = ToPane(h.left, z), r = ToPane(h.right, z);
-            const std::int64_t t = ToPane(h.top, z), b = ToPane(h.bottom, z);
-            dirty += QRect(QPoint(clamp(std::min(l, r) - 3), clamp(std::min(t, b) - 3)),
-                           QPoint(clamp(std::max(l, r) + 3), clamp(std::max(t, b) + 3)));
-        }
+        for (const TAreaPair& a : areas) dirty += areatools::PaneHalf(a, pane, z).Covered();
         host_.RepaintPaneRegion(pane, dirty);
     }
 }
@@ -230,23 +215,9 @@ void TAreaEditor::Press(int pane, Qt::MouseButton button, int x, int y) {
     keyPane_ = Side(pane);
     switch (tool_) {
         case TAreaTool::Zoom: {
-            const int z = host_.Zoom(pane);
-            const std::int64_t px = areatools::ToPicture(x, z);
-            const std::int64_t py = areatools::ToPicture(y, z);
-            if (button == Qt::LeftButton)
-                host_.StepZoom(pane, 10);
-            else if (button == Qt::RightButton)
-                host_.StepZoom(pane, -10);
-            // The ranges are those of the new zoom: the field resized the pane.
-            const int z2 = host_.Zoom(pane);
-            const QSize view = host_.ViewSize(pane);
-            const QSize range = host_.ScrollRange(pane);
-            std::int64_t sx = areatools::ZoomCentre(px, z2) - view.width() / 2;
-            std::int64_t sy = areatools::ZoomCentre(py, z2) - view.height() / 2;
-            sx = std::max<std::int64_t>(std::min<std::int64_t>(sx, range.width() - 1), 0);
-            sy = std::max<std::int64_t>(std::min<std::int64_t>(sy, range.height() - 1), 0);
-            host_.SetScrollPosition(pane, QPoint(static_cast<int>(sx), static_cast<int>(sy)));
-            host_.RepaintPane(pane);
+            // The middle button only centres.
+            const int step = button == Qt::LeftButton ? 10 : (button == Qt::RightButton ? -10 : 0);
+            host_.ZoomAt(pane, QPoint(x, y), step);
             break;
         }
         case TAreaTool::Hand:
@@ -261,17 +232,7 @@ void TAreaEditor::Press(int pane, Qt::MouseButton button, int x, int y) {
                 dragBefore_ = Record(currentBefore_);
             } else {
                 // Selection: the last area in list order under the mouse wins.
-                const int z = host_.Zoom(pane);
-                int found = -1;
-                TDynaArray<TAreaPair>& list = host_.AreaList();
-                list.First();
-                while (list.Next()) {
-                    const TAreaHalf h = HalfOf(*list.Current(), pane);
-                    if (ToPane(h.left, z) <= x && x <= ToPane(h.right, z) &&
-                        ToPane(h.top, z) <= y && y <= ToPane(h.bottom, z)) {
-                        found = list.Index() - 1;
-                    }
-                }
+                const int found = AreaAt(pane, x, y);
                 host_.SetCurrentArea(found);
             }
             PaintBoth();
@@ -300,11 +261,7 @@ void TAreaEditor::Move(int pane, int x, int y) {
     if (tool_ == TAreaTool::Hand) {
         if (handDragging_[Side(pane)]) {
             const QPoint start = handStart_[Side(pane)];
-            const QPoint pos = host_.ScrollPosition(pane);
-            const QSize range = host_.ScrollRange(pane);
-            const int h = std::clamp(pos.x() + (start.x() - x), 0, std::max(0, range.width() - 1));
-            const int v = std::clamp(pos.y() + (start.y() - y), 0, std::max(0, range.height() - 1));
-            host_.SetScrollPosition(pane, QPoint(h, v));
+            host_.ScrollBy(pane, start.x() - x, start.y() - y);
         }
         SetCursors(x, y, pane);
     } else if (dragging_ == 1 && tool_ == TAreaTool::Pointer) {
@@ -357,12 +314,9 @@ int TAreaEditor::CursorSlot(int x, int y, int pane) {
     grabY_ = 0;
     const int current = host_.CurrentArea();
     if (!ValidIndex(current)) return areatools::kArrowSlot;
-    TAreaPair area = Record(current);
-    const TAreaHalf h = HalfOf(area, pane);
-    const int z = host_.Zoom(pane);
-    const areatools::HitResult hit = areatools::HitTestCurrent(
-        x, y, ToPane(h.left, z), ToPane(h.top, z), ToPane(std::int64_t{h.right} - h.left + 1, z),
-        ToPane(std::int64_t{h.bottom} - h.top + 1, z));
+    const areatools::TPaneHalf h = areatools::PaneHalf(Record(current), pane, host_.Zoom(pane));
+    const areatools::HitResult hit =
+        areatools::HitTestCurrent(x, y, h.left, h.top, h.width, h.height);
     grip_ = hit.grip;
     grabX_ = areatools::ClampToInt(hit.grabX);
     grabY_ = areatools::ClampToInt(hit.grabY);
@@ -434,6 +388,106 @@ QString TAreaEditor::MatchCurrent() {
                                         current, current, false));
     }
     return QString::fromStdString(match::StatusText(result));
+}
+
+void TAreaEditor::Match() {
+    host_.Busy(true);
+    const QString text = MatchCurrent();
+    host_.Busy(false);
+    if (!text.isEmpty()) host_.ShowStatus(text);
+}
+
+void TAreaEditor::Select(int index) {
+    EndGesture();
+    host_.SetCurrentArea(index);
+    PaintBoth();
+}
+
+void TAreaEditor::SelectPrevious() {
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return;
+    Select(current == 0 ? static_cast<int>(host_.AreaList().Count()) - 1 : current - 1);
+}
+
+void TAreaEditor::SelectNext() {
+    const int current = host_.CurrentArea();
+    if (!ValidIndex(current)) return;
+    Select(static_cast<std::uint32_t>(current) + 1 == host_.AreaList().Count() ? 0 : current + 1);
+}
+
+int TAreaEditor::AreaAt(int pane, int x, int y) {
+    const int z = host_.Zoom(pane);
+    int found = -1;
+    TDynaArray<TAreaPair>& list = host_.AreaList();
+    list.First();
+    while (list.Next()) {
+        if (areatools::PaneHalf(*list.Current(), pane, z).Contains(x, y)) found = list.Index() - 1;
+    }
+    return found;
+}
+
+void TAreaEditor::Paint(int pane, QImage& canvas, QRect exposed) {
+    const int z = host_.Zoom(pane);
+    const int current = host_.CurrentArea();
+    const QPoint origin = exposed.topLeft();
+    TDynaArray<TAreaPair>& list = host_.AreaList();
+    list.First();
+    while (list.Next()) {
+        const areatools::TPaneHalf h = areatools::PaneHalf(*list.Current(), pane, z);
+        if (list.Index() == current + 1)
+            areatools::markrec(canvas, origin, h.left, h.top, h.right - h.left + 1,
+                               h.bottom - h.top + 1);
+        else
+            areatools::DottedRect(canvas, origin, h.left, h.top, h.right, h.bottom);
+    }
+}
+
+bool TAreaEditor::Key(int key, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers mods = modifiers & ~Qt::KeypadModifier;
+    if (mods == Qt::NoModifier || mods == Qt::ShiftModifier) {
+        const int step = mods == Qt::ShiftModifier ? 10 : 1;
+        switch (key) {
+            case Qt::Key_Left:
+                Nudge(-step, 0);
+                return true;
+            case Qt::Key_Right:
+                Nudge(step, 0);
+                return true;
+            case Qt::Key_Up:
+                Nudge(0, -step);
+                return true;
+            case Qt::Key_Down:
+                Nudge(0, step);
+                return true;
+            default:
+                break;
+        }
+    }
+    if (mods != Qt::NoModifier) return false;
+    const auto choose = [this](TAreaTool tool) {
+        SetTool(tool);
+        host_.ToolChanged(tool);
+        return true;
+    };
+    switch (key) {
+        case Qt::Key_Escape:
+        case Qt::Key_Delete:
+            DeleteCurrent();
+            return true;
+        case Qt::Key_M:
+            Match();
+            return true;
+        case Qt::Key_P:
+            return choose(TAreaTool::Pointer);
+        case Qt::Key_Z:
+            return choose(TAreaTool::Zoom);
+        case Qt::Key_H:
+            return choose(TAreaTool::Hand);
+        case Qt::Key_A:
+            return choose(TAreaTool::Area);
+        default:
+            return false;
+    }
 }
 
 void TAreaEditor::Undo() {

@@ -1,13 +1,17 @@
 // The area editor of the "Similar areas" page as a model of its own: the four
-// mouse tools as one explicit state machine, the keyboard moves and the undo
-// history of the area list. It knows no widgets; it reaches the window only
-// through TAreaEditorHost, so tests drive it with a host of their own.
+// mouse tools as one explicit state machine, the page's keys, the choice of
+// the current area, the outlines it draws over the panes and the undo history
+// of the area list. It knows no widgets; it reaches the window only through
+// TAreaEditorHost, which it asks for intents (zoom here, scroll by this much),
+// so tests drive it with a host of their own.
 //
 // Panes are numbered 0 (left, picture 1) and 1 (right, picture 2); mouse
 // coordinates are paint-box pixels of that pane.
 #pragma once
 
+#include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QRegion>
 #include <QSize>
 #include <QString>
@@ -42,15 +46,11 @@ public:
     virtual const raster::DibRecord& Picture(int pane) const = 0;
     // The pane's zoom in percent, as typed.
     virtual int Zoom(int pane) const = 0;
-    // Steps the pane's zoom field; the field clamps, and the pane takes its
-    // new size at once.
-    virtual void StepZoom(int pane, int delta) = 0;
-    // The pane's outer size, its scroll range (the size of what it shows) and
-    // its scroll position.
-    virtual QSize ViewSize(int pane) const = 0;
-    virtual QSize ScrollRange(int pane) const = 0;
-    virtual QPoint ScrollPosition(int pane) const = 0;
-    virtual void SetScrollPosition(int pane, QPoint position) = 0;
+    // Steps the pane's zoom by `step` (the zoom field clamps; 0 keeps it) and
+    // centres the pane on the picture point under pane point `at`.
+    virtual void ZoomAt(int pane, QPoint at, int step) = 0;
+    // Scrolls the pane by (dx, dy) pane pixels, within what it shows.
+    virtual void ScrollBy(int pane, int dx, int dy) = 0;
 
     virtual void RepaintPane(int pane) = 0;
     // Repaints only this part of the pane, in pane pixels.
@@ -64,6 +64,12 @@ public:
     virtual void ShowMousePoint(int pane, QPoint picturePoint) = 0;
     // Runs after every change of the list by a step, its undo or its redo.
     virtual void AreasChanged() {}
+    // A key chose another tool; the tool buttons show it.
+    virtual void ToolChanged(TAreaTool tool) { (void)tool; }
+    // A line for the status bar (what "Match object" found).
+    virtual void ShowStatus(const QString& text) { (void)text; }
+    // A step that may take a moment begins (true) or ends (false).
+    virtual void Busy(bool busy) { (void)busy; }
 };
 
 class TAreaEditor {
@@ -95,12 +101,30 @@ public:
     void Nudge(int dx, int dy);
     // "&Delete object": deletes the current area as one undo step.
     void DeleteCurrent();
+    // "&Previous object" and "&Next object": the area before or after the
+    // current one in list order, round the end of the list.
+    void SelectPrevious();
+    void SelectNext();
     // "&Match object": searches the other picture for the current area's
     // half in KeyPane() and moves and resizes the other half to what it
     // finds, as one undo step. Only a convincing match changes anything.
     // Returns the line for the status label: the similarity found, or why
     // nothing changed; empty without a current area.
     QString MatchCurrent();
+    // MatchCurrent as the user runs it: busy while it searches, the outcome
+    // on the status line.
+    void Match();
+
+    // The page's keys, wherever the focus is on it: arrows (with Shift ten
+    // pixels) move the current half, Delete deletes, Esc is the object
+    // buttons' cancel (it deletes the current area), M matches, and P, Z, H,
+    // A choose the tool. False for a key that is not the page's.
+    bool Key(int key, Qt::KeyboardModifiers modifiers);
+
+    // Draws the pane's half of every area over canvas, which covers pane
+    // rectangle `exposed`: in list order, the current area solid with its
+    // grips, the others dotted.
+    void Paint(int pane, QImage& canvas, QRect exposed);
     void Undo();
     void Redo();
     // Forgets the history and any gesture (a new or opened document).
@@ -126,6 +150,9 @@ public:
     int CreatePane() const { return createPane_; }
     bool PaneDragging(int pane) const { return handDragging_[Side(pane)]; }
     QPoint PaneDragStart(int pane) const { return handStart_[Side(pane)]; }
+    // The area whose half in `pane` holds pane point (x, y): the last in
+    // list order; -1 for none.
+    int AreaAt(int pane, int x, int y);
 
     // "1: 40,30-90,80   2: 80,60-180,160".
     static QString AreaText(const TAreaPair& area);
@@ -137,6 +164,7 @@ private:
     bool ValidIndex(int index);
     TAreaPair Record(int index);
     void PaintBoth();
+    void Select(int index);
     std::optional<TAreaPair> CurrentRecord();
     void RepaintAreas(std::span<const TAreaPair> areas);
     void MapNewArea(int pane, int ex, int ey);

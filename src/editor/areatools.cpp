@@ -6,6 +6,34 @@
 
 namespace areatools {
 
+TPaneHalf PaneHalf(const TAreaPair& area, int pane, int zoom) {
+    const std::int64_t l = pane == 0 ? area.Left1 : area.Left2;
+    const std::int64_t t = pane == 0 ? area.Top1 : area.Top2;
+    const std::int64_t r = pane == 0 ? area.Right1 : area.Right2;
+    const std::int64_t b = pane == 0 ? area.Bottom1 : area.Bottom2;
+    TPaneHalf p;
+    p.left = ToPane(l, zoom);
+    p.top = ToPane(t, zoom);
+    p.right = ToPane(r, zoom);
+    p.bottom = ToPane(b, zoom);
+    p.width = ToPane(r - l + 1, zoom);
+    p.height = ToPane(b - t + 1, zoom);
+    return p;
+}
+
+QRect TPaneHalf::Covered() const {
+    auto clamp = [](std::int64_t v) {
+        constexpr std::int64_t kLimit = 1 << 24;
+        return static_cast<int>(std::clamp<std::int64_t>(v, -kLimit, kLimit));
+    };
+    return {QPoint(clamp(std::min(left, right) - 3), clamp(std::min(top, bottom) - 3)),
+            QPoint(clamp(std::max(left, right) + 3), clamp(std::max(top, bottom) + 3))};
+}
+
+bool TPaneHalf::Contains(std::int64_t x, std::int64_t y) const {
+    return left <= x && x <= right && top <= y && y <= bottom;
+}
+
 namespace {
 
 bool Is32Bit(const QImage& canvas) {

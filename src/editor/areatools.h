@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 
 #include <cstdint>
 
@@ -20,6 +21,22 @@ using zoommapping::DragToPicture;
 using zoommapping::ToPane;
 using zoommapping::ToPicture;
 using zoommapping::ZoomCentre;
+
+// ---- An area half in pane pixels ----------------------------------------------
+
+// One half of an area as a pane shows it at zoom z: the stored corners mapped
+// one by one (either order, as stored), which the outlines are drawn through,
+// and the zoomed width and height trunc(z x (right - left + 1) / 100), which
+// the grips of the current area are placed by.
+struct TPaneHalf {
+    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+    std::int64_t width = 0, height = 0;
+    // The pane pixels its outline and grips can cover: the grips reach 3
+    // pixels beyond the outermost columns and rows.
+    QRect Covered() const;
+    bool Contains(std::int64_t x, std::int64_t y) const;
+};
+TPaneHalf PaneHalf(const TAreaPair& area, int pane, int zoom);
 
 // ---- Grip hit test ------------------------------------------------------------
 

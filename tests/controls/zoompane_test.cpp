@@ -1,6 +1,9 @@
 // The zoom pane's mapping between picture and pane pixels at any typed zoom.
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
+
+#include <algorithm>
 #include <climits>
 
 #include "controls/spinedit.h"
@@ -51,4 +54,40 @@ TEST(ZoomPane, MapsAtTheTypedZoomAndSaturatesWhereTheResultIsTooLarge) {
     p.zoom.SetText(QStringLiteral("300"));
     EXPECT_EQ(p.pane.ToPane(INT32_MAX), INT64_C(6442450941));
     EXPECT_EQ(p.pane.ToPane(INT32_MIN), INT64_C(-6442450944));
+}
+
+TEST(ZoomPane, ZoomAtCentresTheClickedPicturePointAndScrollByStaysInRange) {
+    Pane p;
+    p.picture = raster::newdib(1920, 1080, 24);
+    p.pane.resize(400, 300);
+    p.pane.show();
+    p.zoom.SetValue(100);
+    p.pane.Paint();
+    const auto position = [&] { return QPoint(p.pane.HorzPosition(), p.pane.VertPosition()); };
+    const QScrollBar& h = *p.pane.horizontalScrollBar();
+    const QScrollBar& v = *p.pane.verticalScrollBar();
+
+    // Box point (800, 700) is picture point (800, 700); at 110 % its centre
+    // is (880, 770), which goes to the middle of the pane.
+    p.pane.ZoomAt({800, 700}, 10);
+    EXPECT_EQ(p.zoom.Value(), 110);
+    EXPECT_EQ(p.pane.PaintBox()->size(), QSize(2112, 1188));
+    EXPECT_EQ(position(), QPoint(880 - 200, 770 - 150));
+    // The field's limit holds; the point is centred all the same, as far as
+    // the scroll range allows.
+    p.zoom.SetValue(300);
+    p.pane.ZoomAt({5700, 3200}, 10);
+    EXPECT_EQ(p.zoom.Value(), 300);
+    EXPECT_EQ(position(),
+              QPoint(std::min(5700 - 200, h.maximum()), std::min(3200 - 150, v.maximum())));
+    p.pane.ZoomAt({10, 10}, -10);
+    EXPECT_EQ(p.zoom.Value(), 290);
+    EXPECT_EQ(position(), QPoint(0, 0));
+
+    p.pane.ScrollBy(150, 90);
+    EXPECT_EQ(position(), QPoint(150, 90));
+    p.pane.ScrollBy(-1000, 20);
+    EXPECT_EQ(position(), QPoint(0, 110));
+    p.pane.ScrollBy(1 << 30, 1 << 30);
+    EXPECT_EQ(position(), QPoint(h.maximum(), v.maximum()));
 }

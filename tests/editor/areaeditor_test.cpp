@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "core/zoommapping.h"
@@ -21,16 +22,16 @@ public:
     QSize PictureSize(int pane) const override { return picture[pane]; }
     const raster::DibRecord& Picture(int) const override { return pixels; }
     int Zoom(int pane) const override { return zoom[pane]; }
-    void StepZoom(int pane, int delta) override {
-        zoom[pane] = std::clamp(zoom[pane] + delta, 10, 300);
+    void ZoomAt(int pane, QPoint at, int step) override {
+        zoomRequests.push_back({pane, at, step});
+        zoom[pane] = std::clamp(zoom[pane] + step, 10, 300);
     }
-    QSize ViewSize(int) const override { return {400, 300}; }
-    QSize ScrollRange(int pane) const override {
-        return {static_cast<int>(zoommapping::ToPane(picture[pane].width(), zoom[pane])),
-                static_cast<int>(zoommapping::ToPane(picture[pane].height(), zoom[pane]))};
+    void ScrollBy(int pane, int dx, int dy) override {
+        const int w = static_cast<int>(zoommapping::ToPane(picture[pane].width(), zoom[pane]));
+        const int h = static_cast<int>(zoommapping::ToPane(picture[pane].height(), zoom[pane]));
+        scroll[pane] = {std::clamp(scroll[pane].x() + dx, 0, std::max(0, w - 1)),
+                        std::clamp(scroll[pane].y() + dy, 0, std::max(0, h - 1))};
     }
-    QPoint ScrollPosition(int pane) const override { return scroll[pane]; }
-    void SetScrollPosition(int pane, QPoint p) override { scroll[pane] = p; }
     void RepaintPane(int pane) override {
         ++repaints[pane];
         dirty[pane] += QRect(-100000, -100000, 200000, 200000);
@@ -42,6 +43,20 @@ public:
         mousePoint = p;
     }
     void AreasChanged() override { ++changes; }
+    void ToolChanged(TAreaTool tool) override { shownTool = tool; }
+    void ShowStatus(const QString& text) override { status = text; }
+    void Busy(bool on) override { busy.push_back(on); }
+
+    struct ZoomRequest {
+        int pane;
+        QPoint at;
+        int step;
+        bool operator==(const ZoomRequest&) const = default;
+    };
+    std::vector<ZoomRequest> zoomRequests;
+    std::optional<TAreaTool> shownTool;
+    QString status;
+    std::vector<bool> busy;
 
     TAreaPair* ptr = nullptr;
     TDynaArray<TAreaPair> list{&ptr};
@@ -258,34 +273,15 @@ TEST_F(AreaEditorTest, GripsMirrorMovesStopAtThePictureEdgesAndEachDragIsOneStep
     EXPECT_FALSE(editor.History().canUndo());
 }
 
-TEST_F(AreaEditorTest, ZoomToolStepsWithinLimitsAndCentresTheClickedPoint) {
-    host.picture[0] = {1920, 1080};
+TEST_F(AreaEditorTest, ZoomToolAsksThePaneToZoomAtTheClickedPoint) {
     editor.SetTool(TAreaTool::Zoom);
     Click(0, {800, 700});
-    EXPECT_EQ(host.zoom[0], 110);
-    EXPECT_EQ(host.scroll[0], QPoint(880 - 200, 770 - 150));
-
-    host.zoom[0] = 300;
-    Click(0, {600, 450});  // picture point (200, 150)
-    EXPECT_EQ(host.zoom[0], 300);
-    EXPECT_EQ(host.scroll[0], QPoint(600 - 200, 450 - 150));
-
-    host.zoom[0] = 10;
-    Click(0, {100, 50}, Qt::RightButton);
-    EXPECT_EQ(host.zoom[0], 10);
-
-    // A middle click only centres; near the top left the position stops at 0.
-    host.zoom[0] = 100;
-    Click(0, {1915, 1075}, Qt::MiddleButton);
-    EXPECT_EQ(host.zoom[0], 100);
-    EXPECT_EQ(host.scroll[0], QPoint(1915 - 200, 1075 - 150));
-    Click(0, {10, 10}, Qt::MiddleButton);
-    EXPECT_EQ(host.scroll[0], QPoint(0, 0));
-    // Picture point trunc(z x (p / 100)) at zoom 30: 1680 -> 503, not 504.
-    host.zoom[0] = 20;
-    Click(0, {336, 0});
-    EXPECT_EQ(host.zoom[0], 30);
-    EXPECT_EQ(host.scroll[0].x(), 503 - 200);
+    Click(1, {10, 20}, Qt::RightButton);
+    // The middle button only centres.
+    Click(0, {5, 6}, Qt::MiddleButton);
+    using R = TFakeHost::ZoomRequest;
+    EXPECT_EQ(host.zoomRequests,
+              (std::vector<R>{{0, {800, 700}, 10}, {1, {10, 20}, -10}, {0, {5, 6}, 0}}));
     EXPECT_EQ(host.list.Count(), 0u);
     EXPECT_EQ(editor.History().count(), 0);
 }
@@ -307,6 +303,89 @@ TEST_F(AreaEditorTest, HandToolScrollsEachPaneWithTheMouseAndStopsAtZero) {
     editor.Move(0, 100, 100);
     EXPECT_EQ(host.scroll[0], QPoint(50, 40));
     EXPECT_EQ(host.cursor, 9);
+}
+
+TEST_F(AreaEditorTest, ThePagesKeysMoveDeleteMatchChooseToolsAndLeaveOthersAlone) {
+    Add({10, 10, 29, 29, 10, 10, 29, 29});
+    Add({50, 50, 69, 69, 50, 50, 69, 69});
+    host.current = 1;
+    EXPECT_TRUE(editor.Key(Qt::Key_Right, Qt::NoModifier));
+    EXPECT_TRUE(editor.Key(Qt::Key_Down, Qt::ShiftModifier | Qt::KeypadModifier));
+    EXPECT_EQ(*host.list.GotoIndex(1), (TAreaPair{51, 60, 70, 79, 50, 50, 69, 69}));
+    EXPECT_EQ(editor.History().count(), 1);  // one run of moves, one step
+
+    // Keys with Ctrl or Alt belong to the window's shortcuts.
+    EXPECT_FALSE(editor.Key(Qt::Key_Left, Qt::ControlModifier));
+    EXPECT_FALSE(editor.Key(Qt::Key_P, Qt::AltModifier));
+    EXPECT_FALSE(editor.Key(Qt::Key_Q, Qt::NoModifier));
+
+    for (const auto& [key, tool] :
+         {std::pair{Qt::Key_Z, TAreaTool::Zoom}, std::pair{Qt::Key_H, TAreaTool::Hand},
+          std::pair{Qt::Key_P, TAreaTool::Pointer}, std::pair{Qt::Key_A, TAreaTool::Area}}) {
+        EXPECT_TRUE(editor.Key(key, Qt::NoModifier));
+        EXPECT_EQ(editor.Tool(), tool);
+        EXPECT_EQ(host.shownTool, tool);
+    }
+
+    // M searches while the host shows it is busy, then says what it found.
+    host.status.clear();
+    EXPECT_TRUE(editor.Key(Qt::Key_M, Qt::NoModifier));
+    EXPECT_EQ(host.busy, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(host.status.isEmpty());
+
+    // Esc and Delete both delete the current area; without one they do nothing.
+    EXPECT_TRUE(editor.Key(Qt::Key_Escape, Qt::NoModifier));
+    EXPECT_EQ(host.list.Count(), 1u);
+    EXPECT_EQ(host.current, -1);
+    EXPECT_TRUE(editor.Key(Qt::Key_Delete, Qt::NoModifier));
+    EXPECT_EQ(host.list.Count(), 1u);
+}
+
+TEST_F(AreaEditorTest, PreviousAndNextGoRoundTheListAndEndAGesture) {
+    for (int i = 0; i < 3; ++i) Add({i, i, i + 9, i + 9, i, i, i + 9, i + 9});
+    editor.SelectNext();  // nothing current: nothing to go from
+    EXPECT_EQ(host.current, -1);
+    host.current = 2;
+    editor.SelectNext();
+    EXPECT_EQ(host.current, 0);
+    editor.SelectPrevious();
+    EXPECT_EQ(host.current, 2);
+    editor.SelectPrevious();
+    EXPECT_EQ(host.current, 1);
+
+    // A drag in progress becomes a step before the current area changes.
+    editor.SetTool(TAreaTool::Pointer);
+    editor.Press(0, Qt::LeftButton, 5, 5);
+    editor.Move(0, 8, 9);
+    editor.SelectNext();
+    EXPECT_EQ(editor.Dragging(), 0);
+    EXPECT_EQ(editor.History().count(), 1);
+    EXPECT_EQ(host.current, 2);
+}
+
+TEST_F(AreaEditorTest, PaintDrawsEachPanesOwnHalfAtItsZoomWhereverTheCanvasStarts) {
+    host.picture[1] = {320, 200};
+    host.zoom[1] = 200;
+    Add({10, 10, 29, 29, 40, 30, 59, 49});
+    Add({100, 100, 119, 119, 5, 5, 9, 9});
+    host.current = 0;
+    // The whole pane, then a canvas that starts inside it: the same pixels.
+    QImage whole(640, 400, QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    editor.Paint(1, whole, whole.rect());
+    QImage part(100, 80, QImage::Format_RGB32);
+    part.fill(Qt::white);
+    editor.Paint(1, part, QRect(60, 40, 100, 80));
+    EXPECT_EQ(part, whole.copy(60, 40, 100, 80));
+    // The current area's half at (80, 60)-(118, 98) in pane pixels, with a
+    // black grip on its top-left corner; the other half dotted at (10, 10).
+    EXPECT_EQ(whole.pixel(80, 60), qRgb(0, 0, 0));
+    EXPECT_EQ(whole.pixel(99, 60), qRgb(0, 0, 0));
+    EXPECT_EQ(whole.pixel(99, 70), qRgb(255, 255, 255));
+    EXPECT_EQ(whole.pixel(10, 10), qRgb(0, 0, 0));
+    EXPECT_EQ(whole.pixel(11, 10), qRgb(255, 255, 255));
+    // Nothing of picture 1's halves shows in picture 2's pane.
+    EXPECT_EQ(whole.pixel(200, 200), qRgb(255, 255, 255));
 }
 
 TEST_F(AreaEditorTest, DeleteUndoRestoresOrderAndTheCurrentArea) {

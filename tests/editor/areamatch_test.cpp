@@ -22,11 +22,8 @@ public:
     }
     const raster::DibRecord& Picture(int pane) const override { return picture[pane]; }
     int Zoom(int) const override { return 100; }
-    void StepZoom(int, int) override {}
-    QSize ViewSize(int) const override { return {400, 300}; }
-    QSize ScrollRange(int pane) const override { return PictureSize(pane); }
-    QPoint ScrollPosition(int) const override { return {}; }
-    void SetScrollPosition(int, QPoint) override {}
+    void ZoomAt(int, QPoint, int) override {}
+    void ScrollBy(int, int, int) override {}
     void RepaintPane(int) override {}
     void ShowCursorSlot(int) override {}
     void ShowMousePoint(int, QPoint) override {}

@@ -1,13 +1,7 @@
-// Test entry: a QApplication on the offscreen platform, C locale.
-#include <QApplication>
-
-#include <gtest/gtest.h>
-
-#include <clocale>
-
+// The window as the tests build and read it.
+#include "support/test_support.h"
 #include "controls/tintacolorcombobox.h"
 #include "core/renderer.h"
-#include "support/test_support.h"
 
 namespace testing_support {
 
@@ -43,13 +37,3 @@ raster::DibRecord RenderedFromForm(TMainForm& form, int n, int N) {
 }
 
 }  // namespace testing_support
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
-    std::setlocale(LC_ALL, "C");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vellora 1.0"));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,0 +1,16 @@
+// Test entry for widgets: a QApplication on the offscreen platform, C locale.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                    : qgetenv("QT_QPA_PLATFORM"));
+    std::setlocale(LC_ALL, "C");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellora 1.0"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
