@@ -14,6 +14,8 @@ packages=(
     libopencv-core-dev libopencv-imgproc-dev
     # used by the tests: fixture checks, video decoding, a real X server
     netpbm python3 python3-pil imagemagick ffmpeg xvfb xauth
+    # libtiff's tiffcp and tiff2rgba write and check the BigTIFF and tiled fixtures
+    libtiff-tools
     # the screenshots (make screenshots) and the Debian package (make package)
     xdotool dpkg-dev desktop-file-utils
 )

@@ -257,13 +257,19 @@ DibRecord DecodeBmp(std::span<const std::uint8_t> data) {
     } else if (h.colorsUsed <= 256) {
         entries = h.colorsUsed;  // an optional table for palette displays
     }
+    // Where the table must end: at the pixel data when the file header says
+    // where that is, else at the end of the file.
+    const std::uint32_t offset = fileHeader ? Le32(data, 10) : 0;
+    const bool offsetSound = fileHeader && offset >= tableAt && offset <= data.size();
+    const std::size_t room = (offsetSound ? offset : data.size()) - std::min(tableAt, data.size());
+    if (h.colorsUsed != 0 && std::uint64_t{h.colorsUsed} * entryBytes > room) {
+        return Failed("The BMP header is damaged: its " + std::to_string(h.colorsUsed) +
+                      " colours do not fit before the picture data.");
+    }
     std::size_t pixelsAt = tableAt + entries * entryBytes;
-    if (fileHeader) {
-        const std::uint32_t offset = Le32(data, 10);
-        if (offset >= tableAt && offset <= data.size()) {
-            entries = std::min(entries, (offset - tableAt) / entryBytes);
-            pixelsAt = offset;
-        }
+    if (offsetSound) {
+        entries = std::min(entries, (offset - tableAt) / entryBytes);
+        pixelsAt = offset;
     }
     if (pixelsAt > data.size() || tableAt + entries * entryBytes > data.size())
         return Failed(detail::kTruncated);

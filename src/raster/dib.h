@@ -113,7 +113,9 @@ DibRecord DIBHalftoneDIBXY(const DibRecord& dib, int width, int height);
 
 // Loads a picture file. On failure the record has no pixels and carries the
 // error text. Loading progress is sent to progressReceiver (may be null) as
-// TProgressEvent with the percentage read so far.
+// TProgressEvent with the percentage read so far; a receiver that cancels
+// the event stops the loading, which then fails with kLoadCancelled.
+inline constexpr const char* kLoadCancelled = "The loading was cancelled.";
 DibRecord OpenDib(const std::string& fileName, int option = 0, QObject* progressReceiver = nullptr);
 
 }  // namespace raster

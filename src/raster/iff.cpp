@@ -261,13 +261,15 @@ DibRecord DecodeIff(std::span<const std::uint8_t> data) {
         }
         if (ham) {
             // Hold-and-modify: the top two bits choose a palette colour or
-            // change one channel of the previous pixel. As on the hardware,
-            // a change sets the channel's upper bits and keeps its lower ones.
+            // set one channel of the previous pixel to the value in the
+            // other bits. The hardware's channels are that wide (4 bits for
+            // HAM6, 6 for HAM8), so the value is the whole channel: it is
+            // widened to 8 bits by repeating its bits (v x 17 for 4 bits,
+            // v x 4 + v / 16 for 6), 0 staying black and the top value white.
             const int dataBits = h.planes - 2;
             const int mask = (1 << dataBits) - 1;
-            const int keep = (1 << (8 - dataBits)) - 1;
-            auto modify = [&](std::uint8_t old, int v) {
-                return static_cast<std::uint8_t>((old & keep) | (v << (8 - dataBits)));
+            auto widen = [&](int v) {
+                return static_cast<std::uint8_t>((v << (8 - dataBits)) | (v >> (2 * dataBits - 8)));
             };
             RgbEntry c = colours[0];
             for (int x = 0; x < h.width; ++x) {
@@ -277,13 +279,13 @@ DibRecord DecodeIff(std::span<const std::uint8_t> data) {
                         c = colours[value];
                         break;
                     case 1:
-                        c.blue = modify(c.blue, value);
+                        c.blue = widen(value);
                         break;
                     case 2:
-                        c.red = modify(c.red, value);
+                        c.red = widen(value);
                         break;
                     default:
-                        c.green = modify(c.green, value);
+                        c.green = widen(value);
                         break;
                 }
                 out[3 * x] = c.blue;

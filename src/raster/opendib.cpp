@@ -1,21 +1,24 @@
 // OpenDib: reads a picture file into a DibRecord, through our own readers for
-// BMP (also RLE and headerless DIB), GIF, PCX, TGA and IFF, libtiff for TIFF
-// and Qt's image readers for JPEG and PNG.
+// BMP (also RLE and headerless DIB), GIF, PCX, TGA and IFF, libtiff for TIFF,
+// libpng for PNG and Qt's image reader for JPEG.
 #include "raster/opendib.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QPointer>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <system_error>
 
 #include "raster/dib.h"
 #include "raster/own_formats.h"
@@ -33,6 +36,7 @@ DibRecord Failed(std::string text) {
 }
 
 constexpr const char* kNoMemory = "Not enough memory for this picture.";
+constexpr const char* kUnknownFormat = "Unknown or unsupported picture format.";
 
 std::string TooLarge(qint64 width, qint64 height) {
     return "The picture is too large (" + std::to_string(width) + " x " + std::to_string(height) +
@@ -40,7 +44,8 @@ std::string TooLarge(qint64 width, qint64 height) {
 }
 
 // Reads the whole file in chunks, reporting the percentage read to the
-// receiver whenever it grows; the last report is 100.
+// receiver whenever it grows; the last report is 100. The receiver may cancel
+// any report, and the reading stops there.
 class ProgressReader {
 public:
     explicit ProgressReader(QObject* receiver) : receiver_(receiver) {}
@@ -62,21 +67,26 @@ public:
             }
             if (got == 0) break;
             done += got;
-            Report(static_cast<int>(done * 100 / size));
+            if (!Report(static_cast<int>(done * 100 / size))) return false;
         }
         out.resize(static_cast<qsizetype>(done));
-        Report(100);
-        return true;
+        return Report(100);
     }
 
     const std::string& Error() const { return error_; }
 
 private:
-    void Report(int percent) {
-        if (receiver_ == nullptr || percent <= last_) return;
+    // False when the receiver cancelled the loading.
+    bool Report(int percent) {
+        if (receiver_ == nullptr || percent <= last_) return true;
         last_ = percent;
         TProgressEvent event(percent);
         QCoreApplication::sendEvent(receiver_, &event);
+        if (event.Cancelled()) {
+            error_ = kLoadCancelled;
+            return false;
+        }
+        return true;
     }
 
     QPointer<QObject> receiver_;
@@ -88,13 +98,42 @@ std::uint16_t Be16(std::span<const std::uint8_t> d, std::size_t at) {
     return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]);
 }
 
-// Walks a JPEG's segments up to its first scan. Refuses a file whose scan
-// is missing, cut inside its header or empty (the decoder would show a
-// uniform picture as if nothing were wrong), and one whose picture is larger
-// than its scan data could give: every 8 x 8 block takes at least one bit.
+// More scans than any encoder writes (they write a few dozen at most).
+// Each progressive scan makes the decoder pass over every block of the
+// picture again, so a file of a few bytes per scan repeated thousands of
+// times costs a minute; libjpeg-turbo advises such a bound for files from
+// elsewhere.
+constexpr int kMaxJpegScans = 100;
+
+// The end of the entropy-coded data that starts at pos: the next marker,
+// past stuffed zero bytes (FF 00), restart markers and fill bytes.
+std::size_t SkipEntropyData(std::span<const std::uint8_t> d, std::size_t pos) {
+    while (pos < d.size()) {
+        const auto* ff =
+            static_cast<const std::uint8_t*>(std::memchr(d.data() + pos, 0xFF, d.size() - pos));
+        if (ff == nullptr || ff + 1 == d.data() + d.size()) return d.size();
+        pos = static_cast<std::size_t>(ff - d.data());
+        const std::uint8_t next = d[pos + 1];
+        if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+            pos += 2;
+        } else if (next == 0xFF) {
+            ++pos;
+        } else {
+            return pos;
+        }
+    }
+    return d.size();
+}
+
+// Walks a JPEG's segments and scans. Refuses a file whose first scan is
+// missing, cut inside its header or empty (the decoder would show a uniform
+// picture as if nothing were wrong), one whose picture is larger than its
+// scan data could give (every 8 x 8 block takes at least one bit), and one
+// with more than kMaxJpegScans scans.
 std::string JpegProblem(std::span<const std::uint8_t> d) {
     std::int64_t width = 0, height = 0;
     bool arithmetic = false;
+    int scans = 0;
     std::size_t pos = 2;
     while (pos + 1 < d.size()) {
         if (d[pos] != 0xFF) {
@@ -115,14 +154,27 @@ std::string JpegProblem(std::span<const std::uint8_t> d) {
         const std::size_t length = Be16(d, pos + 2);
         const std::size_t next = pos + 2 + length;
         if (marker == 0xDA) {
-            if (length < 2 || next > d.size())
+            if (++scans > kMaxJpegScans) {
+                return "The JPEG file holds more than " + std::to_string(kMaxJpegScans) +
+                       " scans, more than any picture needs: it is refused as damaged.";
+            }
+            // A later scan that is cut off is the decoder's to judge: what
+            // came before it still gives a picture.
+            if (length < 2 || next > d.size()) {
+                if (scans > 1) break;
                 return "The JPEG file is cut inside its start-of-scan header.";
-            if (next >= d.size() || (d[next] == 0xFF && next + 1 < d.size() && d[next + 1] == 0xD9))
-                return "The JPEG file holds no image data.";
-            const auto bytes = static_cast<std::int64_t>(d.size() - next);
-            const std::int64_t blocks = (width + 7) / 8 * ((height + 7) / 8);
-            if (!arithmetic && blocks > bytes * 8) return detail::CannotHold(bytes, width, height);
-            return {};
+            }
+            if (scans == 1) {
+                if (next >= d.size() ||
+                    (d[next] == 0xFF && next + 1 < d.size() && d[next + 1] == 0xD9))
+                    return "The JPEG file holds no image data.";
+                const auto bytes = static_cast<std::int64_t>(d.size() - next);
+                const std::int64_t blocks = (width + 7) / 8 * ((height + 7) / 8);
+                if (!arithmetic && blocks > bytes * 8)
+                    return detail::CannotHold(bytes, width, height);
+            }
+            pos = SkipEntropyData(d, next);
+            continue;
         }
         const bool frame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
@@ -133,7 +185,8 @@ std::string JpegProblem(std::span<const std::uint8_t> d) {
         }
         pos = next;
     }
-    return "The JPEG file holds no image data.";
+    if (scans == 0) return "The JPEG file holds no image data.";
+    return {};
 }
 
 // Collects what Qt and the decoder behind it say while one picture is read,
@@ -251,11 +304,6 @@ bool AcceptedQtFormat(const QByteArray& format) {
     return format == "jpeg" || format == "jpg";
 }
 
-bool IsPng(std::span<const std::uint8_t> d) {
-    static constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    return d.size() >= 8 && std::memcmp(d.data(), kSignature, 8) == 0;
-}
-
 DibRecord DecodeWithQt(std::span<const std::uint8_t> d) {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(d.data()),
                                                      static_cast<qsizetype>(d.size()));
@@ -264,7 +312,7 @@ DibRecord DecodeWithQt(std::span<const std::uint8_t> d) {
     buffer.open(QIODevice::ReadOnly);
     LibraryMessages messages;
     const QByteArray format = QImageReader::imageFormat(&buffer);
-    if (!AcceptedQtFormat(format)) return Failed("Unknown or unsupported picture format.");
+    if (!AcceptedQtFormat(format)) return Failed(kUnknownFormat);
     buffer.seek(0);
     QImageReader reader(&buffer, format);
     // EXIF orientation: a portrait photo is shown upright.
@@ -297,11 +345,6 @@ DibRecord DecodeWithQt(std::span<const std::uint8_t> d) {
     }
 }
 
-bool IsTiff(std::span<const std::uint8_t> d) {
-    return d.size() >= 4 && ((d[0] == 'I' && d[1] == 'I' && d[2] == 42 && d[3] == 0) ||
-                             (d[0] == 'M' && d[1] == 'M' && d[2] == 0 && d[3] == 42));
-}
-
 struct AllocationLimit {
     // In megabytes; a little above the largest picture accepted, which is
     // checked (with a clear text) before Qt is asked to read.
@@ -315,38 +358,57 @@ struct AllocationLimit {
 DibRecord DecodePicture(std::span<const std::uint8_t> data, std::string_view nameHint) {
     static const AllocationLimit limit;
     if (data.empty()) return Failed("The file is empty.");
-    switch (DetectOwnFormat(data, nameHint)) {
-        case OwnFormat::Bmp:
+    switch (DetectPictureFormat(data, nameHint)) {
+        case PictureFormat::Bmp:
             return DecodeBmp(data);
-        case OwnFormat::Gif:
+        case PictureFormat::Gif:
             return DecodeGif(data);
-        case OwnFormat::Pcx:
+        case PictureFormat::Pcx:
             return DecodePcx(data);
-        case OwnFormat::Tga:
+        case PictureFormat::Tga:
             return DecodeTga(data);
-        case OwnFormat::Iff:
+        case PictureFormat::Iff:
             return DecodeIff(data);
-        case OwnFormat::None:
+        case PictureFormat::Tiff:
+            return DecodeTiff(data);
+        case PictureFormat::Png:
+            return DecodePng(data);
+        case PictureFormat::Jpeg:
+            return DecodeWithQt(data);
+        case PictureFormat::None:
             break;
     }
-    if (IsTiff(data)) return DecodeTiff(data);
-    if (IsPng(data)) return DecodePng(data);
-    return DecodeWithQt(data);
+    return Failed(kUnknownFormat);
 }
 
 DibRecord OpenDib(const std::string& fileName, int /*option*/, QObject* progressReceiver) {
     if (fileName.empty()) return Failed("No file name given.");
     const QString name = QString::fromStdString(fileName);
-    const QFileInfo info(name);
-    if (!info.exists()) return Failed("The file does not exist.");
-    if (info.isDir()) return Failed("This is a folder, not a picture file.");
+    // The system's own reason when the file cannot be reached (a loop of
+    // symbolic links, a folder without the right to enter it, ...).
+    struct stat status {};
+    if (::stat(QFile::encodeName(name).constData(), &status) != 0) {
+        const int error = errno;
+        if (error == ENOENT) return Failed("The file does not exist.");
+        return Failed("The file cannot be opened: " + std::generic_category().message(error) + ".");
+    }
+    if (S_ISDIR(status.st_mode)) return Failed("This is a folder, not a picture file.");
     // Devices and pipes could block or never end.
-    if (!info.isFile()) return Failed("This is not a regular file.");
+    if (!S_ISREG(status.st_mode)) return Failed("This is not a regular file.");
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
         return Failed("The file cannot be opened: " + file.errorString().toStdString() + ".");
     }
     if (file.size() == 0) return Failed("The file is empty.");
+    // The first bytes decide whether any reader takes the file, before the
+    // rest (which may be gigabytes) is read.
+    const QByteArray headBytes = file.peek(static_cast<qint64>(kFormatHeadBytes));
+    const std::span head(reinterpret_cast<const std::uint8_t*>(headBytes.constData()),
+                         static_cast<std::size_t>(headBytes.size()));
+    const PictureFormat format = DetectPictureFormat(head, fileName);
+    if (format == PictureFormat::None) return Failed(kUnknownFormat);
+    // A TGA is taken by its name; its header alone can refuse it.
+    if (format == PictureFormat::Tga && !LooksLikeTga(head)) return DecodeTga(head);
     QByteArray bytes;
     ProgressReader reader(progressReceiver);
     if (!reader.Read(file, bytes)) return Failed(reader.Error());

@@ -59,11 +59,21 @@ bool StartsWith(std::span<const std::uint8_t> data, std::string_view magic, std:
 }
 
 // Signatures of the formats libraries read; such content never goes to our
-// readers whatever the file is called.
+// readers whatever the file is called. TIFF is version 42, BigTIFF 43 ('+').
+// A JPEG starts with its start-of-image marker, as the decoder requires.
+PictureFormat LibraryFormat(std::span<const std::uint8_t> data) {
+    using std::string_view;
+    if (StartsWith(data, string_view("II*\0", 4)) || StartsWith(data, string_view("MM\0*", 4)) ||
+        StartsWith(data, string_view("II+\0", 4)) || StartsWith(data, string_view("MM\0+", 4))) {
+        return PictureFormat::Tiff;
+    }
+    if (StartsWith(data, "\x89PNG\r\n\x1A\n")) return PictureFormat::Png;
+    if (StartsWith(data, "\xFF\xD8")) return PictureFormat::Jpeg;
+    return PictureFormat::None;
+}
+
 bool HasForeignSignature(std::span<const std::uint8_t> data) {
-    return StartsWith(data, "\x89PNG") || StartsWith(data, "\xFF\xD8\xFF") ||
-           StartsWith(data, std::string_view("II*\0", 4)) ||
-           StartsWith(data, std::string_view("MM\0*", 4));
+    return LibraryFormat(data) != PictureFormat::None;
 }
 
 std::uint16_t Le16(std::span<const std::uint8_t> d, std::size_t at) {
@@ -118,6 +128,24 @@ OwnFormat DetectOwnFormat(std::span<const std::uint8_t> data, std::string_view f
     if (tgaName) return OwnFormat::Tga;
     if (LooksLikePackedDib(data)) return OwnFormat::Bmp;
     return OwnFormat::None;
+}
+
+PictureFormat DetectPictureFormat(std::span<const std::uint8_t> head, std::string_view fileName) {
+    switch (DetectOwnFormat(head, fileName)) {
+        case OwnFormat::Bmp:
+            return PictureFormat::Bmp;
+        case OwnFormat::Gif:
+            return PictureFormat::Gif;
+        case OwnFormat::Pcx:
+            return PictureFormat::Pcx;
+        case OwnFormat::Tga:
+            return PictureFormat::Tga;
+        case OwnFormat::Iff:
+            return PictureFormat::Iff;
+        case OwnFormat::None:
+            break;
+    }
+    return LibraryFormat(head);
 }
 
 DibRecord Oriented(DibRecord dib, int orientation) {

@@ -6,6 +6,7 @@
 // than shown half-defined.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -22,6 +23,17 @@ enum class OwnFormat { None, Bmp, Gif, Pcx, Tga, Iff };
 // A bitmap without its file header (a packed DIB) is recognised by its info
 // header.
 OwnFormat DetectOwnFormat(std::span<const std::uint8_t> data, std::string_view fileName);
+
+// Every format OpenDib reads, as its first bytes tell.
+enum class PictureFormat { None, Bmp, Gif, Pcx, Tga, Iff, Tiff, Png, Jpeg };
+
+// The first bytes of a file that DetectPictureFormat needs: it decides the
+// same on them as on the whole file.
+inline constexpr std::size_t kFormatHeadBytes = 128;
+
+// DetectOwnFormat, then the signatures of the formats libraries read (TIFF
+// and BigTIFF, PNG, JPEG). None: no reader takes the file.
+PictureFormat DetectPictureFormat(std::span<const std::uint8_t> head, std::string_view fileName);
 
 // True when the first 18 bytes are a TGA header of a kind DecodeTga reads.
 bool LooksLikeTga(std::span<const std::uint8_t> data);

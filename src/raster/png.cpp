@@ -98,26 +98,47 @@ struct ReadStruct {
     ~ReadStruct() { png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr); }
 };
 
-// Deflate gives at most about 1032 bytes for one; a PNG claiming a picture
-// its compressed data cannot give is refused before anything is allocated.
+// A chunk named for a message: "the tEXt chunk" when its type is four
+// letters, as it should be.
+std::string ChunkName(const std::uint8_t* type) {
+    const std::string name(reinterpret_cast<const char*>(type), 4);
+    const bool letters = std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+    return letters ? "the " + name + " chunk" : "a chunk";
+}
+
+// Checks made before libpng reads the file. Sides beyond the limits are
+// refused first. A chunk that claims more bytes than the file has left is
+// refused at once: libpng would first allocate what it claims (a gigabyte
+// for a text in a file of 57 bytes). A picture larger than its compressed
+// data could give (deflate gives at most about 1032 bytes for one) is
+// refused before anything is allocated for it.
 std::string SizeProblem(std::span<const std::uint8_t> d) {
-    if (d.size() < 33 || std::memcmp(d.data() + 12, "IHDR", 4) != 0) return {};
-    const std::int64_t width = png_get_uint_32(d.data() + 16);
-    const std::int64_t height = png_get_uint_32(d.data() + 20);
-    const int depth = d[24], colourType = d[25];
-    // The estimate below holds only for what fits the limits; the rest is
-    // refused here or (a zero side, an impossible depth) by libpng itself.
+    const bool header = d.size() >= 33 && std::memcmp(d.data() + 12, "IHDR", 4) == 0;
+    const std::int64_t width = header ? png_get_uint_32(d.data() + 16) : 0;
+    const std::int64_t height = header ? png_get_uint_32(d.data() + 20) : 0;
     if (width > kMaxSide || height > kMaxSide) return detail::SizeProblem(width, height, 24);
-    if (width == 0 || height == 0 || depth == 0 || depth > 16) return {};
-    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
     std::int64_t compressed = 0;
     for (std::size_t pos = 8; pos + 8 <= d.size();) {
         const std::uint32_t length = png_get_uint_32(d.data() + pos);
-        if (std::memcmp(d.data() + pos + 4, "IDAT", 4) == 0)
-            compressed += std::min<std::int64_t>(length, static_cast<std::int64_t>(d.size() - pos));
+        const std::size_t left = d.size() - pos - 8;
+        // The chunk's data and its 4-byte check sum.
+        if (std::uint64_t{length} + 4 > left) {
+            return "The picture could not be read: " + ChunkName(d.data() + pos + 4) +
+                   " runs past the end of the file (it claims " + std::to_string(length) +
+                   " bytes, " + std::to_string(left) + " follow).";
+        }
+        if (std::memcmp(d.data() + pos + 4, "IDAT", 4) == 0) compressed += length;
         if (std::memcmp(d.data() + pos + 4, "IEND", 4) == 0) break;
         pos += std::size_t{12} + length;
     }
+    if (!header) return {};
+    const int depth = d[24], colourType = d[25];
+    // The estimate below holds only for sides within the limits; a zero
+    // side or an impossible depth is left to libpng.
+    if (width == 0 || height == 0 || depth == 0 || depth > 16) return {};
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
     const std::int64_t raw = height * (1 + (width * channels * depth + 7) / 8);
     if (raw > (compressed + 1) * 1032 + 1024) return detail::CannotHold(compressed, width, height);
     return {};

@@ -1,7 +1,8 @@
-// TIFF reader on top of libtiff. Palette and grey pictures of up to 8 bits
-// in strips keep their indices; everything else (planar, 16-bit, tiled,
-// CMYK, YCbCr, ...) goes through libtiff's RGBA interface. libtiff's
-// messages are collected and become the error text; none reach stderr.
+// TIFF reader on top of libtiff, classic TIFF and BigTIFF. Palette and grey
+// pictures of up to 8 bits keep their indices, in strips or tiles;
+// everything else (planar, 16-bit, CMYK, YCbCr, ...) goes through libtiff's
+// RGBA interface. libtiff's messages are collected and become the error
+// text; none reach stderr.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -53,6 +54,17 @@ int CloseProc(thandle_t) {
 toff_t SizeProc(thandle_t h) {
     return static_cast<MemoryFile*>(h)->data.size();
 }
+// The bytes are in memory already: libtiff reads them in place, as it reads
+// a mapped file. It never writes to a file opened for reading. (Without a
+// mapping, libtiff 4.5 refuses every uncompressed tile whose size is not a
+// multiple of 1024: it compares the tile with its rounded-up read buffer.)
+int MapProc(thandle_t h, void** base, toff_t* size) {
+    auto* f = static_cast<MemoryFile*>(h);
+    *base = const_cast<std::uint8_t*>(f->data.data());
+    *size = f->data.size();
+    return 1;
+}
+void UnmapProc(thandle_t, void*, toff_t) {}
 
 int OnError(TIFF*, void* user, const char* module, const char* fmt, va_list ap) {
     auto* f = static_cast<MemoryFile*>(user);
@@ -97,6 +109,69 @@ std::int64_t BestRatio(int compression, int samples) {
     }
 }
 
+// The rows of a picture of one sample per pixel, top to bottom, as stored:
+// from strips through libtiff's scan-line interface, from tiles a band of
+// tiles across the picture at a time. Tiles must start on whole bytes.
+class RowReader {
+public:
+    RowReader(TIFF* tif, std::uint32_t height, int bits)
+        : tif_(tif), height_(height), bits_(bits) {}
+
+    // False when the tiles are laid out in a way this reader cannot take.
+    bool Start(std::size_t lineBytes) {
+        lineBytes_ = lineBytes;
+        if (!TIFFIsTiled(tif_)) return true;
+        TIFFGetField(tif_, TIFFTAG_TILEWIDTH, &tileWidth_);
+        TIFFGetField(tif_, TIFFTAG_TILELENGTH, &tileLength_);
+        const auto tileBytes = static_cast<std::int64_t>(TIFFTileSize64(tif_));
+        const std::uint32_t bandRows = std::min(tileLength_, height_);
+        if (tileWidth_ == 0 || tileLength_ == 0 || (std::uint64_t{tileWidth_} * bits_) % 8 != 0 ||
+            tileBytes <= 0 || tileBytes > kMaxPictureBytes ||
+            static_cast<std::int64_t>(lineBytes) * bandRows > kMaxPictureBytes)
+            return false;
+        tile_.resize(static_cast<std::size_t>(tileBytes));
+        band_.resize(lineBytes * bandRows);
+        return true;
+    }
+
+    // Row y into line (lineBytes long); rows are asked for in order.
+    bool Read(std::uint32_t y, std::uint8_t* line) {
+        if (tileLength_ == 0) return TIFFReadScanline(tif_, line, y, 0) >= 0;
+        const std::uint32_t top = y / tileLength_ * tileLength_;
+        if (!bandLoaded_ || top != bandTop_) {
+            if (!LoadBand(top)) return false;
+        }
+        std::copy_n(band_.data() + std::size_t{y - top} * lineBytes_, lineBytes_, line);
+        return true;
+    }
+
+private:
+    bool LoadBand(std::uint32_t top) {
+        bandLoaded_ = false;
+        const std::size_t tileRowBytes = std::size_t{tileWidth_} * bits_ / 8;
+        const std::uint32_t rows = std::min(tileLength_, height_ - top);
+        for (std::size_t at = 0, x = 0; at < lineBytes_; at += tileRowBytes, x += tileWidth_) {
+            if (TIFFReadTile(tif_, tile_.data(), static_cast<std::uint32_t>(x), top, 0, 0) < 0)
+                return false;
+            const std::size_t n = std::min(tileRowBytes, lineBytes_ - at);
+            for (std::uint32_t r = 0; r < rows; ++r)
+                std::copy_n(tile_.data() + r * tileRowBytes, n, band_.data() + r * lineBytes_ + at);
+        }
+        bandTop_ = top;
+        bandLoaded_ = true;
+        return true;
+    }
+
+    TIFF* tif_;
+    std::uint32_t height_;
+    int bits_;
+    std::size_t lineBytes_ = 0;
+    std::uint32_t tileWidth_ = 0, tileLength_ = 0;
+    std::vector<std::uint8_t> tile_, band_;
+    std::uint32_t bandTop_ = 0;
+    bool bandLoaded_ = false;
+};
+
 }  // namespace
 
 DibRecord DecodeTiff(std::span<const std::uint8_t> data) {
@@ -106,10 +181,9 @@ DibRecord DecodeTiff(std::span<const std::uint8_t> data) {
     if (!options) return Failed("Not enough memory for this picture.");
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &OnError, &file);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &OnWarning, &file);
-    // "m": no memory mapping, the procedures above serve every read.
     std::unique_ptr<TIFF, TiffCloser> tif(
-        TIFFClientOpenExt("picture", "rm", &file, &ReadProc, &WriteProc, &SeekProc, &CloseProc,
-                          &SizeProc, nullptr, nullptr, options.get()));
+        TIFFClientOpenExt("picture", "r", &file, &ReadProc, &WriteProc, &SeekProc, &CloseProc,
+                          &SizeProc, &MapProc, &UnmapProc, options.get()));
     if (!tif) return Failed(Reason(file, "not a TIFF file"));
 
     std::uint32_t width = 0, height = 0;
@@ -128,7 +202,8 @@ DibRecord DecodeTiff(std::span<const std::uint8_t> data) {
     // A picture larger than its compressed data could give is refused
     // before libtiff or we allocate for it.
     std::int64_t stored = 0;
-    const std::uint32_t striles = TIFFNumberOfStrips(tif.get());
+    const std::uint32_t striles =
+        TIFFIsTiled(tif.get()) ? TIFFNumberOfTiles(tif.get()) : TIFFNumberOfStrips(tif.get());
     for (std::uint32_t i = 0; i < striles && stored < static_cast<std::int64_t>(data.size()); ++i)
         stored += static_cast<std::int64_t>(
             std::min<std::uint64_t>(TIFFGetStrileByteCount(tif.get(), i), data.size()));
@@ -145,8 +220,7 @@ DibRecord DecodeTiff(std::span<const std::uint8_t> data) {
 
     const int w = static_cast<int>(width), h = static_cast<int>(height);
     const bool indexed =
-        hasPhotometric && samples == 1 && !TIFFIsTiled(tif.get()) &&
-        (bits == 1 || bits == 2 || bits == 4 || bits == 8) &&
+        hasPhotometric && samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8) &&
         (photometric == PHOTOMETRIC_PALETTE || photometric == PHOTOMETRIC_MINISBLACK ||
          photometric == PHOTOMETRIC_MINISWHITE);
     DibRecord dib;
@@ -181,8 +255,10 @@ DibRecord DecodeTiff(std::span<const std::uint8_t> data) {
         std::vector<std::uint8_t> line(static_cast<std::size_t>(TIFFScanlineSize(tif.get())));
         if (line.size() < static_cast<std::size_t>((std::int64_t{w} * bits + 7) / 8))
             return Failed(Reason(file, "damaged scan lines"));
+        RowReader rows(tif.get(), height, bits);
+        if (!rows.Start(line.size())) return Failed(Reason(file, "unusual tiles"));
         for (int y = 0; y < h; ++y) {
-            if (TIFFReadScanline(tif.get(), line.data(), static_cast<std::uint32_t>(y), 0) < 0)
+            if (!rows.Read(static_cast<std::uint32_t>(y), line.data()))
                 return Failed(Reason(file, "the picture data is damaged"));
             std::uint8_t* out = dib.Row(y);
             if (bits == 1 || bits == 8) {

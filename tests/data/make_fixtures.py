@@ -287,9 +287,19 @@ def make_iff():
         path("ilbm_uncompressed.iff"))
     check_with("ilbm_uncompressed.iff", "16", "ilbmtoppm")
     run(["ppmtoilbm", "-hamforce", tmp("16.ppm")], path("ilbm_ham.iff"))
-    # HAM is not exact in general; its reference is netpbm's own decoding.
-    Image.open(io.BytesIO(run(["ilbmtoppm", path("ilbm_ham.iff")]))).save(path("ilbm_ham_ref.png"))
-    print("ok ilbm_ham.iff (reference ilbm_ham_ref.png)")
+    # HAM is not exact in general; its reference is ffmpeg's decoding, which
+    # sets a modified channel to its 4-bit value widened (v x 17) as an Amiga
+    # shows it. netpbm keeps the previous colour's low four bits instead
+    # (0xFF modified to 0 gives 0x0F): the two must agree on the high bits.
+    ham = decoded_rgb("ilbm_ham.iff", "ffmpeg")
+    netpbm = list(Image.open(io.BytesIO(run(["ilbmtoppm", path("ilbm_ham.iff")]))).getdata())
+    if any(a >> 4 != b >> 4 or a % 17 for p, q in zip(ham, netpbm) for a, b in zip(p, q)):
+        sys.exit("ilbm_ham.iff: ffmpeg and netpbm disagree beyond the low bits")
+    im = Image.new("RGB", (W, H))
+    im.putdata(ham)
+    im.save(path("ilbm_ham_ref.png"))
+    print("ok ilbm_ham.iff (reference ilbm_ham_ref.png, ffmpeg)")
+    make_ham_codes()
 
     # 4 planes plus a mask plane, an odd-length chunk before the BODY.
     body = b""
@@ -318,6 +328,54 @@ def make_iff():
             check(name, "256", Image.open(io.BytesIO(ppm)))
         else:
             check_with(name, "256", tool)
+
+
+def ham_widen(v, bits):
+    """A HAM channel value as an Amiga shows it: its bits repeated to 8."""
+    return (v << (8 - bits)) | (v >> (2 * bits - 8))
+
+
+def make_ham_codes():
+    """HAM6 and HAM8 pictures of every kind of code, written here: the first
+    pixels set white and then each channel to 0 (black on an Amiga; 0x0F or
+    0x03 where the previous low bits were kept), the rest a mix of codes. The
+    reference follows the hardware's rule and must equal ffmpeg's reading."""
+    for planes, name in ((6, "ilbm_ham6_codes.iff"), (8, "ilbm_ham8_codes.iff")):
+        bits = planes - 2
+        count = 1 << bits
+        if planes == 6:  # the 4-bit colours of the original chip set
+            pal = [tuple(c >> 4 << 4 | c >> 4 for c in PAL16[i]) for i in range(16)]
+        else:
+            pal = PAL256[:count]
+        pal[1] = (255, 255, 255)
+
+        def code(x, y):
+            start = [1, 1 << bits, 2 << bits, 3 << bits, 1, (2 << bits) | (count - 1)]
+            if y == 0 and x < len(start):
+                return start[x]
+            return (x * 7 + y * 13 + x * y * 5) % (count * 4)
+
+        pixels = []
+        for y in range(H):
+            c = pal[0]
+            for x in range(W):
+                k, v = code(x, y) >> bits, code(x, y) & (count - 1)
+                if k == 0:
+                    c = pal[v]
+                elif k == 1:
+                    c = (c[0], c[1], ham_widen(v, bits))
+                elif k == 2:
+                    c = (ham_widen(v, bits), c[1], c[2])
+                else:
+                    c = (c[0], ham_widen(v, bits), c[2])
+                pixels.append(c)
+        body = b"".join(byterun1(plane) for line in planar_rows(code, planes) for plane in line)
+        form = b"ILBM" + chunk(b"BMHD", bmhd(planes, 0, 1)) + chunk(b"CMAP", cmap(pal)) + \
+            chunk(b"CAMG", struct.pack(">I", 0x800)) + chunk(b"BODY", body)
+        write(name, b"FORM" + struct.pack(">I", len(form)) + form)
+        if pixels[1] != (255, 255, 0) or pixels[3] != (0, 0, 0):
+            sys.exit(f"{name}: the first codes do not make black from white")
+        check_ref(name, pixels, "ffmpeg")
 
 
 def bmp_file(info, table, pixels):
@@ -472,6 +530,9 @@ def decoded_rgb(name, tool):
         return list(netpbm_full_range(["bmptopnm", path(name)]).getdata())
     if tool == "netpbm-tiff":
         return list(netpbm_full_range(["tifftopnm", path(name)]).getdata())
+    if tool == "tiff2rgba":  # libtiff's own reading, rewritten as a plain RGBA TIFF
+        subprocess.run(["tiff2rgba", "-c", "none", path(name), tmp("rgba.tif")], check=True)
+        return list(Image.open(tmp("rgba.tif")).convert("RGB").getdata())
     sys.exit(f"unknown tool {tool}")
 
 
@@ -720,6 +781,60 @@ def make_real_world_others():
     print(f"ok png_one_colour_2000.png ({os.path.getsize(path('png_one_colour_2000.png'))} bytes)")
 
 
+def check_tool(name, kind, tool):
+    """The pattern, exactly, as an independent decoder reads the file."""
+    if decoded_rgb(name, tool) != list(expected(kind).getdata()):
+        sys.exit(f"{name}: {tool} reads other pixels than the {kind} pattern")
+    print(f"ok {name} ({os.path.getsize(path(name))} bytes, {kind}, {tool})")
+
+
+def make_tiff_layouts():
+    """BigTIFF and tiled TIFF, as libtiff's tiffcp rewrites the TIFFs PIL
+    wrote: -8 BigTIFF, -L/-B byte order, -t -w -l tiles, -c compression."""
+    tile = ["-t", "-w", "16", "-l", "16"]
+    for name, source, options, kind in (
+            ("tiff_bigtiff_le_strips.tif", "tiff_24.tif", ["-8", "-L"], "rgb"),
+            ("tiff_bigtiff_be_strips.tif", "tiff_8.tif", ["-8", "-B"], "256"),
+            ("tiff_bigtiff_le_tiles.tif", "tiff_24.tif", ["-8", "-L"] + tile, "rgb"),
+            ("tiff_bigtiff_be_tiles.tif", "tiff_8.tif", ["-8", "-B"] + tile, "256")):
+        subprocess.run(["tiffcp", "-c", "none"] + options + [path(source), path(name)],
+                       check=True)
+        with open(path(name), "rb") as f:
+            if f.read(4) not in (b"II+\0", b"MM\0+"):
+                sys.exit(f"{name} is not a BigTIFF")
+        # PIL 9.4 reads no big-endian BigTIFF; ImageMagick rounds PIL's
+        # colour map (v x 256) down to v - 1, libtiff does not.
+        check_tool(name, kind, "tiff2rgba" if kind == "256" else "magick")
+
+    # Tiles whose data is not smaller than the picture: uncompressed RGB and
+    # one bit per pixel; JPEG tiles of a larger picture of coloured blocks.
+    indexed(idx2, PAL2).convert("1", dither=Image.Dither.NONE).save(tmp("2.tif"))
+    subprocess.run(["tiffcp", "-c", "none"] + tile + [path("tiff_24.tif"),
+                    path("tiff_tiled_rgb.tif")], check=True)
+    check_tool("tiff_tiled_rgb.tif", "rgb", "pil")
+    subprocess.run(["tiffcp", "-c", "none"] + tile + [tmp("2.tif"), path("tiff_tiled_1.tif")],
+                   check=True)
+    check_tool("tiff_tiled_1.tif", "2", "pil")
+    blocks = Image.new("RGB", (256, 192))
+    for by in range(6):
+        for bx in range(8):
+            blocks.paste(PAL16[(bx + by * 3) % 8], (bx * 32, by * 32, bx * 32 + 32, by * 32 + 32))
+    blocks.save(tmp("blocks.tif"))
+    subprocess.run(["tiffcp", "-c", "jpeg"] + tile + [tmp("blocks.tif"),
+                    path("tiff_tiled_jpeg.tif")], check=True)
+    # JPEG is not exact: the reference is ImageMagick's reading, which must
+    # show the blocks' colours at their centres.
+    shown = decoded_rgb("tiff_tiled_jpeg.tif", "magick")
+    for by in range(6):
+        for bx in range(8):
+            got = shown[(by * 32 + 16) * 256 + bx * 32 + 16]
+            want = PAL16[(bx + by * 3) % 8]
+            if max(abs(a - b) for a, b in zip(got, want)) > 8:
+                sys.exit(f"tiff_tiled_jpeg.tif: block {bx},{by} is {got}")
+    write_ref("tiff_tiled_jpeg.tif", shown, (256, 192))
+    print("ok tiff_tiled_jpeg.tif (reference by magick)")
+
+
 def make_refused():
     """Files that must be refused, in regressions/, named after the fault."""
     reg = os.path.join(OUT, "regressions")
@@ -750,6 +865,21 @@ def make_refused():
     put("jpeg-cut-inside-sos-header.jpg", jpeg[:sos + 6])
     length = struct.unpack(">H", jpeg[sos + 2:sos + 4])[0]
     put("jpeg-cut-after-sos-header.jpg", jpeg[:sos + 2 + length])
+    # 57 bytes whose text chunk claims a gigabyte.
+    put("png-text-chunk-claims-1-gib.png",
+        b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 0, 0, 0, 0))
+        + struct.pack(">I", 1 << 30) + b"tEXt" + b"Comment\0hello!!!")
+    # 8 bits, 6 colours stored, but a colours-used field of 0xFF000006.
+    table = b"".join(bytes((i * 40, 255 - i * 40, i, 0)) for i in range(6))
+    px = bytes(i % 6 for i in range(16))
+    info = struct.pack("<IiiHHIIiiII", 40, 4, 4, 1, 8, 0, len(px), 0, 0, 0xFF000006, 6)
+    put("bmp-colours-used-beyond-file.bmp", bmp_file(info, table, px))
+    for name in ("png-text-chunk-claims-1-gib.png", "bmp-colours-used-beyond-file.bmp"):
+        try:
+            Image.open(os.path.join(reg, name)).load()
+            sys.exit(f"{name}: PIL reads it")
+        except (OSError, SyntaxError, ValueError):
+            pass
     print("ok regressions")
 
 
@@ -761,6 +891,7 @@ def main():
         make_iff()
         make_bmp()
         make_qt_others()
+        make_tiff_layouts()
         make_real_world_bmp()
         make_real_world_others()
         make_refused()

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -200,7 +201,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FixtureCase{"tiff_8.tif", Kind::P256, 8, Indices::Same},
                       FixtureCase{"tiff_24.tif", Kind::Rgb, 24, Indices::Unknown}));
 
-TEST(OpenDibTest, HamPictureMatchesNetpbm) {
+// Regression: HAM6 "modify" kept the previous colour's low four bits (0xFF
+// modified to 0 gave 0x0F, as netpbm shows it); the reference is ffmpeg's
+// reading, where the channel is the 4-bit value widened (0 gives 0).
+TEST(OpenDibTest, HamModifySetsTheWholeChannelNotOnlyItsHighBits) {
     const DibRecord dib = OpenDib(DataPath("ilbm_ham.iff").toStdString());
     ASSERT_TRUE(dib.HasPixels()) << dib.ErrorText();
     EXPECT_EQ(DibBitCount(dib), 24);
@@ -214,6 +218,37 @@ TEST(OpenDibTest, HamPictureMatchesNetpbm) {
                                                    static_cast<std::uint8_t>(qBlue(c))}))
                 << x << "," << y;
         }
+}
+
+// Regressions: BigTIFF (version 43) was refused as an unknown format, and
+// tiles whose data is not smaller than the picture (uncompressed, 1 bit,
+// JPEG) as truncated: only the first tile's bytes were counted.
+INSTANTIATE_TEST_SUITE_P(
+    BigTiffOnceUnknownAndTilesOnceTruncated, FixtureTest,
+    ::testing::Values(FixtureCase{"tiff_bigtiff_le_strips.tif", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"tiff_bigtiff_be_strips.tif", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"tiff_bigtiff_le_tiles.tif", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"tiff_bigtiff_be_tiles.tif", Kind::P256, 8, Indices::Same},
+                      FixtureCase{"tiff_tiled_rgb.tif", Kind::Rgb, 24, Indices::Unknown},
+                      FixtureCase{"tiff_tiled_1.tif", Kind::P2, 1, Indices::Same}));
+
+TEST(OpenDibTest, JpegTilesOfALargerPictureOnceRefusedAsTruncated) {
+    const DibRecord dib = OpenDib(DataPath("tiff_tiled_jpeg.tif").toStdString());
+    ASSERT_TRUE(dib.HasPixels()) << dib.ErrorText();
+    const QImage ref(DataPath(QStringLiteral("tiff_tiled_jpeg.tif.ref.png")));
+    ASSERT_EQ(QSize(DibWidth(dib), DibHeight(dib)), ref.size());
+    // JPEG decoders may round differently; ImageMagick's reading is the
+    // reference.
+    int worst = 0;
+    for (int y = 0; y < ref.height(); ++y)
+        for (int x = 0; x < ref.width(); ++x) {
+            const QRgb want = ref.pixel(x, y);
+            const std::uint32_t got = PixelColor(dib, x, y);
+            worst = std::max({worst, std::abs(int(got & 0xFF) - qRed(want)),
+                              std::abs(int((got >> 8) & 0xFF) - qGreen(want)),
+                              std::abs(int((got >> 16) & 0xFF) - qBlue(want))});
+        }
+    EXPECT_LE(worst, 2);
 }
 
 TEST(OpenDibTest, JpegUnderBothSuffixes) {
@@ -579,6 +614,13 @@ INSTANTIATE_TEST_SUITE_P(Others, ReferenceTest,
                                            ReferenceCase{"tiff_rgba.tif", 24},
                                            ReferenceCase{"tiff_orientation_6.tif", 24},
                                            ReferenceCase{"png_grey_transparent.png", 8}));
+
+// Regression: a HAM "modify" kept the channel's old low bits. Every kind of
+// code in HAM6 and HAM8, starting with white changed to black channel by
+// channel.
+INSTANTIATE_TEST_SUITE_P(HamModifyOnceKeptLowBits, ReferenceTest,
+                         ::testing::Values(ReferenceCase{"ilbm_ham6_codes.iff", 24},
+                                           ReferenceCase{"ilbm_ham8_codes.iff", 24}));
 
 INSTANTIATE_TEST_SUITE_P(Png, ReferenceTest,
                          ::testing::Values(ReferenceCase{"png_rgba_16.png", 24},
