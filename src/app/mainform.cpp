@@ -23,6 +23,7 @@
 #include "app/aboutbox.h"
 #include "app/areapagehost.h"
 #include "app/artwork.h"
+#include "app/loadwatch.h"
 #include "app/startfolder.h"
 #include "app/statuspanel.h"
 #include "controls/aspectpicture.h"
@@ -628,7 +629,9 @@ void TMainForm::WMUser(int percent) {
 
 bool TMainForm::event(QEvent* event) {
     if (event->type() == raster::TProgressEvent::kType) {
-        WMUser(static_cast<raster::TProgressEvent*>(event)->Percent());
+        auto* progress = static_cast<raster::TProgressEvent*>(event);
+        WMUser(progress->Percent());
+        if (loadWatch_ != nullptr) loadWatch_->Report(*progress);
         return true;
     }
     return QMainWindow::event(event);

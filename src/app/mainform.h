@@ -40,6 +40,7 @@ class TZoomPane;
 class TStatusPanel;
 class TAreaEditor;
 class TAreaPageHost;
+class TLoadWatch;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -62,6 +63,8 @@ public:
     // loading does; the picture file names stay as they are.
     void SetPictures(raster::DibRecord pic1, raster::DibRecord pic2);
     const QString& Picture1FileName() const { return Pic1FileName; }
+    // How long a picture may load before its progress display appears.
+    void SetLoadProgressDelay(int ms) { loadProgressDelayMs_ = ms; }
     const QString& Picture2FileName() const { return Pic2FileName; }
     // The document's file name; empty for a document never saved or opened.
     const QString& SavedFileName() const { return savedfilename; }
@@ -310,6 +313,9 @@ private:
     QElapsedTimer monotonic_;
     bool destroyed_ = false;
     std::unique_ptr<TAreaPageHost> areaHost_;
+    // Set while a picture file loads.
+    TLoadWatch* loadWatch_ = nullptr;
+    int loadProgressDelayMs_ = 400;
     std::unique_ptr<TAreaEditor> editor_;
     // The last picture point shown, with its pane; pane -1 before any.
     int mousePane_ = -1;

@@ -1,10 +1,12 @@
 // Picture slots, loading and the panes of the "Open pictures" page.
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <new>
 
+#include "app/loadwatch.h"
 #include "app/mainform.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
@@ -45,7 +47,7 @@ void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, 
         slot = std::move(loaded);  // the old bitmap is released here, once
         fileName = QFileInfo(*chosen).absoluteFilePath();
         pane.Paint();
-    } else {
+    } else if (loaded.ErrorText() != raster::kLoadCancelled) {
         ShowLoadError(loaded, chosen->toStdString());
     }
 }
@@ -58,6 +60,9 @@ void TMainForm::SetPictures(raster::DibRecord pic1, raster::DibRecord pic2) {
 }
 
 raster::DibRecord TMainForm::LoadPictureFile(const std::string& fileName) {
+    TLoadWatch watch(Prompter(), this, QString::fromStdString(fileName), loadProgressDelayMs_);
+    loadWatch_ = &watch;
+    const auto done = qScopeGuard([this] { loadWatch_ = nullptr; });
     try {
         return raster::OpenDib(fileName, 0, this);
     } catch (const std::bad_alloc&) {

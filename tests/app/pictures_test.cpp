@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "app/loadwatch.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/zoompane.h"
 #include "raster/paintdib.h"
+#include "raster/progress_event.h"
 #include "support/test_support.h"
 
 using testing_support::MakeForm;
@@ -162,4 +164,45 @@ TEST(Pictures, HandDragScrollsByTheMouseDistanceAndStopsAtTheEnds) {
     DragMove(w.PaintBox1, QPoint(-5000, 5));
     EXPECT_EQ(h->value(), h->maximum());
     QTest::mouseRelease(w.PaintBox1, Qt::LeftButton, {}, QPoint(-5000, 5));
+}
+
+TEST(LoadWatch, ALongLoadShowsItsProgressAndCancelStopsItAtTheNextReport) {
+    TScriptedPrompter prompter;
+    prompter.cancelProgressAt = 50;
+    // A quick load shows nothing.
+    {
+        TLoadWatch quick(prompter, nullptr, QStringLiteral("/pics/quick.bmp"), 60000);
+        raster::TProgressEvent event(100);
+        quick.Report(event);
+        EXPECT_FALSE(event.Cancelled());
+        EXPECT_TRUE(prompter.progressShown.empty());
+    }
+    TLoadWatch slow(prompter, nullptr, QStringLiteral("/pics/slow.bmp"), 0);
+    raster::TProgressEvent first(20);
+    slow.Report(first);
+    EXPECT_FALSE(first.Cancelled());
+    raster::TProgressEvent second(60);
+    slow.Report(second);
+    EXPECT_TRUE(second.Cancelled());
+    EXPECT_EQ(prompter.progressShown,
+              (std::vector<QString>{QStringLiteral("Loading the picture")}));
+    EXPECT_EQ(prompter.progressPercents, (std::vector<int>{20, 60}));
+}
+
+TEST(LoadWatch, ACancelledLoadLeavesTheSlotAsItWasWithoutAnErrorBox) {
+    const QString dir = testing_support::OutDir(QStringLiteral("loadwatch"));
+    // Big enough for several reports while the file is read.
+    const QString path = WritePicture(dir, QStringLiteral("big.bmp"), 2000, 1500);
+    auto f = MakeForm();
+    const raster::DibRecord& before = f.form->Picture1();
+    const int width = before.Width();
+    f.prompter->cancelProgressAt = 0;
+    f.prompter->fileAnswers = {path};
+    // Every load counts as long here.
+    f.form->SetLoadProgressDelay(0);
+    f.form->PicOpenBtn1->click();
+    EXPECT_EQ(f.form->Picture1().Width(), width);
+    EXPECT_TRUE(f.form->Picture1FileName().isEmpty());
+    EXPECT_TRUE(f.prompter->Messages().empty());
+    EXPECT_FALSE(f.prompter->progressShown.empty());
 }
