@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <vector>
 
@@ -15,6 +19,7 @@
 #include "app/export/pictureseries.h"
 #include "app/export/videoexport.h"
 #include "avi_decode.h"
+#include "support/fault_injection.h"
 #include "support/test_support.h"
 
 using appexport::ExportStatus;
@@ -35,6 +40,16 @@ raster::DibRecord Pattern(int w, int h, int seed) {
             if (box) r = 255 - r, g = 255 - g;
             raster::setpixel(dib, x, y, r | (g << 8) | (b << 16));
         }
+    }
+    return dib;
+}
+
+// Noise, which GIF's compression cannot shrink: every frame takes its full size.
+raster::DibRecord Noise(int w, int h, std::uint32_t seed) {
+    raster::DibRecord dib = raster::newdib(w, h, 24);
+    for (std::uint8_t& b : dib.Bits()) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(seed >> 16);
     }
     return dib;
 }
@@ -246,6 +261,54 @@ TEST(GifExport, DelaysFollowTheRunningTimeAndOnePaletteServesTheSequence) {
     const int loop = static_cast<int>(bytes.indexOf("NETSCAPE2.0"));
     ASSERT_GE(loop, 0);
     EXPECT_EQ(bytes.mid(loop + 12, 3), QByteArray("\x01\x00\x00", 3));
+}
+
+namespace {
+
+// The heap in use, all threads' arenas; 0 where it cannot be told (the
+// sanitizers keep their own heap and check for leaks at exit instead).
+std::size_t HeapInUse() {
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+#else
+    return 0;
+#endif
+}
+
+}  // namespace
+
+// GIF's muxer holds each frame back until the next one or the trailer comes:
+// a stopped or failing export must free it all the same.
+TEST(GifExport, StoppedOrFailingExportsFreeWhatTheyHeld) {
+    const QString dir = testing_support::OutDir(QStringLiteral("gif_abandoned"));
+    const QString file = dir + QStringLiteral("/a.gif");
+    std::vector<raster::DibRecord> pictures;
+    for (int n = 1; n <= 4; ++n) pictures.push_back(Noise(200, 150, static_cast<std::uint32_t>(n)));
+    appexport::TVideoOptions options;
+    options.codec = VideoCodec::Gif;
+    options.fps = 10;
+    options.last = 4;
+    auto stopAfterTwo = [](int done, int) { return done < 2; };
+    auto both = [&] {
+        EXPECT_EQ(appexport::WriteVideo(file, options, From(pictures), stopAfterTwo).status,
+                  ExportStatus::Cancelled);
+        // Room for the header and the first frame, not for the rest.
+        testing_support::TFileSizeLimit limit(50000);
+        ASSERT_TRUE(limit.Ok());
+        const appexport::ExportResult full = appexport::WriteVideo(file, options, From(pictures));
+        EXPECT_EQ(full.status, ExportStatus::Failed);
+        EXPECT_TRUE(full.message.contains(QStringLiteral("File too large")))
+            << full.message.toStdString();
+    };
+    both();  // the first round sets up what stays for the process
+    const std::size_t before = HeapInUse();
+    if (before != 0) {
+        for (int i = 0; i < 3; ++i) both();
+        // Each round that kept its frames would hold about 60 KB more.
+        EXPECT_LT(HeapInUse(), before + 60000) << before << " -> " << HeapInUse();
+    }
+    EXPECT_TRUE(FilesIn(dir).isEmpty()) << FilesIn(dir).join(' ').toStdString();
 }
 
 TEST(AviExport, CancelLeavesNoFileAndAnExistingOneUntouched) {
