@@ -237,7 +237,8 @@ TSaveResult ReplaceFile(const fs::path& target, const std::function<bool(TReplac
 
 TSaveResult ReplaceFile(const fs::path& target, std::span<const std::uint8_t> bytes,
                         const TStopFlag* stop) {
-    return ReplaceFile(target, [bytes](TReplacement& out) { return out.Write(bytes); }, stop);
+    return ReplaceFile(
+        target, [bytes](TReplacement& out) { return out.Write(bytes); }, stop);
 }
 
 }  // namespace core

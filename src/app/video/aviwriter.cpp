@@ -1004,16 +1004,19 @@ ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
     if (progress && !progress(0, count)) return cancelled;
 
     try {
-        core::TReplacement out(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
+        core::TReplacement out(std::filesystem::path(QFile::encodeName(fileName).toStdString()),
+                               options.stop);
+        auto stopped = [&] { return options.stop != nullptr && options.stop->load() != 0; };
+        if (stopped()) return cancelled;
         if (out.Failed()) return failed(QString::fromStdString(out.Error()));
         bool wasCancelled = false;
         const QString error = WriteVideoInto(out, options, render, progress, &wasCancelled);
-        if (wasCancelled) return cancelled;
+        if (wasCancelled || stopped()) return cancelled;
         // The replacement's own reason (a full disk) is the more useful one.
         if (out.Failed()) return failed(QString::fromStdString(out.Error()));
         if (!error.isEmpty()) return failed(error);
         const core::TSaveResult saved = out.Commit();
-        if (!saved.ok) return failed(QString::fromStdString(saved.error));
+        if (!saved.ok) return stopped() ? cancelled : failed(QString::fromStdString(saved.error));
         return {};
     } catch (const std::bad_alloc&) {
         return failed(QStringLiteral("not enough memory"));
