@@ -63,7 +63,14 @@ public:
         // waits let such a run finish; a run still writing holds on.
         for (int attempt = 0; attempt < 20; ++attempt) {
             const int fd = ::open(file_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-            if (fd < 0) return QString::fromStdString(core::SystemReason(errno));
+            if (fd < 0) {
+                const int error = errno;
+                const QString reason = QString::fromStdString(core::SystemReason(error));
+                // A missing folder says it all; otherwise the file is named.
+                if (error == ENOENT) return reason;
+                return QStringLiteral("the lock file \"%1\" cannot be made (%2)")
+                    .arg(QString::fromLocal8Bit(file_.filename().c_str()), reason);
+            }
             struct flock range {};
             range.l_type = F_WRLCK;
             range.l_whence = SEEK_SET;
