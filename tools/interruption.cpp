@@ -27,7 +27,15 @@ void Install() {
     // Interrupted system calls go on: the flag is checked where it matters,
     // and the libraries below need not expect EINTR.
     action.sa_flags = SA_RESTART;
-    for (const int signal : kSignals) ::sigaction(signal, &action, nullptr);
+    for (const int signal : kSignals) {
+        // A run under nohup goes on when the terminal hangs up: SIGHUP
+        // ignored by whoever started it stays ignored.
+        struct sigaction old {};
+        if (signal == SIGHUP && ::sigaction(signal, nullptr, &old) == 0 &&
+            old.sa_handler == SIG_IGN)
+            continue;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 const core::TStopFlag& Flag() {

@@ -14,7 +14,8 @@
 
 namespace interruption {
 
-// Catches the four signals; once, at the start of main.
+// Catches the four signals, SIGHUP only when it is not ignored already (as
+// under nohup); once, at the start of main.
 void Install();
 
 // The flag the handlers set (to the signal's number), for the writers.

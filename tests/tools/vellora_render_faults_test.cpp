@@ -206,6 +206,30 @@ TEST_P(SignalsEndEveryRun, WithTheOldOutputKeptAndNothingLeft) {
 INSTANTIATE_TEST_SUITE_P(EveryKind, SignalsEndEveryRun, ::testing::ValuesIn(kKinds),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Under nohup the caller ignores SIGHUP, and the run keeps it ignored: it
+// goes on when the terminal hangs up, and still ends on the other signals.
+TEST_F(RenderFaults, AHangupTheCallerIgnoresStaysIgnored) {
+    PutFile(out / "out.bmp", "previous output");
+    QProcess proc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELLORA_RENDER_TEST_HOLD"), QStringLiteral("write"));
+    proc.setProcessEnvironment(env);
+    proc.setChildProcessModifier([] { std::signal(SIGHUP, SIG_IGN); });
+    proc.setReadChannel(QProcess::StandardError);
+    proc.start(QStringLiteral(VELLORA_RENDER_BIN), {Project(), "-o", Q(out / "out.bmp")});
+    QByteArray err;
+    while (!err.startsWith("ready\n") && proc.waitForReadyRead(60000))
+        err += proc.readAllStandardError();
+    ASSERT_TRUE(err.startsWith("ready\n")) << err.toStdString();
+    ::kill(static_cast<pid_t>(proc.processId()), SIGHUP);
+    EXPECT_FALSE(proc.waitForFinished(300));
+    ::kill(static_cast<pid_t>(proc.processId()), SIGTERM);
+    ASSERT_TRUE(proc.waitForFinished(60000));
+    EXPECT_EQ(proc.exitCode(), 128 + SIGTERM);
+    EXPECT_EQ(Content(out / "out.bmp"), "previous output");
+    EXPECT_EQ(Names(out), std::vector<std::string>{"out.bmp"});
+}
+
 // A small file system of its own, filled up to a few kilobytes: the disk
 // really is full. Needs root's rights to mount; the same faults are injected
 // in-process elsewhere (a file-size limit, /dev/full).
