@@ -12,6 +12,7 @@
 #include "core/printable.h"
 #include "core/projectfile.h"
 #include "core/replacefile.h"
+#include "interruption.h"
 #include "match/match.h"
 #include "raster/dib.h"
 
@@ -121,12 +122,19 @@ std::optional<TFailure> Execute(const TOptions& options) {
     std::vector<std::size_t> pairs;
     if (auto f = Selected(options.pair, data.areas.size(), pairs)) return f;
 
+    auto interrupted = [] {
+        return TFailure{interruption::ExitCode(), interruption::Message("nothing was written")};
+    };
     raster::DibRecord pic1;
     raster::DibRecord pic2;
     if (auto f = Load(options.project, data.pic1Name, 1, pic1)) return f;
+    if (interruption::Requested()) return interrupted();
     if (auto f = Load(options.project, data.pic2Name, 2, pic2)) return f;
+    interruption::Hold("match");
 
     for (const std::size_t i : pairs) {
+        // Searching one pair may take seconds on large pictures.
+        if (interruption::Requested()) return interrupted();
         TAreaPair& a = data.areas[i];
         const match::TResult r = match::Search(pic1, {a.Left1, a.Top1, a.Right1, a.Bottom1}, pic2);
         if (r.status == match::TStatus::Matched) {
@@ -145,7 +153,7 @@ std::optional<TFailure> Execute(const TOptions& options) {
     if (!core::WriteProject(data, bytes))
         return TFailure{kExitFailure, "cannot write " + Shown(options.output) +
                                           ": a picture name is longer than 255 bytes"};
-    const core::TSaveResult saved = core::ReplaceFile(options.output, bytes);
+    const core::TSaveResult saved = core::ReplaceFile(options.output, bytes, &interruption::Flag());
     if (!saved.ok)
         return TFailure{kExitFailure, "cannot write " + Shown(options.output) + ": " + saved.error};
     return std::nullopt;
@@ -173,6 +181,10 @@ int Run(const std::vector<std::string>& args, const char* programUsage) {
         } catch (const std::bad_alloc&) {
             failure = TFailure{kExitFailure, "not enough memory; nothing was written"};
         }
+        // A write the signal stopped.
+        if (failure && failure->code != kExitUsage && interruption::Requested())
+            failure =
+                TFailure{interruption::ExitCode(), interruption::Message("nothing was written")};
     }
     if (!failure) return kExitOk;
     std::fflush(stdout);

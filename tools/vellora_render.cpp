@@ -7,8 +7,10 @@
 //                  [--quality Q] [--uncompressed] [--quiet]
 //   vellora-render PROJECT.mor --match K|all -o NEW.mor   (match_command.h)
 //
-// Exit codes: 0 done, 1 an input or output failure, 2 a usage error. On any
-// failure one line goes to stderr and OUTPUT is not touched.
+// Exit codes: 0 done, 1 an input or output failure, 2 a usage error, 128 +
+// the signal's number when SIGINT, SIGTERM, SIGHUP or SIGQUIT ended it
+// (interruption.h). On any failure one line goes to stderr and OUTPUT is not
+// touched.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QString>
@@ -37,6 +39,7 @@
 #include "core/printable.h"
 #include "core/projectfile.h"
 #include "core/renderer.h"
+#include "interruption.h"
 #include "match_command.h"
 #include "raster/dib.h"
 
@@ -79,7 +82,8 @@ constexpr const char* kUsage =
     "  --help                     show this text\n"
     "\n"
     "Exit status: 0 done, 1 the project, a picture or the output could not be read or\n"
-    "written, 2 the arguments are wrong. Nothing is written when it fails.\n";
+    "written, 2 the arguments are wrong, 128 + the signal's number when a signal\n"
+    "(Ctrl-C, SIGTERM, SIGHUP, SIGQUIT) ended it. Nothing is written when it fails.\n";
 
 // A failure with its exit code; the message is printed as one line.
 struct TFailure {
@@ -303,10 +307,17 @@ std::optional<TFailure> LoadPicture(const std::string& project, const std::strin
                                       ") cannot be loaded: " + Shown(dib.ErrorText())};
 }
 
-// The same writer and the same bytes as the window's "Save picture...".
+// The same encoder and the same bytes as the window's "Save picture...". A
+// signal stops it at its next write.
 std::optional<TFailure> WritePicture(const std::string& output, appexport::PictureFormat format,
                                      const raster::DibRecord& picture) {
-    const core::TSaveResult saved = appexport::WritePictureFile(picture, format, output);
+    const core::TSaveResult saved = core::ReplaceFile(
+        output,
+        [&](core::TReplacement& out) {
+            interruption::Hold("write");
+            return appexport::WritePictureInto(out, picture, format);
+        },
+        &interruption::Flag());
     if (!saved.ok)
         return TFailure{kExitFailure, "cannot write " + Shown(output) + ": " + saved.error};
     return std::nullopt;
@@ -315,12 +326,6 @@ std::optional<TFailure> WritePicture(const std::string& output, appexport::Pictu
 // Qt's image plugins report their own write errors (libpng, libtiff) as
 // warnings; the failure is reported once, as one line, by the caller.
 void DropQtMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int) {
-    gInterrupted = 1;
-}
 
 // Percentage, pictures per second and the time left, on one line that
 // rewrites itself; only on a terminal.
@@ -363,8 +368,9 @@ private:
 };
 
 // Renders pictures A to B and writes them as a video or as numbered
-// pictures. Ctrl-C stops cleanly: the partly written video, or the pictures
-// written so far, are removed and OUTPUT stays untouched.
+// pictures. A signal stops it cleanly: the partly written video is removed
+// and OUTPUT stays untouched; of numbered pictures, those the run created
+// are removed and the old ones it replaced are told.
 std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput input) {
     if (input.N > INT_MAX)
         return TFailure{kExitUsage,
@@ -387,16 +393,14 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
     line.emplace(!options.quiet && ::isatty(STDERR_FILENO) != 0);
     auto progress = [&](int written, int total) {
         line->Report(written, total);
-        return gInterrupted == 0;
+        if (written == 1) interruption::Hold("frame");
+        return !interruption::Requested();
     };
-    gInterrupted = 0;
-    auto oldInt = std::signal(SIGINT, OnInterrupt);
-    auto oldTerm = std::signal(SIGTERM, OnInterrupt);
     appexport::ExportResult result;
     if (options.kind == TOptions::Kind::Series) {
         result = appexport::WritePictureSeries(options.output, options.pictureFormat,
                                                static_cast<int>(first), static_cast<int>(last),
-                                               render, progress);
+                                               render, progress, &interruption::Flag());
     } else {
         appexport::TVideoOptions video;
         video.codec = options.codec;
@@ -405,32 +409,45 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
         video.last = static_cast<int>(last);
         video.quality = options.quality;
         video.background = options.background;
+        video.stop = &interruption::Flag();
         result = appexport::WriteVideo(QString::fromLocal8Bit(options.output.c_str()), video,
                                        render, progress);
     }
-    std::signal(SIGINT, oldInt);
-    std::signal(SIGTERM, oldTerm);
     line.reset();
-    switch (result.status) {
-        case appexport::ExportStatus::Done:
-            return std::nullopt;
-        case appexport::ExportStatus::Cancelled:
-            return TFailure{kExitFailure, options.kind == TOptions::Kind::Series
-                                              ? "interrupted; no picture was kept"
-                                              : "interrupted; no video was written"};
-        case appexport::ExportStatus::Failed:
-            break;
+    if (result.status == appexport::ExportStatus::Done) return std::nullopt;
+    if (interruption::Requested()) {
+        if (options.kind != TOptions::Kind::Series)
+            return TFailure{interruption::ExitCode(),
+                            interruption::Message("no video was written")};
+        return TFailure{interruption::ExitCode(),
+                        interruption::Message(result.replaced.isEmpty()
+                                                  ? "no picture was kept"
+                                                  : Shown(result.replaced.toStdString()))};
     }
     return TFailure{kExitFailure, Shown(result.message.toStdString())};
+}
+
+// The failure of a run a signal ended: nothing was written.
+TFailure Interrupted() {
+    return TFailure{interruption::ExitCode(), interruption::Message("nothing was written")};
 }
 
 // Renders and writes OUTPUT in the format its extension names.
 std::optional<TFailure> WriteOutput(const TOptions& options, const core::TMorphInput& input) {
     if (options.kind != TOptions::Kind::Picture) return WriteSequence(options, input);
     const raster::DibRecord picture = core::RenderMorph(input);
+    if (interruption::Requested()) return Interrupted();
     if (!picture.HasPixels())
         return TFailure{kExitFailure, "not enough memory to render the picture"};
     return WritePicture(options.output, options.pictureFormat, picture);
+}
+
+// A result the program cannot hold is said at once, before any memory is
+// spent on it: "not enough memory" would send the user after the wrong cause.
+std::optional<TFailure> CheckResultSize(const core::TMorphInput& input) {
+    const std::string problem = core::ResultSizeProblem(core::MorphResultSize(input));
+    if (problem.empty()) return std::nullopt;
+    return TFailure{kExitFailure, problem};
 }
 
 std::optional<TFailure> Run(const TOptions& options) {
@@ -449,12 +466,18 @@ std::optional<TFailure> Run(const TOptions& options) {
 
     raster::DibRecord pic1;
     raster::DibRecord pic2;
-    if (auto f = LoadPicture(options.project, read.data.pic1Name, 1, pic1)) return f;
-    if (auto f = LoadPicture(options.project, read.data.pic2Name, 2, pic2)) return f;
-
     core::TMorphInput input;
     input.pic1 = &pic1;
+    if (auto f = LoadPicture(options.project, read.data.pic1Name, 1, pic1)) return f;
+    interruption::Hold("load");
+    if (interruption::Requested()) return Interrupted();
+    // Picture 1 alone may make the result too large: picture 2 is not loaded then.
+    if (auto f = CheckResultSize(input)) return f;
     input.pic2 = &pic2;
+    if (auto f = LoadPicture(options.project, read.data.pic2Name, 2, pic2)) return f;
+    if (interruption::Requested()) return Interrupted();
+    if (auto f = CheckResultSize(input)) return f;
+
     input.areas = read.data.areas;
     input.N = N;
     input.n = options.picture;
@@ -468,6 +491,8 @@ int main(int argc, char** argv) {
     // Past a file-size limit a write then fails with "File too large", which
     // is reported and cleaned up, instead of the signal ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
+    // For the whole run, matching included: every step checks the flag.
+    interruption::Install();
     // Picture decoders may be plugins, which need the application object;
     // no display is needed.
     qInstallMessageHandler(DropQtMessages);
@@ -489,6 +514,10 @@ int main(int argc, char** argv) {
         } catch (const std::bad_alloc&) {
             failure = TFailure{kExitFailure, "not enough memory; nothing was written"};
         }
+        // A step that failed because of the signal (a write it stopped).
+        if (failure && failure->code != kExitUsage && interruption::Requested() &&
+            failure->code != interruption::ExitCode())
+            failure = Interrupted();
     }
     if (!failure) return kExitOk;
     std::fprintf(stderr, "vellora-render: %s\n", failure->message.c_str());

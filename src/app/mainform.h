@@ -260,6 +260,9 @@ public:
     std::optional<QString> RunFileDialog(TFileDialog& dialog);
     // Message box shortcuts through the prompter.
     void ShowError(const QString& text, const QString& caption);
+    // False, after saying why, when the last render gave no picture: "what"
+    // ("The picture") cannot be saved.
+    bool ResultCanBeSaved(const QString& what, const QString& caption);
     bool AskOkCancel(const QString& text, const QString& caption);
 
 protected:
@@ -293,6 +296,9 @@ private:
     raster::DibRecord Pic1Dib;
     raster::DibRecord Pic2Dib;
     raster::DibRecord ResultDib;
+    // Why the last RenderPic gave no picture ("the result would be too
+    // large: ..."); empty when it gave one.
+    QString ResultProblem;
     TAreaPair* ObjPtr = nullptr;
     std::unique_ptr<TDynaArray<TAreaPair>> ObjList;
     int CurObj = 0;

@@ -181,13 +181,23 @@ void TMainForm::RenderPic() {
     input.N = static_cast<std::int64_t>(N);
     input.n = PicEd->Value();
     input.background = BkColor->ColorValue();
+    // A result past the program's picture limit is not tried at all.
+    ResultProblem = QString::fromStdString(core::ResultSizeProblem(core::MorphResultSize(input)));
     try {
-        ResultDib = core::RenderMorph(input);
+        ResultDib = ResultProblem.isEmpty() ? core::RenderMorph(input) : raster::DibRecord();
     } catch (const std::bad_alloc&) {
-        // The window stays usable; the result pane shows no picture and
-        // saving it says there is none.
         ResultDib = raster::DibRecord();
     }
+    // The window stays usable; the result pane shows no picture and the
+    // save commands say why.
+    if (!ResultDib.HasPixels() && ResultProblem.isEmpty())
+        ResultProblem = QStringLiteral("not enough memory to render the picture");
+}
+
+bool TMainForm::ResultCanBeSaved(const QString& what, const QString& caption) {
+    if (ResultDib.HasPixels() || ResultProblem.isEmpty()) return true;
+    ShowError(QStringLiteral("%1 cannot be saved: %2.").arg(what, ResultProblem), caption);
+    return false;
 }
 
 void TMainForm::TimeEdChange() {
@@ -257,6 +267,7 @@ void TMainForm::Timer1Timer() {
 
 void TMainForm::SavePicBtnClick() {
     const QString caption = QStringLiteral("Save picture");
+    if (!ResultCanBeSaved(QStringLiteral("The picture"), caption)) return;
     const std::optional<QString> name =
         ChooseSaveName(*this, SaveDialog1, caption, [this](const QString& typed) {
             // A name without a picture extension takes the one of the chosen
@@ -276,6 +287,8 @@ void TMainForm::SavePicBtnClick() {
 void TMainForm::SaveAVIBtnClick() {
     if (Exporting) return;
     const QString caption = QStringLiteral("Save AVI video");
+    // Every picture of the sequence has the size of the one shown.
+    if (!ResultCanBeSaved(QStringLiteral("The sequence"), caption)) return;
     const int count = std::max(1, PicEd->MaxValue());
     TSequenceTarget target;
     const std::optional<QString> name =

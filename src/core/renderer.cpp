@@ -519,6 +519,33 @@ TMorphMaps MorphMaps(const TMorphInput& input) {
     return {std::move(map1.col), std::move(map1.row), std::move(map2.col), std::move(map2.row)};
 }
 
+bool TResultSize::Fits() const {
+    return width <= raster::kMaxSide && height <= raster::kMaxSide &&
+           bytes <= raster::kMaxPictureBytes;
+}
+
+TResultSize MorphResultSize(const TMorphInput& input) {
+    const TPictures p = Measure(input);
+    TResultSize size;
+    size.width = std::max(p.W1, p.W2);
+    size.height = std::max(p.H1, p.H2);
+    size.bytes = raster::RowBytes(size.width, 24) * size.height;
+    return size;
+}
+
+std::string ResultSizeProblem(const TResultSize& size) {
+    if (size.Fits()) return {};
+    const std::string pixels = std::to_string(size.width) + " x " + std::to_string(size.height);
+    if (size.width > raster::kMaxSide || size.height > raster::kMaxSide)
+        return "the result would be too large: " + pixels + " pixels, the limit is " +
+               std::to_string(raster::kMaxSide) + " on a side";
+    // Rounded up, so that a result past the limit never shows as the limit.
+    constexpr std::int64_t kMb = std::int64_t{1} << 20;
+    return "the result would be too large: " + pixels + " pixels take " +
+           std::to_string((size.bytes + kMb - 1) / kMb) + " MB, the limit is " +
+           std::to_string(raster::kMaxPictureBytes / kMb) + " MB";
+}
+
 raster::DibRecord RenderMorph(const TMorphInput& input) {
     raster::DibRecord result;
     RenderMorphInto(input, result);
@@ -529,6 +556,10 @@ void RenderMorphInto(const TMorphInput& input, raster::DibRecord& result) {
     const TPictures p = Measure(input);
     const i64 W = std::max(p.W1, p.W2);
     const i64 H = std::max(p.H1, p.H2);
+    if (!MorphResultSize(input).Fits()) {
+        result = raster::DibRecord();
+        return;
+    }
     if (!result.HasPixels() || result.BitCount() != 24 || result.Width() != W ||
         result.Height() != H) {
         // The old picture goes before the new one is made.

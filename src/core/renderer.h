@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/areapair.h"
@@ -25,13 +26,31 @@ struct TMorphInput {
 
 // Renders into a new 24-bit picture as wide and high as the larger of the two
 // pictures. A missing picture (null or without pixels) counts as 0 x 0 and
-// shows the background; when both are missing the result has no pixels.
+// shows the background; when both are missing, or the result does not fit
+// (MorphResultSize), the result has no pixels.
 // Uses a second thread for large pictures.
 raster::DibRecord RenderMorph(const TMorphInput& input);
 // The same into result, whose pixel memory is used again when it already is
 // a 24-bit picture of the result's size (a sequence renders every picture
 // into the one record); otherwise it is freed before the new one is made.
 void RenderMorphInto(const TMorphInput& input, raster::DibRecord& result);
+
+// The size of a render's result: as wide and high as the larger of the two
+// pictures (a missing one counts as 0 x 0), 24 bits per pixel. The program
+// holds no picture past raster::kMaxSide on a side or raster::kMaxPictureBytes,
+// however much memory there is: such a result cannot be rendered, and the
+// pictures tell so before anything is tried.
+struct TResultSize {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::int64_t bytes = 0;  // of the picture's rows
+    bool Fits() const;
+};
+TResultSize MorphResultSize(const TMorphInput& input);
+// Why a result that does not fit cannot be made, for the user: "the result
+// would be too large: 20000 x 20000 pixels take 1145 MB, the limit is
+// 1024 MB"; empty when it fits.
+std::string ResultSizeProblem(const TResultSize& size);
 
 // The final coordinate maps of a render, held per axis: result cell (x, y)
 // shows column col1[x], row row1[y] of picture 1 (col2, row2 of picture 2),

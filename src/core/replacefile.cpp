@@ -57,7 +57,9 @@ fs::path ResolveSaveTarget(const fs::path& target) {
     return p;
 }
 
-TReplacement::TReplacement(const fs::path& target) : target_(ResolveSaveTarget(target)) {
+TReplacement::TReplacement(const fs::path& target, const TStopFlag* stop)
+    : stop_(stop), target_(ResolveSaveTarget(target)) {
+    if (Stopped()) return;
     if (!target_.has_filename()) {
         FailWithErrno(EISDIR);
         return;
@@ -71,6 +73,14 @@ TReplacement::TReplacement(const fs::path& target) : target_(ResolveSaveTarget(t
     // Renaming over a device or a pipe would replace the node, not feed it.
     if (exists && !S_ISREG(old.st_mode)) {
         Fail("Not a regular file");
+        return;
+    }
+    // The rename needs only the folder's permission, which would get round
+    // the file's own: a read-only file, or another user's in one's folder.
+    // What the user could not write is not replaced. The effective ids
+    // decide, as they would for the write.
+    if (exists && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
+        FailWithErrno(errno);
         return;
     }
     const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
@@ -125,8 +135,17 @@ void TReplacement::FailWithErrno(int error) {
     Fail(SystemReason(error));
 }
 
+bool TReplacement::Stopped() {
+    if (stop_ == nullptr || stop_->load(std::memory_order_relaxed) == 0) return false;
+    if (error_.empty()) {
+        errno_ = EINTR;
+        error_ = kInterrupted;
+    }
+    return true;
+}
+
 bool TReplacement::Flush() {
-    if (Failed() || fd_ < 0) return false;
+    if (Stopped() || Failed() || fd_ < 0) return false;
     int error = 0;
     if (!WriteAll(fd_, buffer_.data(), buffer_.size(), error)) {
         FailWithErrno(error);
@@ -137,7 +156,7 @@ bool TReplacement::Flush() {
 }
 
 bool TReplacement::Write(std::span<const std::uint8_t> bytes) {
-    if (Failed() || fd_ < 0) return false;
+    if (Stopped() || Failed() || fd_ < 0) return false;
     if (buffer_.size() + bytes.size() <= kBufferSize) {
         buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
         return true;
@@ -189,7 +208,9 @@ TSaveResult TReplacement::Commit() {
         fd_ = -1;
         if (::close(fd) != 0) FailWithErrno(errno);
     }
-    if (!Failed() && ::rename(temp_.c_str(), target_.c_str()) != 0) FailWithErrno(errno);
+    // The last moment a stop keeps the old file.
+    if (!Stopped() && !Failed() && ::rename(temp_.c_str(), target_.c_str()) != 0)
+        FailWithErrno(errno);
     if (Failed()) {
         CloseAndRemove();
         result.error = error_;
@@ -207,14 +228,17 @@ TSaveResult TReplacement::Commit() {
     return result;
 }
 
-TSaveResult ReplaceFile(const fs::path& target, const std::function<bool(TReplacement&)>& fill) {
-    TReplacement out(target);
+TSaveResult ReplaceFile(const fs::path& target, const std::function<bool(TReplacement&)>& fill,
+                        const TStopFlag* stop) {
+    TReplacement out(target, stop);
     if (!out.Failed() && !fill(out) && !out.Failed()) out.Fail("the output could not be written");
     return out.Commit();
 }
 
-TSaveResult ReplaceFile(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    return ReplaceFile(target, [bytes](TReplacement& out) { return out.Write(bytes); });
+TSaveResult ReplaceFile(const fs::path& target, std::span<const std::uint8_t> bytes,
+                        const TStopFlag* stop) {
+    return ReplaceFile(
+        target, [bytes](TReplacement& out) { return out.Write(bytes); }, stop);
 }
 
 }  // namespace core

@@ -6,13 +6,16 @@
 // write and the close are checked; the data is flushed to the disk before the
 // temporary file is renamed over the target, and the rename is flushed too.
 // The old file's permissions are kept, and when the target is a symbolic link
-// the file it points at is replaced, not the link. On any failure the
-// temporary file is removed and the old file stays byte for byte as it was.
+// the file it points at is replaced, not the link. A file the user could not
+// write (read-only, or another user's) is not replaced: the rename would get
+// round its protection. On any failure the temporary file is removed and the
+// old file stays byte for byte as it was.
 // The cost of durability (two flushes) is paid once per file, at Commit.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -28,6 +31,15 @@ struct TSaveResult {
     std::string error;  // the system's reason ("No space left on device"), when not ok
 };
 
+// A request to stop (set from a signal handler or another thread): a
+// replacement that sees it fails with "interrupted" at its next write and
+// never replaces its target. Lock-free, so a signal handler may set it.
+using TStopFlag = std::atomic<int>;
+static_assert(TStopFlag::is_always_lock_free);
+
+// The reason a replacement that was stopped gives.
+inline constexpr const char* kInterrupted = "interrupted";
+
 // The system's text for an errno value, e.g. "Read-only file system".
 std::string SystemReason(int error);
 
@@ -39,8 +51,9 @@ std::filesystem::path ResolveSaveTarget(const std::filesystem::path& target);
 // first failure is kept and every later call does nothing.
 class TReplacement {
 public:
-    // Creates the temporary file; on failure Failed() is true and Error() says why.
-    explicit TReplacement(const std::filesystem::path& target);
+    // Creates the temporary file; on failure Failed() is true and Error() says
+    // why. stop, when given, must outlive the replacement.
+    explicit TReplacement(const std::filesystem::path& target, const TStopFlag* stop = nullptr);
     // Removes the temporary file unless Commit succeeded.
     ~TReplacement();
     TReplacement(const TReplacement&) = delete;
@@ -75,7 +88,10 @@ public:
 private:
     bool Flush();
     void CloseAndRemove();
+    // Fails when a stop was requested.
+    bool Stopped();
 
+    const TStopFlag* stop_ = nullptr;
     std::filesystem::path target_;
     std::filesystem::path temp_;
     int fd_ = -1;
@@ -88,8 +104,10 @@ private:
 // Replaces target with what fill writes. fill returns false to abandon (after
 // calling Fail with the reason, or the replacement's own error is used).
 TSaveResult ReplaceFile(const std::filesystem::path& target,
-                        const std::function<bool(TReplacement&)>& fill);
+                        const std::function<bool(TReplacement&)>& fill,
+                        const TStopFlag* stop = nullptr);
 // Replaces target with exactly these bytes.
-TSaveResult ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+TSaveResult ReplaceFile(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
+                        const TStopFlag* stop = nullptr);
 
 }  // namespace core

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <vector>
 
@@ -15,6 +19,7 @@
 #include "app/export/pictureseries.h"
 #include "app/export/videoexport.h"
 #include "avi_decode.h"
+#include "support/fault_injection.h"
 #include "support/test_support.h"
 
 using appexport::ExportStatus;
@@ -35,6 +40,16 @@ raster::DibRecord Pattern(int w, int h, int seed) {
             if (box) r = 255 - r, g = 255 - g;
             raster::setpixel(dib, x, y, r | (g << 8) | (b << 16));
         }
+    }
+    return dib;
+}
+
+// Noise, which GIF's compression cannot shrink: every frame takes its full size.
+raster::DibRecord Noise(int w, int h, std::uint32_t seed) {
+    raster::DibRecord dib = raster::newdib(w, h, 24);
+    for (std::uint8_t& b : dib.Bits()) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(seed >> 16);
     }
     return dib;
 }
@@ -248,6 +263,54 @@ TEST(GifExport, DelaysFollowTheRunningTimeAndOnePaletteServesTheSequence) {
     EXPECT_EQ(bytes.mid(loop + 12, 3), QByteArray("\x01\x00\x00", 3));
 }
 
+namespace {
+
+// The heap in use, all threads' arenas; 0 where it cannot be told (the
+// sanitizers keep their own heap and check for leaks at exit instead).
+std::size_t HeapInUse() {
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+#else
+    return 0;
+#endif
+}
+
+}  // namespace
+
+// GIF's muxer holds each frame back until the next one or the trailer comes:
+// a stopped or failing export must free it all the same.
+TEST(GifExport, StoppedOrFailingExportsFreeWhatTheyHeld) {
+    const QString dir = testing_support::OutDir(QStringLiteral("gif_abandoned"));
+    const QString file = dir + QStringLiteral("/a.gif");
+    std::vector<raster::DibRecord> pictures;
+    for (int n = 1; n <= 4; ++n) pictures.push_back(Noise(200, 150, static_cast<std::uint32_t>(n)));
+    appexport::TVideoOptions options;
+    options.codec = VideoCodec::Gif;
+    options.fps = 10;
+    options.last = 4;
+    auto stopAfterTwo = [](int done, int) { return done < 2; };
+    auto both = [&] {
+        EXPECT_EQ(appexport::WriteVideo(file, options, From(pictures), stopAfterTwo).status,
+                  ExportStatus::Cancelled);
+        // Room for the header and the first frame, not for the rest.
+        testing_support::TFileSizeLimit limit(50000);
+        ASSERT_TRUE(limit.Ok());
+        const appexport::ExportResult full = appexport::WriteVideo(file, options, From(pictures));
+        EXPECT_EQ(full.status, ExportStatus::Failed);
+        EXPECT_TRUE(full.message.contains(QStringLiteral("File too large")))
+            << full.message.toStdString();
+    };
+    both();  // the first round sets up what stays for the process
+    const std::size_t before = HeapInUse();
+    if (before != 0) {
+        for (int i = 0; i < 3; ++i) both();
+        // Each round that kept its frames would hold about 60 KB more.
+        EXPECT_LT(HeapInUse(), before + 60000) << before << " -> " << HeapInUse();
+    }
+    EXPECT_TRUE(FilesIn(dir).isEmpty()) << FilesIn(dir).join(' ').toStdString();
+}
+
 TEST(AviExport, CancelLeavesNoFileAndAnExistingOneUntouched) {
     const QString dir = testing_support::OutDir(QStringLiteral("avi_cancel"));
     const QString file = dir + QStringLiteral("/v.avi");
@@ -366,4 +429,130 @@ TEST(PictureSeries, WritesExactlyPicturesAToBAndRemovesThemWhenItDoesNotFinish) 
     EXPECT_TRUE(noFolder.message.contains(QStringLiteral("No such file or directory")))
         << noFolder.message.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/missing")));
+}
+
+namespace {
+
+// A folder holding an earlier run's pictures 1..count ("old 1", ...), and
+// what is in it now.
+class TOldSeries {
+public:
+    TOldSeries(const QString& name, int count) : dir_(testing_support::OutDir(name)) {
+        for (int n = 1; n <= count; ++n) testing_support::PutFile(File(n), Old(n));
+    }
+    std::string Pattern() const { return (dir_ + QStringLiteral("/m_%03d.png")).toStdString(); }
+    std::filesystem::path File(int n) const {
+        return (dir_ + QStringLiteral("/m_%1.png").arg(n, 3, 10, QLatin1Char('0'))).toStdString();
+    }
+    static std::string Old(int n) { return "old " + std::to_string(n); }
+    // "o" for an old picture, "N" for a new one, "-" for none, per number.
+    std::string States(int count) const {
+        std::string s;
+        for (int n = 1; n <= count; ++n) {
+            const std::vector<char> c = testing_support::FileContent(File(n));
+            const std::string content(c.begin(), c.end());
+            s += !std::filesystem::exists(File(n))   ? '-'
+                 : content == Old(n)                 ? 'o'
+                 : content.compare(1, 3, "PNG") == 0 ? 'N'
+                                                     : '?';
+        }
+        return s;
+    }
+    QStringList Files() const { return FilesIn(dir_); }
+
+private:
+    QString dir_;
+};
+
+}  // namespace
+
+TEST(PictureSeries, ARunThatDoesNotFinishDeletesOnlyWhatItCreated) {
+    const std::vector<raster::DibRecord> pictures = Sequence(12, 8, 6);
+    {
+        // Stopped at half: the replaced half are the new pictures, the rest
+        // are the old ones.
+        const TOldSeries old(QStringLiteral("series_keep_cancel"), 12);
+        const appexport::ExportResult r =
+            appexport::WritePictureSeries(old.Pattern(), appexport::PictureFormat::Png, 1, 12,
+                                          From(pictures), [](int done, int) { return done < 6; });
+        EXPECT_EQ(r.status, ExportStatus::Cancelled);
+        EXPECT_EQ(old.States(12), "NNNNNNoooooo");
+        EXPECT_EQ(r.replaced, "pictures 1 to 6 were replaced, the rest are as they were");
+        EXPECT_TRUE(r.message.contains(r.replaced)) << r.message.toStdString();
+        EXPECT_EQ(old.Files().size(), 12) << old.Files().join(' ').toStdString();
+    }
+    {
+        // A gap in the old series: the picture made there goes again.
+        const TOldSeries old(QStringLiteral("series_keep_failure"), 8);
+        std::filesystem::remove(old.File(3));
+        const raster::DibRecord nothing;
+        const appexport::ExportResult r = appexport::WritePictureSeries(
+            old.Pattern(), appexport::PictureFormat::Png, 1, 9,
+            [&](int n) -> const raster::DibRecord& { return n < 7 ? pictures[0] : nothing; });
+        EXPECT_EQ(r.status, ExportStatus::Failed);
+        EXPECT_EQ(old.States(9), "NN-NNNoo-");
+        EXPECT_TRUE(r.message.contains(QStringLiteral(
+            "picture 7 could not be rendered. Pictures 1, 2 and 4 to 6 were replaced, the rest "
+            "are as they were.")))
+            << r.message.toStdString();
+    }
+    {
+        // A stop request in the middle of the run, as vellora-render's
+        // signals make one.
+        const TOldSeries old(QStringLiteral("series_keep_stop"), 6);
+        core::TStopFlag stop{0};
+        const appexport::ExportResult r = appexport::WritePictureSeries(
+            old.Pattern(), appexport::PictureFormat::Png, 2, 6,
+            [&](int n) -> const raster::DibRecord& {
+                if (n == 4) stop = 15;
+                return pictures[0];
+            },
+            {}, &stop);
+        EXPECT_EQ(r.status, ExportStatus::Cancelled);
+        EXPECT_EQ(old.States(6), "oNNooo");
+        EXPECT_EQ(r.replaced, "pictures 2 and 3 were replaced, the rest are as they were");
+    }
+    {
+        // A write that fails (the disk full, here a file-size limit) on a
+        // larger picture after three small ones.
+        const TOldSeries old(QStringLiteral("series_keep_full"), 5);
+        const raster::DibRecord large = Noise(120, 90, 7);
+        testing_support::TFileSizeLimit limit(8000);
+        ASSERT_TRUE(limit.Ok());
+        const appexport::ExportResult r = appexport::WritePictureSeries(
+            old.Pattern(), appexport::PictureFormat::Png, 1, 5,
+            [&](int n) -> const raster::DibRecord& { return n < 4 ? pictures[0] : large; });
+        EXPECT_EQ(r.status, ExportStatus::Failed);
+        EXPECT_TRUE(r.message.contains(QStringLiteral("m_004.png: File too large")))
+            << r.message.toStdString();
+        EXPECT_EQ(old.States(5), "NNNoo");
+        EXPECT_EQ(old.Files().size(), 5) << old.Files().join(' ').toStdString();
+    }
+}
+
+TEST(PictureSeries, TwoRunsNeverWriteTheSamePicturesAtOnce) {
+    const TOldSeries old(QStringLiteral("series_lock"), 0);
+    const std::vector<raster::DibRecord> pictures = Sequence(5, 8, 6);
+    appexport::ExportResult overlapping;
+    appexport::ExportResult slice;
+    // A second run starts while the first writes pictures 1 to 3.
+    const appexport::ExportResult first = appexport::WritePictureSeries(
+        old.Pattern(), appexport::PictureFormat::Png, 1, 3, [&](int n) -> const raster::DibRecord& {
+            if (n == 2) {
+                overlapping = appexport::WritePictureSeries(
+                    old.Pattern(), appexport::PictureFormat::Png, 3, 4, From(pictures));
+                slice = appexport::WritePictureSeries(old.Pattern(), appexport::PictureFormat::Png,
+                                                      4, 5, From(pictures));
+            }
+            return pictures[0];
+        });
+    EXPECT_EQ(first.status, ExportStatus::Done) << first.message.toStdString();
+    EXPECT_EQ(overlapping.status, ExportStatus::Failed);
+    EXPECT_TRUE(overlapping.message.contains(QStringLiteral("another run is writing")))
+        << overlapping.message.toStdString();
+    // Slices that do not overlap go side by side.
+    EXPECT_EQ(slice.status, ExportStatus::Done) << slice.message.toStdString();
+    EXPECT_EQ(old.States(5), "NNNNN");
+    // The lock file goes with the last run.
+    EXPECT_EQ(old.Files().size(), 5) << old.Files().join(' ').toStdString();
 }

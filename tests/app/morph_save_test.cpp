@@ -267,3 +267,34 @@ TEST(SaveVideo, TheWindowsProgressDialogShowsThePercentageAndCancels) {
     progress.reset();
     EXPECT_EQ(parent.findChild<QProgressDialog*>(), nullptr);
 }
+
+// A result past the program's picture limit (65535 x 5462 pixels of 24 bits
+// take just over 1 GB) is no lack of memory: both save commands say what it
+// is, at once, before a file name is asked for.
+TEST(SaveVideo, AResultTooLargeToHoldIsSaidAtOnce) {
+    testing_support::FormFixture f = MakeForm();
+    TMainForm& w = *f.form;
+    w.SetPictures(raster::newdib(65535, 1, 24), raster::newdib(1, 5462, 24));
+    w.TimeEd->SetText(QStringLiteral("1"));
+    EXPECT_FALSE(w.Result().HasPixels());
+    const QString dir = testing_support::OutDir(QStringLiteral("save_too_large"));
+    f.prompter->fileAnswers.push_back(dir + QStringLiteral("/p.png"));
+    f.prompter->fileAnswers.push_back(dir + QStringLiteral("/v.avi"));
+    QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+    QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
+    EXPECT_TRUE(f.prompter->dialogsShown.empty());
+    const std::string reason =
+        core::ResultSizeProblem(core::TResultSize{65535, 5462, raster::RowBytes(65535, 24) * 5462});
+    EXPECT_NE(reason.find("too large: 65535 x 5462 pixels take 1025 MB, the limit is 1024 MB"),
+              std::string::npos)
+        << reason;
+    ASSERT_EQ(f.prompter->Messages().size(), 2u);
+    EXPECT_EQ(
+        f.prompter->Messages()[0].text,
+        QStringLiteral("The picture cannot be saved: %1.").arg(QString::fromStdString(reason)));
+    EXPECT_EQ(
+        f.prompter->Messages()[1].text,
+        QStringLiteral("The sequence cannot be saved: %1.").arg(QString::fromStdString(reason)));
+    EXPECT_EQ(f.prompter->Messages()[1].icon, TPrompter::Icon::Error);
+    EXPECT_TRUE(QDir(dir).isEmpty());
+}

@@ -276,6 +276,38 @@ TEST(RendererInputs, HugeSequencesAndCoordinatesDoNotOverflow) {
     EXPECT_EQ(core::MorphMix(hi, hi, 1, std::numeric_limits<std::int64_t>::max()), hi);
 }
 
+// 65535 columns of 24 bits take 196608 bytes a row: 5461 rows stay within
+// the program's 1 GB picture limit, 5462 do not. Such a result is refused
+// before any memory is asked for, with its size and the limit.
+TEST(RendererInputs, AResultPastThePictureLimitIsRefusedWithItsSize) {
+    const raster::DibRecord wide = raster::newdib(65535, 1, 24);
+    for (const int rows : {5461, 5462}) {
+        const raster::DibRecord tall = raster::newdib(1, rows, 24);
+        core::TMorphInput in;
+        in.pic1 = &wide;
+        in.pic2 = &tall;
+        const core::TResultSize size = core::MorphResultSize(in);
+        EXPECT_EQ(size.width, 65535);
+        EXPECT_EQ(size.height, rows);
+        EXPECT_EQ(size.Fits(), rows == 5461);
+        if (rows == 5461) {
+            EXPECT_EQ(core::ResultSizeProblem(size), "");
+            continue;
+        }
+        EXPECT_EQ(core::ResultSizeProblem(size),
+                  "the result would be too large: 65535 x 5462 pixels take 1025 MB, the limit "
+                  "is 1024 MB");
+        raster::DibRecord result = raster::newdib(4, 4, 24);
+        core::RenderMorphInto(in, result);
+        EXPECT_FALSE(result.HasPixels());
+    }
+    // Picture 1 alone can decide it.
+    const raster::DibRecord big = raster::newdib(19000, 19000, 1);
+    core::TMorphInput first;
+    first.pic1 = &big;
+    EXPECT_FALSE(core::MorphResultSize(first).Fits());
+}
+
 TEST(RendererInputs, MissingPictureShowsTheBackground) {
     const DibRecord none;
     const DibRecord b = Solid(6, 4, Rgb(100, 100, 100));

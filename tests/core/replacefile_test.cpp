@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "core/printable.h"
@@ -91,6 +93,87 @@ TEST(ReplaceFile, AWriterThatGivesUpLeavesEverythingAsItWas) {
     const core::TSaveResult device = core::ReplaceFile("/dev/null", Bytes("x"));
     EXPECT_FALSE(device.ok);
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// The rename needs only the folder's permission; a file the user could not
+// write must not be replaced through it, nor through a link to it.
+TEST(ReplaceFile, AFileTheUserCouldNotWriteIsNotReplaced) {
+    const fs::path dir = Fresh("replace_protected");
+    // Each case: the file, who owns it and its mode; then a save as the user.
+    auto save = [](const fs::path& target) {
+        const core::TSaveResult r = core::ReplaceFile(target, Bytes("new"));
+        return r.ok ? std::string("ok") : r.error;
+    };
+    const std::optional<testing_support::TUser> nobody = testing_support::Nobody();
+    if (nobody) {
+        // Root writes anything; the user nobody, in a folder of its own, may
+        // not replace its read-only file nor root's file, but its own file.
+        ASSERT_EQ(::chown(dir.c_str(), nobody->uid, nobody->gid), 0);
+        PutFile(dir / "readonly.png", "old");
+        PutFile(dir / "roots.png", "old");
+        PutFile(dir / "own.png", "old");
+        fs::create_symlink("readonly.png", dir / "link.png");
+        for (const char* name : {"readonly.png", "own.png"})
+            ASSERT_EQ(::chown((dir / name).c_str(), nobody->uid, nobody->gid), 0);
+        fs::permissions(dir / "readonly.png", fs::perms::owner_read | fs::perms::group_read);
+        const int verdict = testing_support::RunAs(*nobody, [&] {
+            return (save(dir / "readonly.png") == "Permission denied" ? 0 : 1) |
+                   (save(dir / "link.png") == "Permission denied" ? 0 : 2) |
+                   (save(dir / "roots.png") == "Permission denied" ? 0 : 4) |
+                   (save(dir / "own.png") == "ok" ? 0 : 8);
+        });
+        EXPECT_EQ(verdict, 0) << "1 read-only, 2 link, 4 another user's, 8 own file";
+        EXPECT_EQ(Content(dir / "readonly.png"), "old");
+        EXPECT_EQ(Content(dir / "roots.png"), "old");
+        EXPECT_EQ(Content(dir / "own.png"), "new");
+        EXPECT_EQ(testing_support::Names(dir),
+                  (std::vector<std::string>{"link.png", "own.png", "readonly.png", "roots.png"}));
+    } else if (testing_support::PermissionsApply()) {
+        PutFile(dir / "readonly.png", "old");
+        fs::create_symlink("readonly.png", dir / "link.png");
+        fs::permissions(dir / "readonly.png", fs::perms::owner_read);
+        EXPECT_EQ(save(dir / "readonly.png"), "Permission denied");
+        EXPECT_EQ(save(dir / "link.png"), "Permission denied");
+        EXPECT_EQ(Content(dir / "readonly.png"), "old");
+        EXPECT_EQ(testing_support::Names(dir),
+                  (std::vector<std::string>{"link.png", "readonly.png"}));
+    }
+    // An immutable file stops root too: refused before anything is written.
+    const fs::path frozen = dir / "frozen.png";
+    PutFile(frozen, "old");
+    if (testing_support::SetImmutable(frozen, true)) {
+        const core::TReplacement out(frozen);
+        EXPECT_TRUE(out.Failed());
+        EXPECT_EQ(out.Error(), "Operation not permitted");
+        EXPECT_TRUE(out.TempPath().empty());
+        EXPECT_TRUE(testing_support::SetImmutable(frozen, false));
+        EXPECT_EQ(Content(frozen), "old");
+    }
+}
+
+TEST(ReplaceFile, AStopRequestedAnyTimeBeforeTheRenameKeepsTheOldFile) {
+    const fs::path dir = Fresh("replace_stop");
+    PutFile(dir / "p.bmp", "old");
+    const std::string big(700000, 'x');
+    core::TStopFlag stop{0};
+    // Before the start, in the middle of the writes, and just before Commit.
+    for (int when = 0; when < 3; ++when) {
+        stop = when == 0 ? SIGINT : 0;
+        core::TReplacement out(dir / "p.bmp", &stop);
+        out.Write(Bytes(big));
+        if (when == 1) stop = SIGTERM;
+        out.Write(Bytes(big));
+        if (when == 2) stop = SIGHUP;
+        const core::TSaveResult r = out.Commit();
+        EXPECT_FALSE(r.ok) << when;
+        EXPECT_EQ(r.error, core::kInterrupted) << when;
+        EXPECT_EQ(out.ErrorNumber(), EINTR) << when;
+        EXPECT_EQ(Content(dir / "p.bmp"), "old") << when;
+        EXPECT_EQ(testing_support::Names(dir), std::vector<std::string>{"p.bmp"}) << when;
+    }
+    stop = 0;
+    EXPECT_TRUE(core::ReplaceFile(dir / "p.bmp", Bytes("new"), &stop).ok);
+    EXPECT_EQ(Content(dir / "p.bmp"), "new");
 }
 
 class ReplaceFileFaults : public ::testing::TestWithParam<Fault> {};

@@ -1,16 +1,28 @@
 // Faults a save can meet, injected without privileges: a file-size limit, a
 // read-only folder, a folder in place of the file, a missing folder and a
-// full device (/dev/full in place of the file being written).
+// full device (/dev/full in place of the file being written). With root's
+// rights also: another user to run as, an immutable file and a small file
+// system that really fills up.
 #pragma once
 
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/fs.h>
+#include <pwd.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -158,6 +170,86 @@ private:
     std::filesystem::path old_;
     std::filesystem::path target_;
     std::vector<std::string> before_;
+};
+
+// Another user, for tests run as root that need permissions to apply.
+struct TUser {
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+// The user nobody, when this process may become it (root).
+inline std::optional<TUser> Nobody() {
+    if (::geteuid() != 0) return std::nullopt;
+    const passwd* p = ::getpwnam("nobody");
+    if (p == nullptr) return std::nullopt;
+    return TUser{p->pw_uid, p->pw_gid};
+}
+
+// Becomes the user for good, groups first; for a child process.
+inline bool BecomeUser(const TUser& user) {
+    return ::setgroups(0, nullptr) == 0 && ::setgid(user.gid) == 0 && ::setuid(user.uid) == 0;
+}
+
+// Runs fn in a child process as the user; fn's result (0 to 254), or -1.
+inline int RunAs(const TUser& user, const std::function<int()>& fn) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) ::_exit(BecomeUser(user) ? fn() : 255);
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) == 255)
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// Sets or clears a file's immutable flag, which stops even root from
+// changing it; false where the file system or the rights do not allow it.
+inline bool SetImmutable(const std::filesystem::path& file, bool on) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+// A file system of a few hundred kilobytes (tmpfs) on a folder while alive:
+// a disk that really fills up. Needs root's rights; Mounted() tells.
+class TSmallFileSystem {
+public:
+    TSmallFileSystem(const std::filesystem::path& dir, std::size_t kilobytes) : dir_(dir) {
+        std::filesystem::create_directories(dir_);
+        const std::string options = "size=" + std::to_string(kilobytes) + "k,mode=0755";
+        mounted_ = ::mount("tmpfs", dir_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV | MS_NOEXEC,
+                           options.c_str()) == 0;
+    }
+    ~TSmallFileSystem() {
+        if (mounted_) ::umount2(dir_.c_str(), MNT_DETACH);
+    }
+    TSmallFileSystem(const TSmallFileSystem&) = delete;
+    TSmallFileSystem& operator=(const TSmallFileSystem&) = delete;
+
+    bool Mounted() const { return mounted_; }
+    // The bytes still free.
+    std::uint64_t Free() const {
+        struct statvfs st {};
+        if (::statvfs(dir_.c_str(), &st) != 0) return 0;
+        return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+    }
+    // Fills it with the file "filler" until about `room` bytes are left.
+    void LeaveRoom(std::uint64_t room) const {
+        const std::uint64_t free = Free();
+        if (free <= room) return;
+        PutFile(dir_ / "filler", std::string(free - room, 'f'));
+    }
+
+private:
+    std::filesystem::path dir_;
+    bool mounted_ = false;
 };
 
 inline const std::vector<Fault>& AllFaults() {

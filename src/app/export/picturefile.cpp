@@ -221,7 +221,7 @@ bool WritePictureInto(core::TReplacement& out, const raster::DibRecord& picture,
 }
 
 core::TSaveResult WritePictureFile(const raster::DibRecord& picture, PictureFormat format,
-                                   const std::filesystem::path& file) {
+                                   const std::filesystem::path& file, const core::TStopFlag* stop) {
     core::TSaveResult result;
     if (!picture.HasPixels()) {
         result.error = "there is no picture";
@@ -229,7 +229,8 @@ core::TSaveResult WritePictureFile(const raster::DibRecord& picture, PictureForm
     }
     try {
         return core::ReplaceFile(
-            file, [&](core::TReplacement& out) { return WritePictureInto(out, picture, format); });
+            file, [&](core::TReplacement& out) { return WritePictureInto(out, picture, format); },
+            stop);
     } catch (const std::bad_alloc&) {
         // The replacement is gone with the stack; the old file stays.
         result.error = "not enough memory";

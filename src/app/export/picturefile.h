@@ -39,9 +39,10 @@ bool WritePictureInto(core::TReplacement& out, const raster::DibRecord& picture,
 // Writes the picture to file, replacing it only once the new file is
 // complete and on the disk (core::ReplaceFile). The window and vellora-render
 // both write pictures through this. error holds the system's reason, or
-// "not enough memory".
+// "not enough memory"; a stop request ends it with "interrupted".
 core::TSaveResult WritePictureFile(const raster::DibRecord& picture, PictureFormat format,
-                                   const std::filesystem::path& file);
+                                   const std::filesystem::path& file,
+                                   const core::TStopFlag* stop = nullptr);
 
 // WritePictureFile in the format of the name's extension (BMP when it names
 // none). Returns an empty string on success, else a message for the user

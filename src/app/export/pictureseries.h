@@ -29,10 +29,20 @@ std::string SeriesFileName(std::string_view pattern, std::int64_t n);
 
 // Renders pictures first..last and writes each to its numbered file, in the
 // format of the pattern's extension, each one through core::ReplaceFile. The
-// folder must exist. On a failure or a cancel the pictures this run has
-// written are removed again, so nothing of a broken series is left.
+// folder must exist.
+//
+// A run never deletes what it did not create: on a failure or a cancel the
+// files it created are removed again, and the old pictures it had already
+// replaced stay replaced, which the result tells (ExportResult::replaced).
+// Two runs never write the same picture of a pattern at once: a run locks
+// its pictures in a lock file beside them (".PATTERN.lock", removed by the
+// last run) and is refused while another run holds any of them; runs of
+// separate slices (--frames) go side by side. The window and vellora-render
+// both write numbered pictures through this. A stop request ends it as a
+// cancel does, also in the middle of a picture.
 ExportResult WritePictureSeries(const std::string& pattern, PictureFormat format, int first,
                                 int last, const FrameSource& render,
-                                const ProgressSink& progress = {});
+                                const ProgressSink& progress = {},
+                                const core::TStopFlag* stop = nullptr);
 
 }  // namespace appexport

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 
+#include "core/replacefile.h"
 #include "raster/dib.h"
 
 namespace appexport {
@@ -20,8 +22,16 @@ enum class VideoCodec { MotionJpeg, Uncompressed, H264, Vp9, Gif };
 enum class ExportStatus { Done, Cancelled, Failed };
 
 struct ExportResult {
+    ExportResult() = default;
+    ExportResult(ExportStatus status_, QString message_, QString replaced_ = {})
+        : status(status_), message(std::move(message_)), replaced(std::move(replaced_)) {}
+
     ExportStatus status = ExportStatus::Done;
     QString message;  // why it failed; empty otherwise
+    // Numbered pictures that did not finish: the old pictures already
+    // replaced, "pictures 1 to 61 were replaced, the rest are as they were";
+    // empty when no file changed.
+    QString replaced;
 };
 
 // Renders picture n of the sequence; the picture must stay valid until the
@@ -42,6 +52,9 @@ struct TVideoOptions {
     int quality = -1;
     // Fills the column or row H.264 and VP9 add to an odd size.
     std::uint32_t background = 0;  // red in the lowest byte
+    // Stops the export at once when set, also inside a frame or while the
+    // encoder drains (vellora-render's signals); null for none.
+    const core::TStopFlag* stop = nullptr;
 };
 
 // The default quality and the range --quality accepts, for the codecs that
@@ -97,7 +110,7 @@ struct TVideoModule {
     ExportResult (*writeVideo)(const QString& fileName, const TVideoOptions& options,
                                const FrameSource& render, const ProgressSink& progress);
 };
-inline constexpr int kVideoModuleVersion = 2;
+inline constexpr int kVideoModuleVersion = 3;
 inline constexpr const char* kVideoModuleEntry = "vellora_video_module";
 
 }  // namespace appexport

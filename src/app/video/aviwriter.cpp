@@ -493,6 +493,10 @@ struct TAviWriter::Impl {
     int frames = 0;
     std::int64_t packets = 0;
     bool finished = false;
+    // The muxer's state between its header and its trailer: some muxers (GIF's
+    // holds back the last frame) free what they hold only in the trailer.
+    bool headerWritten = false;
+    bool trailerWritten = false;
     std::vector<std::uint8_t> scratch;  // 24-bit rows of pictures of other depths
     // Motion JPEG: frames as libjpeg codes them, two so that one is written
     // while the next picture is coded, and their re-coding.
@@ -504,6 +508,21 @@ struct TAviWriter::Impl {
     // the file they use are freed.
     std::unique_ptr<TSender<AVFrame*>> sender;
     std::unique_ptr<TSender<const TJpegBands*>> jpegSender;
+
+    ~Impl() {
+        // A video abandoned before its trailer (cancelled, or a write that
+        // failed): the threads end, then the trailer frees what the muxer
+        // holds. What it writes goes into the replacement, which is thrown
+        // away.
+        sender.reset();
+        jpegSender.reset();
+        if (headerWritten && !trailerWritten) WriteTrailer();
+    }
+
+    int WriteTrailer() {
+        trailerWritten = true;
+        return av_write_trailer(format.get());
+    }
 
     // Writes one frame that needs no encoder as one packet.
     QString WritePacket(const std::uint8_t* data, std::size_t size) {
@@ -788,6 +807,7 @@ QString TAviWriter::Open(core::TReplacement& out, const VideoFormat& format) {
     r = avformat_write_header(fc, &o);
     options.reset(o);
     if (r < 0) return DescribeAvError(r);
+    d.headerWritten = true;
     return {};
 }
 
@@ -886,7 +906,7 @@ QString TAviWriter::Finish() {
     }
     // The trailer holds the index (and MP4's whole table of contents): a
     // failure there is a failed video, whatever the frames before it.
-    int r = av_write_trailer(d.format.get());
+    int r = d.WriteTrailer();
     if (r < 0) return DescribeAvError(r);
     avio_flush(d.io.get());
     if (d.io->error < 0) return DescribeAvError(d.io->error);
@@ -984,16 +1004,19 @@ ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
     if (progress && !progress(0, count)) return cancelled;
 
     try {
-        core::TReplacement out(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
+        core::TReplacement out(std::filesystem::path(QFile::encodeName(fileName).toStdString()),
+                               options.stop);
+        auto stopped = [&] { return options.stop != nullptr && options.stop->load() != 0; };
+        if (stopped()) return cancelled;
         if (out.Failed()) return failed(QString::fromStdString(out.Error()));
         bool wasCancelled = false;
         const QString error = WriteVideoInto(out, options, render, progress, &wasCancelled);
-        if (wasCancelled) return cancelled;
+        if (wasCancelled || stopped()) return cancelled;
         // The replacement's own reason (a full disk) is the more useful one.
         if (out.Failed()) return failed(QString::fromStdString(out.Error()));
         if (!error.isEmpty()) return failed(error);
         const core::TSaveResult saved = out.Commit();
-        if (!saved.ok) return failed(QString::fromStdString(saved.error));
+        if (!saved.ok) return stopped() ? cancelled : failed(QString::fromStdString(saved.error));
         return {};
     } catch (const std::bad_alloc&) {
         return failed(QStringLiteral("not enough memory"));
