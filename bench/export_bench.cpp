@@ -20,10 +20,11 @@
 #include <set>
 #include <vector>
 
-#include "app/export/videoexport.h"
 #include "app/mainform.h"
 #include "controls/spinedit.h"
+#include "core/process.h"
 #include "core/renderer.h"
+#include "export/videoexport.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ QString OutFile() {
 }
 
 void BM_WriteSequence(benchmark::State& state) {
-    const auto codec = static_cast<appexport::VideoCodec>(state.range(0));
+    const auto codec = static_cast<exporting::VideoCodec>(state.range(0));
     Scene& scene = TheScene();
     core::TMorphInput input;
     input.pic1 = &scene.pic1;
@@ -93,11 +94,11 @@ void BM_WriteSequence(benchmark::State& state) {
             return frame;
         };
         const auto t0 = std::chrono::steady_clock::now();
-        const appexport::ExportResult r =
-            appexport::WriteAviSequence(OutFile(), kPictures, 25, codec, render);
+        const exporting::ExportResult r =
+            exporting::WriteAviSequence(OutFile(), kPictures, 25, codec, render);
         totalSeconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        if (r.status != appexport::ExportStatus::Done)
+        if (r.status != exporting::ExportStatus::Done)
             state.SkipWithError(r.message.toStdString().c_str());
         QFile::remove(OutFile());
     }
@@ -108,8 +109,8 @@ void BM_WriteSequence(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteSequence)
     ->ArgName("uncompressed")
-    ->Arg(static_cast<int>(appexport::VideoCodec::MotionJpeg))
-    ->Arg(static_cast<int>(appexport::VideoCodec::Uncompressed))
+    ->Arg(static_cast<int>(exporting::VideoCodec::MotionJpeg))
+    ->Arg(static_cast<int>(exporting::VideoCodec::Uncompressed))
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
@@ -194,6 +195,7 @@ BENCHMARK(BM_Playback)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTim
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    core::PrepareProcess();  // as the programs do
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

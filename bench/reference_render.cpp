@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/export/picturefile.h"
 #include "core/projectfile.h"
 #include "core/renderer_oracle.h"
+#include "export/picturefile.h"
 #include "raster/opendib.h"
 
 namespace {
@@ -50,10 +50,10 @@ int MakeScene(const std::string& folder, int scale) {
     }
     std::vector<std::uint8_t> bytes;
     core::WriteProject(project, bytes);
-    const bool ok = appexport::WritePictureFile(Picture(1, scale), appexport::PictureFormat::Bmp,
+    const bool ok = exporting::WritePictureFile(Picture(1, scale), exporting::PictureFormat::Bmp,
                                                 folder + "/one.bmp")
                         .ok &&
-                    appexport::WritePictureFile(Picture(2, scale), appexport::PictureFormat::Bmp,
+                    exporting::WritePictureFile(Picture(2, scale), exporting::PictureFormat::Bmp,
                                                 folder + "/two.bmp")
                         .ok &&
                     core::ReplaceFile(folder + "/scene.mor", bytes).ok;
@@ -91,5 +91,5 @@ int main(int argc, char** argv) {
     input.N = std::atoll(argv[3]);
     input.n = std::atoll(argv[4]);
     const raster::DibRecord result = oracle::RenderLiteral(input);
-    return appexport::WritePictureFile(result, appexport::PictureFormat::Bmp, argv[2]).ok ? 0 : 1;
+    return exporting::WritePictureFile(result, exporting::PictureFormat::Bmp, argv[2]).ok ? 0 : 1;
 }

@@ -49,31 +49,6 @@ std::string Shown(std::string_view text) {
     return core::PrintableText(text);
 }
 
-std::optional<TFailure> Parse(const std::vector<std::string>& args, TOptions& options) {
-    auto usage = [](std::string text) { return TFailure{kExitUsage, std::move(text)}; };
-    bool haveOutput = false;
-    bool havePair = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-o" || a == "--match") {
-            if (i + 1 >= args.size()) return usage(a + " needs a value");
-            const std::string& v = args[++i];
-            bool& have = a == "-o" ? haveOutput : havePair;
-            if (have) return usage(a + " is given twice");
-            have = true;
-            (a == "-o" ? options.output : options.pair) = v;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usage("--match takes only the project and -o, not " + Shown(a));
-        } else {
-            if (!options.project.empty()) return usage("more than one project given: " + Shown(a));
-            options.project = a;
-        }
-    }
-    if (options.project.empty()) return usage("no project file given");
-    if (!haveOutput || options.output.empty()) return usage("no output file given (-o NEW.mor)");
-    return std::nullopt;
-}
-
 // The pairs to match, 0-based, or a usage failure.
 std::optional<TFailure> Selected(const std::string& pair, std::size_t count,
                                  std::vector<std::size_t>& out) {
@@ -161,21 +136,10 @@ std::optional<TFailure> Execute(const TOptions& options) {
 
 }  // namespace
 
-bool Wanted(const std::vector<std::string>& args) {
-    return std::find(args.begin(), args.end(), "--match") != args.end();
-}
-
-int Run(const std::vector<std::string>& args, const char* programUsage) {
-    if (std::find_if(args.begin(), args.end(), [](const std::string& a) {
-            return a == "--help" || a == "-h";
-        }) != args.end()) {
-        std::fputs(programUsage, stdout);
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    TOptions options;
-    std::optional<TFailure> failure = Parse(args, options);
-    if (!failure) {
+int Run(const std::string& project, const std::string& output, const std::string& pair) {
+    const TOptions options{project, output, pair};
+    std::optional<TFailure> failure;
+    {
         try {
             failure = Execute(options);
         } catch (const std::bad_alloc&) {

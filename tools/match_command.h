@@ -7,18 +7,14 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace matchcommand {
 
-// Whether the arguments ask for matching instead of rendering.
-bool Wanted(const std::vector<std::string>& args);
-
-// Runs the command and returns the exit code: 0 done, 1 a file could not be
-// read or written, 2 wrong arguments. Reports go to stdout, the failure (one
-// line) to stderr; nothing is written when it fails. --help prints
-// programUsage followed by kUsage.
-int Run(const std::vector<std::string>& args, const char* programUsage);
+// Runs the command on arguments vellora-render's parser has checked and
+// returns the exit code: 0 done, 1 a file could not be read or written, 2 a
+// pair that the project does not have. Reports go to stdout, the failure (one
+// line) to stderr; nothing is written when it fails.
+int Run(const std::string& project, const std::string& output, const std::string& pair);
 
 // The section of --help that describes it.
 extern const char* const kUsage;

@@ -33,12 +33,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/export/picturefile.h"
-#include "app/export/pictureseries.h"
-#include "app/export/videoexport.h"
 #include "core/printable.h"
+#include "core/process.h"
 #include "core/projectfile.h"
 #include "core/renderer.h"
+#include "export/picturefile.h"
+#include "export/pictureseries.h"
+#include "export/videoexport.h"
 #include "interruption.h"
 #include "match_command.h"
 #include "raster/dib.h"
@@ -94,6 +95,11 @@ struct TFailure {
 struct TOptions {
     std::string project;
     std::string output;
+    // --match: the pair to match ("all" or a number from 1); empty renders.
+    std::string matchPair;
+    bool match = false;
+    // The first option given that only rendering takes, for --match's message.
+    std::string renderOption;
     double length = 5;
     double rate = 5;
     std::int64_t picture = 1;
@@ -106,8 +112,8 @@ struct TOptions {
     int quality = -1;
     // What OUTPUT names.
     enum class Kind { Picture, Video, Series } kind = Kind::Picture;
-    appexport::PictureFormat pictureFormat = appexport::PictureFormat::Bmp;
-    appexport::VideoCodec codec = appexport::VideoCodec::MotionJpeg;
+    exporting::PictureFormat pictureFormat = exporting::PictureFormat::Bmp;
+    exporting::VideoCodec codec = exporting::VideoCodec::MotionJpeg;
 };
 
 bool ParseNumber(std::string_view text, double& value) {
@@ -164,13 +170,13 @@ bool ParseFrames(std::string_view text, std::int64_t& first, std::int64_t& last)
     return ParseInteger(text.substr(0, dash), first) && ParseInteger(text.substr(dash + 1), last);
 }
 
-std::optional<appexport::VideoCodec> VideoCodecOf(const std::string& file) {
-    return appexport::VideoCodecForName(QString::fromLocal8Bit(file.c_str()));
+std::optional<exporting::VideoCodec> VideoCodecOf(const std::string& file) {
+    return exporting::VideoCodecForName(QString::fromLocal8Bit(file.c_str()));
 }
 
 // The picture format the output's extension names, as the window reads it.
-std::optional<appexport::PictureFormat> PictureFormatOf(const std::string& file) {
-    return appexport::FormatForName(QString::fromLocal8Bit(file.c_str()));
+std::optional<exporting::PictureFormat> PictureFormatOf(const std::string& file) {
+    return exporting::FormatForName(QString::fromLocal8Bit(file.c_str()));
 }
 
 std::string RateText(double rate) {
@@ -186,6 +192,9 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") return TFailure{kExitOk, {}};
+        const bool isOption = a.size() > 1 && a[0] == '-';
+        if (isOption && a != "-o" && a != "--match" && options.renderOption.empty())
+            options.renderOption = a;
         if (a == "--uncompressed") {
             options.uncompressed = true;
             continue;
@@ -195,7 +204,8 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
             continue;
         }
         const bool takesValue = a == "-o" || a == "--length" || a == "--rate" || a == "--picture" ||
-                                a == "--background" || a == "--frames" || a == "--quality";
+                                a == "--background" || a == "--frames" || a == "--quality" ||
+                                a == "--match";
         if (takesValue) {
             if (i + 1 >= args.size()) return usage(a + " needs a value");
             const std::string& v = args[++i];
@@ -203,6 +213,10 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
                 if (haveOutput) return usage("-o is given twice");
                 options.output = v;
                 haveOutput = true;
+            } else if (a == "--match") {
+                if (options.match) return usage("--match is given twice");
+                options.match = true;
+                options.matchPair = v;
             } else if (a == "--length") {
                 if (!ParseNumber(v, options.length) || options.length <= 0)
                     return usage("--length must be a number above 0, not '" + Shown(v) + "'");
@@ -233,11 +247,19 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
         }
     }
     if (options.project.empty()) return usage("no project file given");
+    if (options.match) {
+        if (!options.renderOption.empty())
+            return usage("--match takes only the project and -o, not " +
+                         Shown(options.renderOption));
+        if (!haveOutput || options.output.empty())
+            return usage("no output file given (-o NEW.mor)");
+        return std::nullopt;
+    }
     if (!haveOutput || options.output.empty()) return usage("no output file given (-o OUTPUT)");
     using Kind = TOptions::Kind;
     const std::string& out = options.output;
-    if (appexport::IsNumberPattern(std::filesystem::path(out).filename().string())) {
-        const int fields = appexport::NumberFieldCount(out);
+    if (exporting::IsNumberPattern(std::filesystem::path(out).filename().string())) {
+        const int fields = exporting::NumberFieldCount(out);
         if (fields != 1)
             return usage(
                 "a numbered OUTPUT needs exactly one number field such as %04d (and %% "
@@ -261,14 +283,14 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
             Shown(out));
     }
     if (options.uncompressed &&
-        (options.kind != Kind::Video || options.codec != appexport::VideoCodec::MotionJpeg))
+        (options.kind != Kind::Video || options.codec != exporting::VideoCodec::MotionJpeg))
         return usage("--uncompressed applies to .avi output only");
-    if (options.uncompressed) options.codec = appexport::VideoCodec::Uncompressed;
+    if (options.uncompressed) options.codec = exporting::VideoCodec::Uncompressed;
     if (options.haveFrames && options.kind == Kind::Picture)
         return usage("--frames applies to videos and numbered pictures; a picture takes --picture");
     if (options.quality >= 0) {
         const auto range =
-            options.kind == Kind::Video ? appexport::QualityRangeOf(options.codec) : std::nullopt;
+            options.kind == Kind::Video ? exporting::QualityRangeOf(options.codec) : std::nullopt;
         if (!range) return usage("--quality applies to .mp4 and .webm output only");
         if (options.quality < range->best || options.quality > range->worst)
             return usage("--quality must be between " + std::to_string(range->best) + " and " +
@@ -276,7 +298,7 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
                          std::to_string(options.quality));
     }
     if (options.kind == Kind::Video) {
-        if (options.codec == appexport::VideoCodec::Gif && options.rate > 50)
+        if (options.codec == exporting::VideoCodec::Gif && options.rate > 50)
             return usage("a GIF shows at most 50 pictures per second, not --rate " +
                          RateText(options.rate));
         if (options.rate != std::trunc(options.rate) || options.rate > 1000) {
@@ -309,13 +331,13 @@ std::optional<TFailure> LoadPicture(const std::string& project, const std::strin
 
 // The same encoder and the same bytes as the window's "Save picture...". A
 // signal stops it at its next write.
-std::optional<TFailure> WritePicture(const std::string& output, appexport::PictureFormat format,
+std::optional<TFailure> WritePicture(const std::string& output, exporting::PictureFormat format,
                                      const raster::DibRecord& picture) {
     const core::TSaveResult saved = core::ReplaceFile(
         output,
         [&](core::TReplacement& out) {
             interruption::Hold("write");
-            return appexport::WritePictureInto(out, picture, format);
+            return exporting::WritePictureInto(out, picture, format);
         },
         &interruption::Flag());
     if (!saved.ok)
@@ -382,7 +404,7 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
                         "--frames must be A-B with 1 <= A <= B <= N = " + std::to_string(input.N) +
                             ", not " + std::to_string(first) + "-" + std::to_string(last)};
     input.secondThread =
-        options.kind == TOptions::Kind::Series || !appexport::EncoderFillsTheCores(options.codec);
+        options.kind == TOptions::Kind::Series || !exporting::EncoderFillsTheCores(options.codec);
     raster::DibRecord frame;
     auto render = [&](int n) -> const raster::DibRecord& {
         input.n = n;
@@ -396,13 +418,13 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
         if (written == 1) interruption::Hold("frame");
         return !interruption::Requested();
     };
-    appexport::ExportResult result;
+    exporting::ExportResult result;
     if (options.kind == TOptions::Kind::Series) {
-        result = appexport::WritePictureSeries(options.output, options.pictureFormat,
+        result = exporting::WritePictureSeries(options.output, options.pictureFormat,
                                                static_cast<int>(first), static_cast<int>(last),
                                                render, progress, &interruption::Flag());
     } else {
-        appexport::TVideoOptions video;
+        exporting::TVideoOptions video;
         video.codec = options.codec;
         video.fps = static_cast<int>(options.rate);
         video.first = static_cast<int>(first);
@@ -410,11 +432,11 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
         video.quality = options.quality;
         video.background = options.background;
         video.stop = &interruption::Flag();
-        result = appexport::WriteVideo(QString::fromLocal8Bit(options.output.c_str()), video,
+        result = exporting::WriteVideo(QString::fromLocal8Bit(options.output.c_str()), video,
                                        render, progress);
     }
     line.reset();
-    if (result.status == appexport::ExportStatus::Done) return std::nullopt;
+    if (result.status == exporting::ExportStatus::Done) return std::nullopt;
     if (interruption::Requested()) {
         if (options.kind != TOptions::Kind::Series)
             return TFailure{interruption::ExitCode(),
@@ -488,9 +510,7 @@ std::optional<TFailure> Run(const TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Past a file-size limit a write then fails with "File too large", which
-    // is reported and cleaned up, instead of the signal ending the process.
-    std::signal(SIGXFSZ, SIG_IGN);
+    core::PrepareProcess();
     // For the whole run, matching included: every step checks the flag.
     interruption::Install();
     // Picture decoders may be plugins, which need the application object;
@@ -498,7 +518,6 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(DropQtMessages);
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (matchcommand::Wanted(args)) return matchcommand::Run(args, kUsage);
     TOptions options;
     std::optional<TFailure> failure = ParseArguments(args, options);
     if (failure && failure->code == kExitOk) {
@@ -506,6 +525,8 @@ int main(int argc, char** argv) {
         std::fputs(matchcommand::kUsage, stdout);
         return kExitOk;
     }
+    if (!failure && options.match)
+        return matchcommand::Run(options.project, options.output, options.matchPair);
     if (!failure) {
         // Loading, rendering and encoding a huge picture may each run out of
         // memory; whatever was being written is removed on the way out.

@@ -12,33 +12,33 @@
 #include <limits>
 #include <new>
 
-#include "app/export/picturefile.h"
-#include "app/export/pictureseries.h"
-#include "app/export/videoexport.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/tintacolorcombobox.h"
 #include "controls/zoompane.h"
 #include "core/renderer.h"
+#include "export/picturefile.h"
+#include "export/pictureseries.h"
+#include "export/videoexport.h"
 
 namespace {
 
 // SaveDialog1's filter entries after "All pictures", in this order.
-constexpr appexport::PictureFormat kPictureFilterFormats[] = {
-    appexport::PictureFormat::Bmp, appexport::PictureFormat::Png, appexport::PictureFormat::Jpeg,
-    appexport::PictureFormat::Tiff};
+constexpr exporting::PictureFormat kPictureFilterFormats[] = {
+    exporting::PictureFormat::Bmp, exporting::PictureFormat::Png, exporting::PictureFormat::Jpeg,
+    exporting::PictureFormat::Tiff};
 // SaveDialog2's entries: the two AVI variants, then the other video kinds
 // and the numbered pictures.
 constexpr int kUncompressedFilterIndex = 2;
 struct TVideoEntry {
     int filterIndex;
-    appexport::VideoCodec codec;
+    exporting::VideoCodec codec;
     const char* extension;
 };
 constexpr TVideoEntry kVideoEntries[] = {
-    {3, appexport::VideoCodec::H264, "mp4"},
-    {4, appexport::VideoCodec::Vp9, "webm"},
-    {5, appexport::VideoCodec::Gif, "gif"},
+    {3, exporting::VideoCodec::H264, "mp4"},
+    {4, exporting::VideoCodec::Vp9, "webm"},
+    {5, exporting::VideoCodec::Gif, "gif"},
 };
 constexpr int kSeriesFilterIndex = 6;
 
@@ -46,8 +46,8 @@ constexpr int kSeriesFilterIndex = 6;
 struct TSequenceTarget {
     QString name;  // the file, or the pattern of the numbered pictures
     bool series = false;
-    appexport::VideoCodec codec = appexport::VideoCodec::MotionJpeg;
-    appexport::PictureFormat format = appexport::PictureFormat::Png;
+    exporting::VideoCodec codec = exporting::VideoCodec::MotionJpeg;
+    exporting::PictureFormat format = exporting::PictureFormat::Png;
 };
 
 // The typed name's extension chooses the kind when it names one; otherwise
@@ -58,9 +58,9 @@ TSequenceTarget SequenceTarget(const QString& typed, int filterIndex, int count)
     if (filterIndex == kSeriesFilterIndex) {
         t.series = true;
         QString name = typed;
-        if (!appexport::FormatForName(name)) name += QStringLiteral(".png");
-        t.format = appexport::FormatForName(name).value_or(appexport::PictureFormat::Png);
-        if (!appexport::IsNumberPattern(
+        if (!exporting::FormatForName(name)) name += QStringLiteral(".png");
+        t.format = exporting::FormatForName(name).value_or(exporting::PictureFormat::Png);
+        if (!exporting::IsNumberPattern(
                 QFile::encodeName(QFileInfo(name).fileName()).toStdString())) {
             const int digits = std::max(4, static_cast<int>(QString::number(count).size()));
             const int dot = static_cast<int>(name.lastIndexOf(QLatin1Char('.')));
@@ -70,11 +70,11 @@ TSequenceTarget SequenceTarget(const QString& typed, int filterIndex, int count)
         t.name = name;
         return t;
     }
-    if (const std::optional<appexport::VideoCodec> codec = appexport::VideoCodecForName(typed)) {
+    if (const std::optional<exporting::VideoCodec> codec = exporting::VideoCodecForName(typed)) {
         t.name = typed;
         t.codec = *codec;
     } else {
-        t.codec = appexport::VideoCodec::MotionJpeg;
+        t.codec = exporting::VideoCodec::MotionJpeg;
         QString ext = QStringLiteral("AVI");
         for (const TVideoEntry& entry : kVideoEntries) {
             if (entry.filterIndex != filterIndex) continue;
@@ -83,8 +83,8 @@ TSequenceTarget SequenceTarget(const QString& typed, int filterIndex, int count)
         }
         t.name = WithDefaultExt(typed, ext);
     }
-    if (t.codec == appexport::VideoCodec::MotionJpeg && filterIndex == kUncompressedFilterIndex)
-        t.codec = appexport::VideoCodec::Uncompressed;
+    if (t.codec == exporting::VideoCodec::MotionJpeg && filterIndex == kUncompressedFilterIndex)
+        t.codec = exporting::VideoCodec::Uncompressed;
     return t;
 }
 
@@ -272,15 +272,15 @@ void TMainForm::SavePicBtnClick() {
         ChooseSaveName(*this, SaveDialog1, caption, [this](const QString& typed) {
             // A name without a picture extension takes the one of the chosen
             // filter entry, and ".bmp" with "All pictures".
-            if (appexport::FormatForName(typed)) return typed;
+            if (exporting::FormatForName(typed)) return typed;
             const int entry = SaveDialog1.filterIndex - 2;
             if (entry >= 0 && entry < static_cast<int>(std::size(kPictureFilterFormats)))
-                return typed + appexport::ExtensionOf(kPictureFilterFormats[entry]);
-            return appexport::PictureFileName(typed);
+                return typed + exporting::ExtensionOf(kPictureFilterFormats[entry]);
+            return exporting::PictureFileName(typed);
         });
     if (!name) return;
     // Encoding catches running out of memory itself (nothing is written then).
-    const QString error = appexport::SavePicture(ResultDib, *name);
+    const QString error = exporting::SavePicture(ResultDib, *name);
     if (!error.isEmpty()) ShowError(error, caption);
 }
 
@@ -300,7 +300,7 @@ void TMainForm::SaveAVIBtnClick() {
     if (target.series) {
         // The dialog asked about the name typed; the files are numbered.
         const QString firstFile = QString::fromLocal8Bit(
-            appexport::SeriesFileName(QFile::encodeName(*name).toStdString(), 1).c_str());
+            exporting::SeriesFileName(QFile::encodeName(*name).toStdString(), 1).c_str());
         if (QFileInfo::exists(firstFile) &&
             !AskOkCancel(QStringLiteral("\"%1\" already exists.\nDo you want to replace it?")
                              .arg(QFileInfo(firstFile).fileName()),
@@ -347,17 +347,17 @@ void TMainForm::SaveAVIBtnClick() {
     };
     // The video writer catches running out of memory while it writes; a
     // render that runs out gives no picture, which ends the export.
-    appexport::ExportResult result;
+    exporting::ExportResult result;
     if (target.series) {
-        result = appexport::WritePictureSeries(QFile::encodeName(*name).toStdString(),
+        result = exporting::WritePictureSeries(QFile::encodeName(*name).toStdString(),
                                                target.format, 1, count, render, report);
     } else {
-        appexport::TVideoOptions options;
+        exporting::TVideoOptions options;
         options.codec = target.codec;
         options.fps = rate;
         options.last = count;
         options.background = BkColor->ColorValue();
-        result = appexport::WriteVideo(*name, options, render, report);
+        result = exporting::WriteVideo(*name, options, render, report);
     }
     progress.reset();
     Exporting = false;
@@ -372,13 +372,13 @@ void TMainForm::SaveAVIBtnClick() {
     SetProStatus(0);
 
     switch (result.status) {
-        case appexport::ExportStatus::Done:
+        case exporting::ExportStatus::Done:
             break;
-        case appexport::ExportStatus::Cancelled:
+        case exporting::ExportStatus::Cancelled:
             Prompter().Message(this, result.message, caption, TPrompter::Icon::Information,
                                TPrompter::Buttons::Ok);
             break;
-        case appexport::ExportStatus::Failed:
+        case exporting::ExportStatus::Failed:
             ShowError(result.message, caption);
             break;
     }

@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "avi_decode.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "controls/tintacolorcombobox.h"
 #include "core/renderer.h"
+#include "support/avi_decode.h"
 #include "support/test_support.h"
 
 using testing_support::MakeForm;

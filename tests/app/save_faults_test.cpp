@@ -12,15 +12,15 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/export/picturefile.h"
-#include "app/video/aviwriter.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
+#include "export/picturefile.h"
 #include "support/fault_injection.h"
 #include "support/test_support.h"
+#include "video/aviwriter.h"
 
 namespace fs = std::filesystem;
-using appexport::PictureFormat;
+using exporting::PictureFormat;
 using testing_support::Fault;
 
 namespace {
@@ -48,24 +48,24 @@ struct TWriter {
 TWriter PictureWriter(const char* name, const char* fileName, PictureFormat format) {
     return {name, fileName,
             [format](const raster::DibRecord& p, const fs::path& file) {
-                return appexport::WritePictureFile(p, format, file).error;
+                return exporting::WritePictureFile(p, format, file).error;
             },
             [format](const raster::DibRecord& p, core::TReplacement& out) {
-                return appexport::WritePictureInto(out, p, format);
+                return exporting::WritePictureInto(out, p, format);
             }};
 }
 
-TWriter VideoWriter(const char* name, const char* fileName, appexport::VideoCodec codec) {
-    appexport::TVideoOptions options;
+TWriter VideoWriter(const char* name, const char* fileName, exporting::VideoCodec codec) {
+    exporting::TVideoOptions options;
     options.codec = codec;
     options.fps = 5;
     options.last = 3;
     return {name, fileName,
             [options](const raster::DibRecord& p, const fs::path& file) {
-                const appexport::ExportResult r =
+                const exporting::ExportResult r =
                     avivideo::WriteVideo(QString::fromStdString(file.string()), options,
                                          [&p](int) -> const raster::DibRecord& { return p; });
-                return r.status == appexport::ExportStatus::Done ? std::string()
+                return r.status == exporting::ExportStatus::Done ? std::string()
                                                                  : r.message.toStdString();
             },
             [options](const raster::DibRecord& p, core::TReplacement& out) {
@@ -82,11 +82,11 @@ const std::vector<TWriter>& Writers() {
         PictureWriter("Png", "p.png", PictureFormat::Png),
         PictureWriter("Jpeg", "p.jpg", PictureFormat::Jpeg),
         PictureWriter("Tiff", "p.tif", PictureFormat::Tiff),
-        VideoWriter("AviMotionJpeg", "v.avi", appexport::VideoCodec::MotionJpeg),
-        VideoWriter("AviUncompressed", "v.avi", appexport::VideoCodec::Uncompressed),
-        VideoWriter("Mp4", "v.mp4", appexport::VideoCodec::H264),
-        VideoWriter("WebM", "v.webm", appexport::VideoCodec::Vp9),
-        VideoWriter("Gif", "v.gif", appexport::VideoCodec::Gif),
+        VideoWriter("AviMotionJpeg", "v.avi", exporting::VideoCodec::MotionJpeg),
+        VideoWriter("AviUncompressed", "v.avi", exporting::VideoCodec::Uncompressed),
+        VideoWriter("Mp4", "v.mp4", exporting::VideoCodec::H264),
+        VideoWriter("WebM", "v.webm", exporting::VideoCodec::Vp9),
+        VideoWriter("Gif", "v.gif", exporting::VideoCodec::Gif),
     };
     return writers;
 }
@@ -172,7 +172,7 @@ TEST_P(EncodeOnFailingDevice, ReportsTheDevicesReasonNeverSuccess) {
                                           : std::vector<qint64>{0, 100, 5000};
     for (qint64 room : rooms) {
         TFailingDevice device(room);
-        const QString error = appexport::EncodePicture(picture, GetParam(), device);
+        const QString error = exporting::EncodePicture(picture, GetParam(), device);
         EXPECT_EQ(error, QStringLiteral("Injected write failure")) << "room " << room;
     }
     // The same picture and format always encode to the same bytes.
@@ -182,8 +182,8 @@ TEST_P(EncodeOnFailingDevice, ReportsTheDevicesReasonNeverSuccess) {
     QBuffer db(&b);
     da.open(QIODevice::WriteOnly);
     db.open(QIODevice::WriteOnly);
-    ASSERT_EQ(appexport::EncodePicture(picture, GetParam(), da), QString());
-    ASSERT_EQ(appexport::EncodePicture(picture, GetParam(), db), QString());
+    ASSERT_EQ(exporting::EncodePicture(picture, GetParam(), da), QString());
+    ASSERT_EQ(exporting::EncodePicture(picture, GetParam(), db), QString());
     EXPECT_EQ(a, b);
 }
 
@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, EncodeOnFailingDevice,
                          ::testing::Values(PictureFormat::Bmp, PictureFormat::Png,
                                            PictureFormat::Jpeg, PictureFormat::Tiff),
                          [](const auto& info) {
-                             return appexport::ExtensionOf(info.param).mid(1).toStdString();
+                             return exporting::ExtensionOf(info.param).mid(1).toStdString();
                          });
 
 // ---- The window's commands ---------------------------------------------------

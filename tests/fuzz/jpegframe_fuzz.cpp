@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/video/jpegframe.h"
+#include "video/jpegframe.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

@@ -10,7 +10,7 @@
 
 #include "core/projectfile.h"
 #include "raster/paintdib.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 #include "support/texture.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "core/projectfile.h"
 #include "raster/paintdib.h"
 #include "support/fault_injection.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 
 namespace fs = std::filesystem;
 using testing_support::FileContent;

@@ -12,10 +12,10 @@
 #include <csignal>
 #include <fstream>
 
-#include "../app/avi_decode.h"
 #include "core/projectfile.h"
 #include "core/renderer.h"
-#include "support/test_support.h"
+#include "support/avi_decode.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/export/videoexport.h"
-#include "avi_decode.h"
-#include "support/test_support.h"
+#include "export/videoexport.h"
+#include "support/avi_decode.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -32,9 +32,9 @@ TEST(AviExportLarge, FilesPastOneGigabyteKeepEveryFrame) {
         return picture;
     };
     const QString file = dir + QStringLiteral("/large.avi");
-    const appexport::ExportResult r =
-        appexport::WriteAviSequence(file, kFrames, 25, appexport::VideoCodec::Uncompressed, render);
-    ASSERT_EQ(r.status, appexport::ExportStatus::Done) << r.message.toStdString();
+    const exporting::ExportResult r =
+        exporting::WriteAviSequence(file, kFrames, 25, exporting::VideoCodec::Uncompressed, render);
+    ASSERT_EQ(r.status, exporting::ExportStatus::Done) << r.message.toStdString();
     EXPECT_GT(QFileInfo(file).size(), 1024LL * 1024 * 1024);
 
     // The first RIFF stays below 1 GB and the next one is an AVIX extension.

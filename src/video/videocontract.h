@@ -1,6 +1,7 @@
-// Writing the picture sequence as a video. The writer lives in a module of
-// its own (it needs FFmpeg's libraries), loaded the first time a video is
-// written, so that writing a picture never pays for loading them.
+// What the export library and the video module agree on: the codecs, the
+// options of one video, the result, and the one entry the module exports.
+// Header only: the export library loads the module through it without
+// linking FFmpeg, and the module implements it.
 #pragma once
 
 #include <QString>
@@ -13,7 +14,7 @@
 #include "core/replacefile.h"
 #include "raster/dib.h"
 
-namespace appexport {
+namespace video {
 
 // MotionJpeg and Uncompressed go into AVI files, H264 into MP4, Vp9 into
 // WebM, Gif into an animated GIF.
@@ -87,22 +88,6 @@ inline bool EncoderFillsTheCores(VideoCodec codec) {
     return codec == VideoCodec::H264 || codec == VideoCodec::Vp9;
 }
 
-// The container a file name's extension names (.avi, .mp4, .webm, .gif; case
-// does not matter) with its codec (Motion JPEG for .avi), or none.
-std::optional<VideoCodec> VideoCodecForName(const QString& fileName);
-
-// Renders the pictures and writes them as a video at options.fps frames per
-// second. The frame size is the size of the first picture. The file is
-// replaced only once the video is complete and on the disk
-// (core::ReplaceFile), so a cancelled or failed export leaves an existing
-// file untouched and no other file behind.
-ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
-                        const FrameSource& render, const ProgressSink& progress = {});
-
-// WriteVideo of pictures 1 to count.
-ExportResult WriteAviSequence(const QString& fileName, int count, int fps, VideoCodec codec,
-                              const FrameSource& render, const ProgressSink& progress = {});
-
 // What the video module exports under kVideoModuleEntry. Both sides are built
 // from this header in one build; the version guards against a stale module.
 struct TVideoModule {
@@ -110,7 +95,7 @@ struct TVideoModule {
     ExportResult (*writeVideo)(const QString& fileName, const TVideoOptions& options,
                                const FrameSource& render, const ProgressSink& progress);
 };
-inline constexpr int kVideoModuleVersion = 3;
+inline constexpr int kVideoModuleVersion = 4;
 inline constexpr const char* kVideoModuleEntry = "vellora_video_module";
 
-}  // namespace appexport
+}  // namespace video

@@ -1,4 +1,4 @@
-#include "app/export/picturefile.h"
+#include "export/picturefile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +11,7 @@
 #include <new>
 #include <vector>
 
-namespace appexport {
+namespace exporting {
 
 namespace {
 
@@ -246,4 +246,4 @@ QString SavePicture(const raster::DibRecord& picture, const QString& fileName) {
     return WriteError(fileName, QString::fromStdString(saved.error));
 }
 
-}  // namespace appexport
+}  // namespace exporting

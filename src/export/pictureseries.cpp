@@ -1,4 +1,4 @@
-#include "app/export/pictureseries.h"
+#include "export/pictureseries.h"
 
 #include <QFileInfo>
 
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-namespace appexport {
+namespace exporting {
 
 namespace {
 
@@ -297,4 +297,4 @@ ExportResult WritePictureSeries(const std::string& pattern, PictureFormat format
     return {};
 }
 
-}  // namespace appexport
+}  // namespace exporting

@@ -1,4 +1,4 @@
-#include "app/export/videoexport.h"
+#include "export/videoexport.h"
 
 #include <QFileInfo>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace appexport {
+namespace exporting {
 
 namespace {
 
@@ -29,7 +29,7 @@ std::vector<std::string> ModuleCandidates() {
 }
 
 struct TLoaded {
-    const TVideoModule* module = nullptr;
+    const video::TVideoModule* module = nullptr;
     QString error;
 };
 
@@ -47,10 +47,10 @@ const TLoaded& LoadVideoModule() {
                 why = e ? e : "it cannot be loaded";
                 continue;
             }
-            using Entry = const TVideoModule* (*)();
-            auto entry = reinterpret_cast<Entry>(::dlsym(handle, kVideoModuleEntry));
-            const TVideoModule* module = entry ? entry() : nullptr;
-            if (!module || module->version != kVideoModuleVersion) {
+            using Entry = const video::TVideoModule* (*)();
+            auto entry = reinterpret_cast<Entry>(::dlsym(handle, video::kVideoModuleEntry));
+            const video::TVideoModule* module = entry ? entry() : nullptr;
+            if (!module || module->version != video::kVideoModuleVersion) {
                 why = path + " is of another version";
                 continue;
             }
@@ -92,4 +92,4 @@ ExportResult WriteAviSequence(const QString& fileName, int count, int fps, Video
     return WriteVideo(fileName, options, render, progress);
 }
 
-}  // namespace appexport
+}  // namespace exporting

@@ -15,15 +15,15 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/export/picturefile.h"
-#include "app/export/pictureseries.h"
-#include "app/export/videoexport.h"
-#include "avi_decode.h"
+#include "export/picturefile.h"
+#include "export/pictureseries.h"
+#include "export/videoexport.h"
+#include "support/avi_decode.h"
 #include "support/fault_injection.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 
-using appexport::ExportStatus;
-using appexport::VideoCodec;
+using exporting::ExportStatus;
+using exporting::VideoCodec;
 
 namespace {
 
@@ -60,7 +60,7 @@ std::vector<raster::DibRecord> Sequence(int count, int w, int h) {
     return v;
 }
 
-appexport::FrameSource From(const std::vector<raster::DibRecord>& pictures) {
+exporting::FrameSource From(const std::vector<raster::DibRecord>& pictures) {
     return [&pictures](int n) -> const raster::DibRecord& {
         return pictures[static_cast<std::size_t>(n - 1)];
     };
@@ -81,17 +81,17 @@ void ExpectSamePixels(const QImage& actual, const QImage& expected, const QStrin
 }  // namespace
 
 TEST(PictureFile, FormatFollowsTheExtensionAndUnknownNamesBecomeBmp) {
-    EXPECT_EQ(appexport::FormatForName(QStringLiteral("/x/a.PNG")), appexport::PictureFormat::Png);
-    EXPECT_EQ(appexport::FormatForName(QStringLiteral("a.jpeg")), appexport::PictureFormat::Jpeg);
-    EXPECT_EQ(appexport::FormatForName(QStringLiteral("a.Tif")), appexport::PictureFormat::Tiff);
-    EXPECT_EQ(appexport::FormatForName(QStringLiteral("a.bmp")), appexport::PictureFormat::Bmp);
-    EXPECT_FALSE(appexport::FormatForName(QStringLiteral("a.gif")));
-    EXPECT_FALSE(appexport::FormatForName(QStringLiteral("folder.png/picture")));
-    EXPECT_EQ(appexport::PictureFileName(QStringLiteral("/x/morph")),
+    EXPECT_EQ(exporting::FormatForName(QStringLiteral("/x/a.PNG")), exporting::PictureFormat::Png);
+    EXPECT_EQ(exporting::FormatForName(QStringLiteral("a.jpeg")), exporting::PictureFormat::Jpeg);
+    EXPECT_EQ(exporting::FormatForName(QStringLiteral("a.Tif")), exporting::PictureFormat::Tiff);
+    EXPECT_EQ(exporting::FormatForName(QStringLiteral("a.bmp")), exporting::PictureFormat::Bmp);
+    EXPECT_FALSE(exporting::FormatForName(QStringLiteral("a.gif")));
+    EXPECT_FALSE(exporting::FormatForName(QStringLiteral("folder.png/picture")));
+    EXPECT_EQ(exporting::PictureFileName(QStringLiteral("/x/morph")),
               QStringLiteral("/x/morph.bmp"));
-    EXPECT_EQ(appexport::PictureFileName(QStringLiteral("morph.final")),
+    EXPECT_EQ(exporting::PictureFileName(QStringLiteral("morph.final")),
               QStringLiteral("morph.final.bmp"));
-    EXPECT_EQ(appexport::PictureFileName(QStringLiteral("morph.TIFF")),
+    EXPECT_EQ(exporting::PictureFileName(QStringLiteral("morph.TIFF")),
               QStringLiteral("morph.TIFF"));
 }
 
@@ -101,7 +101,7 @@ TEST(PictureFile, LosslessFormatsHoldEveryPixelAndJpegLoadsBack) {
     const QImage expected = avi_decode::ToImage(picture);
     for (const char* name : {"p.bmp", "p.png", "p.tif", "p.TIFF", "p.jpg"}) {
         const QString file = dir + QLatin1Char('/') + QLatin1String(name);
-        ASSERT_EQ(appexport::SavePicture(picture, file), QString()) << name;
+        ASSERT_EQ(exporting::SavePicture(picture, file), QString()) << name;
         QImageReader reader(file);
         reader.setDecideFormatFromContent(true);
         const QImage back = reader.read();
@@ -131,12 +131,12 @@ TEST(PictureFile, FailureNamesTheFileAndKeepsWhatWasThere) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const QString error =
-        appexport::SavePicture(picture, dir + QStringLiteral("/notafolder/p.png"));
+        exporting::SavePicture(picture, dir + QStringLiteral("/notafolder/p.png"));
     EXPECT_TRUE(error.contains(QStringLiteral("\"p.png\""))) << error.toStdString();
     EXPECT_EQ(FilesIn(dir), QStringList{QStringLiteral("notafolder")});
 
     EXPECT_FALSE(
-        appexport::SavePicture(raster::DibRecord(), dir + QStringLiteral("/empty.bmp")).isEmpty());
+        exporting::SavePicture(raster::DibRecord(), dir + QStringLiteral("/empty.bmp")).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/empty.bmp")));
 }
 
@@ -173,14 +173,14 @@ TEST_P(VideoSequence, PicturesAToBBecomeOneFrameEachAtTheRateAndSize) {
         const std::vector<raster::DibRecord> pictures = Sequence(8, size.width(), size.height());
         const QString file = dir + QLatin1Char('/') + QLatin1String(kind.file);
         std::vector<std::pair<int, int>> reports;
-        appexport::TVideoOptions options;
+        exporting::TVideoOptions options;
         options.codec = kind.codec;
         options.fps = 7;
         options.first = 2;
         options.last = 7;
         options.background = kBackground;
-        const appexport::ExportResult result =
-            appexport::WriteVideo(file, options, From(pictures), [&](int done, int total) {
+        const exporting::ExportResult result =
+            exporting::WriteVideo(file, options, From(pictures), [&](int done, int total) {
                 reports.emplace_back(done, total);
                 return true;
             });
@@ -239,11 +239,11 @@ TEST(GifExport, DelaysFollowTheRunningTimeAndOnePaletteServesTheSequence) {
     const std::vector<raster::DibRecord> pictures = Sequence(9, 24, 16);
     // 7 and 30 pictures per second have no whole number of hundredths.
     for (const int fps : {7, 30, 50}) {
-        appexport::TVideoOptions options;
+        exporting::TVideoOptions options;
         options.codec = VideoCodec::Gif;
         options.fps = fps;
         options.last = 9;
-        ASSERT_EQ(appexport::WriteVideo(file, options, From(pictures)).status, ExportStatus::Done);
+        ASSERT_EQ(exporting::WriteVideo(file, options, From(pictures)).status, ExportStatus::Done);
         const avi_decode::TVideo v = avi_decode::Read(file, false);
         ASSERT_EQ(v.durations.size(), 9u);
         std::int64_t sum = 0;
@@ -285,18 +285,18 @@ TEST(GifExport, StoppedOrFailingExportsFreeWhatTheyHeld) {
     const QString file = dir + QStringLiteral("/a.gif");
     std::vector<raster::DibRecord> pictures;
     for (int n = 1; n <= 4; ++n) pictures.push_back(Noise(200, 150, static_cast<std::uint32_t>(n)));
-    appexport::TVideoOptions options;
+    exporting::TVideoOptions options;
     options.codec = VideoCodec::Gif;
     options.fps = 10;
     options.last = 4;
     auto stopAfterTwo = [](int done, int) { return done < 2; };
     auto both = [&] {
-        EXPECT_EQ(appexport::WriteVideo(file, options, From(pictures), stopAfterTwo).status,
+        EXPECT_EQ(exporting::WriteVideo(file, options, From(pictures), stopAfterTwo).status,
                   ExportStatus::Cancelled);
         // Room for the header and the first frame, not for the rest.
         testing_support::TFileSizeLimit limit(50000);
         ASSERT_TRUE(limit.Ok());
-        const appexport::ExportResult full = appexport::WriteVideo(file, options, From(pictures));
+        const exporting::ExportResult full = exporting::WriteVideo(file, options, From(pictures));
         EXPECT_EQ(full.status, ExportStatus::Failed);
         EXPECT_TRUE(full.message.contains(QStringLiteral("File too large")))
             << full.message.toStdString();
@@ -318,7 +318,7 @@ TEST(AviExport, CancelLeavesNoFileAndAnExistingOneUntouched) {
 
     auto cancelAfter = [](int frames) { return [frames](int done, int) { return done < frames; }; };
     for (int at : {0, 2, 5}) {
-        const appexport::ExportResult r = appexport::WriteAviSequence(
+        const exporting::ExportResult r = exporting::WriteAviSequence(
             file, 5, 5, VideoCodec::MotionJpeg, From(pictures), cancelAfter(at));
         EXPECT_EQ(r.status, ExportStatus::Cancelled) << at;
         EXPECT_FALSE(r.message.isEmpty());
@@ -329,15 +329,15 @@ TEST(AviExport, CancelLeavesNoFileAndAnExistingOneUntouched) {
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("previous video");
     old.close();
-    appexport::WriteAviSequence(file, 5, 5, VideoCodec::Uncompressed, From(pictures),
+    exporting::WriteAviSequence(file, 5, 5, VideoCodec::Uncompressed, From(pictures),
                                 cancelAfter(3));
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), QByteArray("previous video"));
     EXPECT_EQ(FilesIn(dir), QStringList{QStringLiteral("v.avi")});
 
     // Finishing replaces it.
-    const appexport::ExportResult done =
-        appexport::WriteAviSequence(file, 5, 5, VideoCodec::Uncompressed, From(pictures));
+    const exporting::ExportResult done =
+        exporting::WriteAviSequence(file, 5, 5, VideoCodec::Uncompressed, From(pictures));
     ASSERT_EQ(done.status, ExportStatus::Done);
     EXPECT_EQ(avi_decode::Read(file, false).packets, 5);
 }
@@ -346,7 +346,7 @@ TEST(AviExport, FailuresSayWhatHappenedAndLeaveNoFile) {
     const QString dir = testing_support::OutDir(QStringLiteral("avi_failure"));
     const std::vector<raster::DibRecord> pictures = Sequence(4, 16, 9);
 
-    const appexport::ExportResult noFolder = appexport::WriteAviSequence(
+    const exporting::ExportResult noFolder = exporting::WriteAviSequence(
         dir + QStringLiteral("/missing/v.avi"), 4, 5, VideoCodec::MotionJpeg, From(pictures));
     EXPECT_EQ(noFolder.status, ExportStatus::Failed);
     EXPECT_TRUE(noFolder.message.contains(QStringLiteral("\"v.avi\"")))
@@ -357,7 +357,7 @@ TEST(AviExport, FailuresSayWhatHappenedAndLeaveNoFile) {
     // A picture of another size in the middle of the sequence.
     std::vector<raster::DibRecord> mixed = Sequence(4, 16, 9);
     mixed[2] = Pattern(17, 9, 3);
-    const appexport::ExportResult badSize = appexport::WriteAviSequence(
+    const exporting::ExportResult badSize = exporting::WriteAviSequence(
         dir + QStringLiteral("/v.avi"), 4, 5, VideoCodec::Uncompressed, From(mixed));
     EXPECT_EQ(badSize.status, ExportStatus::Failed);
     EXPECT_TRUE(badSize.message.contains(QStringLiteral("17 x 9")))
@@ -365,8 +365,8 @@ TEST(AviExport, FailuresSayWhatHappenedAndLeaveNoFile) {
 
     // A picture that could not be rendered.
     const raster::DibRecord nothing;
-    const appexport::ExportResult noPicture =
-        appexport::WriteAviSequence(dir + QStringLiteral("/v.avi"), 4, 5, VideoCodec::MotionJpeg,
+    const exporting::ExportResult noPicture =
+        exporting::WriteAviSequence(dir + QStringLiteral("/v.avi"), 4, 5, VideoCodec::MotionJpeg,
                                     [&](int) -> const raster::DibRecord& { return nothing; });
     EXPECT_EQ(noPicture.status, ExportStatus::Failed);
 
@@ -374,8 +374,8 @@ TEST(AviExport, FailuresSayWhatHappenedAndLeaveNoFile) {
 }
 
 TEST(PictureSeries, NamesHoldOneNumberFieldFilledWithThePictureNumber) {
-    using appexport::NumberFieldCount;
-    using appexport::SeriesFileName;
+    using exporting::NumberFieldCount;
+    using exporting::SeriesFileName;
     EXPECT_EQ(NumberFieldCount("frames/m_%04d.png"), 1);
     EXPECT_EQ(NumberFieldCount("m%d.png"), 1);
     EXPECT_EQ(NumberFieldCount("100%%_%3d.png"), 1);
@@ -395,8 +395,8 @@ TEST(PictureSeries, WritesExactlyPicturesAToBAndRemovesThemWhenItDoesNotFinish) 
     const QString dir = testing_support::OutDir(QStringLiteral("picture_series"));
     const std::vector<raster::DibRecord> pictures = Sequence(6, 19, 11);
     const std::string pattern = (dir + QStringLiteral("/m_%03d.png")).toStdString();
-    const appexport::ExportResult done =
-        appexport::WritePictureSeries(pattern, appexport::PictureFormat::Png, 2, 5, From(pictures));
+    const exporting::ExportResult done =
+        exporting::WritePictureSeries(pattern, exporting::PictureFormat::Png, 2, 5, From(pictures));
     ASSERT_EQ(done.status, ExportStatus::Done) << done.message.toStdString();
     EXPECT_EQ(FilesIn(dir), (QStringList{"m_002.png", "m_003.png", "m_004.png", "m_005.png"}));
     for (int n = 2; n <= 5; ++n)
@@ -408,13 +408,13 @@ TEST(PictureSeries, WritesExactlyPicturesAToBAndRemovesThemWhenItDoesNotFinish) 
     // there before.
     for (int n = 2; n <= 5; ++n)
         QFile::remove(dir + QStringLiteral("/m_%1.png").arg(n, 3, 10, QLatin1Char('0')));
-    const appexport::ExportResult cancelled =
-        appexport::WritePictureSeries(pattern, appexport::PictureFormat::Png, 1, 6, From(pictures),
+    const exporting::ExportResult cancelled =
+        exporting::WritePictureSeries(pattern, exporting::PictureFormat::Png, 1, 6, From(pictures),
                                       [](int done, int) { return done < 3; });
     EXPECT_EQ(cancelled.status, ExportStatus::Cancelled);
     const raster::DibRecord nothing;
-    const appexport::ExportResult broken = appexport::WritePictureSeries(
-        pattern, appexport::PictureFormat::Bmp, 1, 6,
+    const exporting::ExportResult broken = exporting::WritePictureSeries(
+        pattern, exporting::PictureFormat::Bmp, 1, 6,
         [&](int n) -> const raster::DibRecord& { return n < 4 ? pictures[0] : nothing; });
     EXPECT_EQ(broken.status, ExportStatus::Failed);
     EXPECT_TRUE(broken.message.contains(QStringLiteral("picture 4")))
@@ -422,9 +422,9 @@ TEST(PictureSeries, WritesExactlyPicturesAToBAndRemovesThemWhenItDoesNotFinish) 
     EXPECT_TRUE(FilesIn(dir).isEmpty()) << FilesIn(dir).join(' ').toStdString();
 
     // The folder is not created.
-    const appexport::ExportResult noFolder =
-        appexport::WritePictureSeries((dir + QStringLiteral("/missing/m_%03d.png")).toStdString(),
-                                      appexport::PictureFormat::Png, 1, 2, From(pictures));
+    const exporting::ExportResult noFolder =
+        exporting::WritePictureSeries((dir + QStringLiteral("/missing/m_%03d.png")).toStdString(),
+                                      exporting::PictureFormat::Png, 1, 2, From(pictures));
     EXPECT_EQ(noFolder.status, ExportStatus::Failed);
     EXPECT_TRUE(noFolder.message.contains(QStringLiteral("No such file or directory")))
         << noFolder.message.toStdString();
@@ -472,8 +472,8 @@ TEST(PictureSeries, ARunThatDoesNotFinishDeletesOnlyWhatItCreated) {
         // Stopped at half: the replaced half are the new pictures, the rest
         // are the old ones.
         const TOldSeries old(QStringLiteral("series_keep_cancel"), 12);
-        const appexport::ExportResult r =
-            appexport::WritePictureSeries(old.Pattern(), appexport::PictureFormat::Png, 1, 12,
+        const exporting::ExportResult r =
+            exporting::WritePictureSeries(old.Pattern(), exporting::PictureFormat::Png, 1, 12,
                                           From(pictures), [](int done, int) { return done < 6; });
         EXPECT_EQ(r.status, ExportStatus::Cancelled);
         EXPECT_EQ(old.States(12), "NNNNNNoooooo");
@@ -486,8 +486,8 @@ TEST(PictureSeries, ARunThatDoesNotFinishDeletesOnlyWhatItCreated) {
         const TOldSeries old(QStringLiteral("series_keep_failure"), 8);
         std::filesystem::remove(old.File(3));
         const raster::DibRecord nothing;
-        const appexport::ExportResult r = appexport::WritePictureSeries(
-            old.Pattern(), appexport::PictureFormat::Png, 1, 9,
+        const exporting::ExportResult r = exporting::WritePictureSeries(
+            old.Pattern(), exporting::PictureFormat::Png, 1, 9,
             [&](int n) -> const raster::DibRecord& { return n < 7 ? pictures[0] : nothing; });
         EXPECT_EQ(r.status, ExportStatus::Failed);
         EXPECT_EQ(old.States(9), "NN-NNNoo-");
@@ -501,8 +501,8 @@ TEST(PictureSeries, ARunThatDoesNotFinishDeletesOnlyWhatItCreated) {
         // signals make one.
         const TOldSeries old(QStringLiteral("series_keep_stop"), 6);
         core::TStopFlag stop{0};
-        const appexport::ExportResult r = appexport::WritePictureSeries(
-            old.Pattern(), appexport::PictureFormat::Png, 2, 6,
+        const exporting::ExportResult r = exporting::WritePictureSeries(
+            old.Pattern(), exporting::PictureFormat::Png, 2, 6,
             [&](int n) -> const raster::DibRecord& {
                 if (n == 4) stop = 15;
                 return pictures[0];
@@ -519,8 +519,8 @@ TEST(PictureSeries, ARunThatDoesNotFinishDeletesOnlyWhatItCreated) {
         const raster::DibRecord large = Noise(120, 90, 7);
         testing_support::TFileSizeLimit limit(8000);
         ASSERT_TRUE(limit.Ok());
-        const appexport::ExportResult r = appexport::WritePictureSeries(
-            old.Pattern(), appexport::PictureFormat::Png, 1, 5,
+        const exporting::ExportResult r = exporting::WritePictureSeries(
+            old.Pattern(), exporting::PictureFormat::Png, 1, 5,
             [&](int n) -> const raster::DibRecord& { return n < 4 ? pictures[0] : large; });
         EXPECT_EQ(r.status, ExportStatus::Failed);
         EXPECT_TRUE(r.message.contains(QStringLiteral("m_004.png: File too large")))
@@ -533,15 +533,15 @@ TEST(PictureSeries, ARunThatDoesNotFinishDeletesOnlyWhatItCreated) {
 TEST(PictureSeries, TwoRunsNeverWriteTheSamePicturesAtOnce) {
     const TOldSeries old(QStringLiteral("series_lock"), 0);
     const std::vector<raster::DibRecord> pictures = Sequence(5, 8, 6);
-    appexport::ExportResult overlapping;
-    appexport::ExportResult slice;
+    exporting::ExportResult overlapping;
+    exporting::ExportResult slice;
     // A second run starts while the first writes pictures 1 to 3.
-    const appexport::ExportResult first = appexport::WritePictureSeries(
-        old.Pattern(), appexport::PictureFormat::Png, 1, 3, [&](int n) -> const raster::DibRecord& {
+    const exporting::ExportResult first = exporting::WritePictureSeries(
+        old.Pattern(), exporting::PictureFormat::Png, 1, 3, [&](int n) -> const raster::DibRecord& {
             if (n == 2) {
-                overlapping = appexport::WritePictureSeries(
-                    old.Pattern(), appexport::PictureFormat::Png, 3, 4, From(pictures));
-                slice = appexport::WritePictureSeries(old.Pattern(), appexport::PictureFormat::Png,
+                overlapping = exporting::WritePictureSeries(
+                    old.Pattern(), exporting::PictureFormat::Png, 3, 4, From(pictures));
+                slice = exporting::WritePictureSeries(old.Pattern(), exporting::PictureFormat::Png,
                                                       4, 5, From(pictures));
             }
             return pictures[0];

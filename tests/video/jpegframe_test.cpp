@@ -12,9 +12,9 @@
 #include <random>
 #include <vector>
 
-#include "app/video/jpegframe.h"
-#include "avi_decode.h"
 #include "raster/dib.h"
+#include "support/avi_decode.h"
+#include "video/jpegframe.h"
 
 using avivideo::CompressJpeg;
 using avivideo::TBgrRows;

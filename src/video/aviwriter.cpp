@@ -1,12 +1,11 @@
-#include "app/video/aviwriter.h"
+#include "video/aviwriter.h"
 
-#include "app/video/jpegframe.h"
+#include "video/jpegframe.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #if defined(__GLIBC__)
-#include <malloc.h>
 #endif
 
 #include <algorithm>
@@ -680,10 +679,10 @@ QString TAviWriter::Impl::OpenEncoder(const VideoFormat& format, AVFormatContext
     c->framerate = AVRational{video.fps, 1};
     if (fc->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* rawOptions = nullptr;
-    const int quality = format.quality >= 0 ? format.quality
-                                            : appexport::QualityRangeOf(format.codec)
-                                                  .value_or(appexport::TQualityRange{})
-                                                  .defaultValue;
+    const int quality =
+        format.quality >= 0
+            ? format.quality
+            : video::QualityRangeOf(format.codec).value_or(video::TQualityRange{}).defaultValue;
     switch (format.codec) {
         case VideoCodec::H264:
             c->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -967,29 +966,9 @@ QString WriteVideoInto(core::TReplacement& out, const TVideoOptions& options,
     return writer.Finish();
 }
 
-namespace {
-
-// Every rendered picture, converted frame and encoder buffer of a video is a
-// block of megabytes. By default glibc maps each such block afresh and hands
-// it back when freed, so the kernel zeroes new pages for every picture: a
-// fifth of an H.264 export's time at 1920 x 1080. Blocks up to 32 MB come from
-// the heap instead, and up to 64 MB of free heap is kept for the next picture.
-void KeepLargeBlocks() {
-#if defined(__GLIBC__)
-    static std::once_flag once;
-    std::call_once(once, [] {
-        mallopt(M_MMAP_THRESHOLD, 32 << 20);
-        mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    });
-#endif
-}
-
-}  // namespace
-
 ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
                         const FrameSource& render, const ProgressSink& progress) {
-    using appexport::ExportStatus;
-    KeepLargeBlocks();
+    using video::ExportStatus;
     const QString shownName = QFileInfo(fileName).fileName();
     auto failed = [&](const QString& reason) {
         return ExportResult{

@@ -1,5 +1,5 @@
 // Writing a picture sequence as a video with FFmpeg's libraries; built into
-// the video module that appexport::WriteVideo loads.
+// the video module that video::WriteVideo loads.
 //
 // AVI holds Motion JPEG at high quality (every frame a JPEG with colour at
 // full resolution, so sharp colour edges survive; see jpegframe.h) or
@@ -23,17 +23,17 @@
 #include <memory>
 #include <vector>
 
-#include "app/export/videoexport.h"
 #include "core/replacefile.h"
 #include "raster/dib.h"
+#include "video/videocontract.h"
 
 namespace avivideo {
 
-using appexport::ExportResult;
-using appexport::FrameSource;
-using appexport::ProgressSink;
-using appexport::TVideoOptions;
-using appexport::VideoCodec;
+using video::ExportResult;
+using video::FrameSource;
+using video::ProgressSink;
+using video::TVideoOptions;
+using video::VideoCodec;
 
 struct VideoFormat {
     int width = 0;
@@ -94,7 +94,7 @@ private:
 QString WriteVideoInto(core::TReplacement& out, const TVideoOptions& options,
                        const FrameSource& render, const ProgressSink& progress, bool* cancelled);
 
-// appexport::WriteVideo, done here.
+// video::WriteVideo, done here.
 ExportResult WriteVideo(const QString& fileName, const TVideoOptions& options,
                         const FrameSource& render, const ProgressSink& progress = {});
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/export/picturefile.h"
-#include "app/export/videoexport.h"
+#include "export/picturefile.h"
+#include "export/videoexport.h"
 
-namespace appexport {
+namespace exporting {
 
 // How many number fields a name holds: "%d", "%4d" or "%04d" (width up to
 // 9); "%%" stands for a percent sign. -1 when a '%' starts anything else.
@@ -45,4 +45,4 @@ ExportResult WritePictureSeries(const std::string& pattern, PictureFormat format
                                 const ProgressSink& progress = {},
                                 const core::TStopFlag* stop = nullptr);
 
-}  // namespace appexport
+}  // namespace exporting

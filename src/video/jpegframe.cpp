@@ -1,4 +1,4 @@
-#include "app/video/jpegframe.h"
+#include "video/jpegframe.h"
 
 #include <algorithm>
 #include <array>

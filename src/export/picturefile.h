@@ -11,7 +11,7 @@
 
 class QIODevice;
 
-namespace appexport {
+namespace exporting {
 
 enum class PictureFormat { Bmp, Png, Jpeg, Tiff };
 
@@ -49,4 +49,4 @@ core::TSaveResult WritePictureFile(const raster::DibRecord& picture, PictureForm
 // that names the file.
 QString SavePicture(const raster::DibRecord& picture, const QString& fileName);
 
-}  // namespace appexport
+}  // namespace exporting
