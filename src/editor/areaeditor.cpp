@@ -226,14 +226,27 @@ void TAreaEditor::Press(int pane, Qt::MouseButton button, int x, int y) {
             break;
         case TAreaTool::Pointer: {
             SetCursors(x, y, pane);
-            if (grip_ > 0) {
+            const int current = host_.CurrentArea();
+            const bool again = cyclePane_ == pane && cyclePoint_ == QPoint(x, y);
+            // Selection: the smallest area under the mouse (the eye, not the
+            // head around it); a press on the same spot again takes the next
+            // larger one, round to the smallest.
+            int chosen = -1;
+            if (grip_ == 0 || grip_ == 9) {
+                const std::vector<int> under = AreasAt(pane, x, y);
+                const auto at = std::find(under.begin(), under.end(), current);
+                if (!under.empty()) chosen = under.front();
+                if (again && at != under.end() && at + 1 != under.end()) chosen = *(at + 1);
+            }
+            if ((grip_ >= 1 && grip_ <= 8) || (grip_ == 9 && chosen == current && !again)) {
                 dragging_ = 1;
-                currentBefore_ = host_.CurrentArea();
+                currentBefore_ = current;
                 dragBefore_ = Record(currentBefore_);
+                cyclePane_ = -1;
             } else {
-                // Selection: the last area in list order under the mouse wins.
-                const int found = AreaAt(pane, x, y);
-                host_.SetCurrentArea(found);
+                host_.SetCurrentArea(chosen);
+                cyclePane_ = pane;
+                cyclePoint_ = QPoint(x, y);
             }
             PaintBoth();
             break;
@@ -255,6 +268,7 @@ void TAreaEditor::Press(int pane, Qt::MouseButton button, int x, int y) {
 }
 
 void TAreaEditor::Move(int pane, int x, int y) {
+    if (cyclePane_ != pane || cyclePoint_ != QPoint(x, y)) cyclePane_ = -1;
     const int z = host_.Zoom(pane);
     host_.ShowMousePoint(pane, QPoint(areatools::ClampToInt(areatools::ToPicture(x, z)),
                                       areatools::ClampToInt(areatools::ToPicture(y, z))));
@@ -415,15 +429,35 @@ void TAreaEditor::SelectNext() {
     Select(static_cast<std::uint32_t>(current) + 1 == host_.AreaList().Count() ? 0 : current + 1);
 }
 
-int TAreaEditor::AreaAt(int pane, int x, int y) {
+std::vector<int> TAreaEditor::AreasAt(int pane, int x, int y) {
     const int z = host_.Zoom(pane);
-    int found = -1;
+    struct Found {
+        int index;
+        long double size;
+    };
+    std::vector<Found> found;
     TDynaArray<TAreaPair>& list = host_.AreaList();
     list.First();
     while (list.Next()) {
-        if (areatools::PaneHalf(*list.Current(), pane, z).Contains(x, y)) found = list.Index() - 1;
+        const areatools::TPaneHalf h = areatools::PaneHalf(*list.Current(), pane, z);
+        if (!h.Contains(x, y)) continue;
+        const long double w = static_cast<long double>(h.right - h.left) + 1;
+        const long double ht = static_cast<long double>(h.bottom - h.top) + 1;
+        found.push_back({list.Index() - 1, w * ht});
     }
-    return found;
+    // Later areas first, so that of equal sizes the later one stays ahead.
+    std::reverse(found.begin(), found.end());
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.size < b.size; });
+    std::vector<int> indices;
+    indices.reserve(found.size());
+    for (const Found& f : found) indices.push_back(f.index);
+    return indices;
+}
+
+int TAreaEditor::AreaAt(int pane, int x, int y) {
+    const std::vector<int> under = AreasAt(pane, x, y);
+    return under.empty() ? -1 : under.front();
 }
 
 void TAreaEditor::Paint(int pane, QImage& canvas, QRect exposed) {
@@ -501,6 +535,7 @@ void TAreaEditor::Redo() {
 }
 
 void TAreaEditor::Reset() {
+    cyclePane_ = -1;
     dragging_ = 0;
     createPane_ = -1;
     grip_ = 0;

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "core/areapair.h"
 #include "core/dynaarray.h"
@@ -150,8 +151,10 @@ public:
     int CreatePane() const { return createPane_; }
     bool PaneDragging(int pane) const { return handDragging_[Side(pane)]; }
     QPoint PaneDragStart(int pane) const { return handStart_[Side(pane)]; }
-    // The area whose half in `pane` holds pane point (x, y): the last in
-    // list order; -1 for none.
+    // The areas whose half in `pane` holds pane point (x, y), the smallest
+    // half first; of two the same size, the later in list order first.
+    std::vector<int> AreasAt(int pane, int x, int y);
+    // The first of AreasAt; -1 for none.
     int AreaAt(int pane, int x, int y);
 
     // "1: 40,30-90,80   2: 80,60-180,160".
@@ -188,6 +191,10 @@ private:
     TAreaPair dragBefore_;
     int currentBefore_ = -1;
     std::uint64_t nudgeRun_ = 0;
+    // Where the last Pointer-tool selection press was; a press there again,
+    // with no move in between, goes on to the next larger area under it.
+    int cyclePane_ = -1;
+    QPoint cyclePoint_;
 
     friend class TAreaStep;
 };

@@ -1,8 +1,11 @@
 #include "editor/areatools.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <vector>
 
 namespace areatools {
 
@@ -47,7 +50,7 @@ bool Is32Bit(const QImage& canvas) {
     }
 }
 
-// Pixel access for one canvas; the colour channels are inverted, alpha kept.
+// Pixel access for one canvas; the colour channels are replaced, alpha kept.
 // For 32-bit canvases the rows are reached through one pointer taken once:
 // scanLine() checks for sharing on every call, and a pane with many outlines
 // touches hundreds of thousands of pixels per paint.
@@ -69,24 +72,25 @@ public:
     bool HasRow(std::int64_t y) const { return y >= Top() && y < Bottom(); }
     bool HasColumn(std::int64_t x) const { return x >= Left() && x < Right(); }
 
-    void Invert(std::int64_t x, std::int64_t y) {
+    // Replaces the pixel by what `colour` makes of it; alpha is kept.
+    template <typename Colour>
+    void Apply(std::int64_t x, std::int64_t y, Colour colour) {
         const int cx = static_cast<int>(x - ox_);
         const int cy = static_cast<int>(y - oy_);
         if (bits_ != nullptr) {
-            Pixel(cx, cy) ^= 0x00FFFFFFu;
+            QRgb& p = Pixel(cx, cy);
+            p = (p & 0xFF000000u) | colour(p);
         } else {
-            canvas_.setPixel(cx, cy, canvas_.pixel(cx, cy) ^ 0x00FFFFFFu);
+            const QRgb p = canvas_.pixel(cx, cy);
+            canvas_.setPixel(cx, cy, (p & 0xFF000000u) | colour(p));
         }
     }
 
-    void SetBlack(std::int64_t x, std::int64_t y) {
-        const int cx = static_cast<int>(x - ox_);
-        const int cy = static_cast<int>(y - oy_);
-        if (bits_ != nullptr) {
-            Pixel(cx, cy) = 0xFF000000u;
-        } else {
-            canvas_.setPixel(cx, cy, 0xFF000000u);
-        }
+    QRgb Get(std::int64_t x, std::int64_t y) const {
+        return canvas_.pixel(static_cast<int>(x - ox_), static_cast<int>(y - oy_));
+    }
+    void Set(std::int64_t x, std::int64_t y, QRgb colour) {
+        canvas_.setPixel(static_cast<int>(x - ox_), static_cast<int>(y - oy_), colour);
     }
 
 private:
@@ -100,11 +104,11 @@ private:
     qsizetype stride_;
 };
 
-// Inverts the pixels of one straight run of the perimeter. The run goes from
+// Draws the pixels of one straight run of the perimeter in contrast colour. The run goes from
 // (x0, y0) by (dx, dy) for `count` pixels; `index0` is the perimeter index of
 // its first pixel, which decides the dots.
-void InvertRun(Surface& s, std::int64_t x0, std::int64_t y0, int dx, int dy, std::int64_t count,
-               std::int64_t index0, bool dotted) {
+void OutlineRun(Surface& s, std::int64_t x0, std::int64_t y0, int dx, int dy, std::int64_t count,
+                std::int64_t index0, bool dotted) {
     if (count <= 0) return;
     // Clip the run to the canvas: only the steps k with the pixel inside.
     std::int64_t kFrom = 0;
@@ -129,10 +133,27 @@ void InvertRun(Surface& s, std::int64_t x0, std::int64_t y0, int dx, int dy, std
     std::int64_t k = kFrom;
     if (dotted && ((index0 + k) & 1) != 0) ++k;
     const int step = dotted ? 2 : 1;
-    for (; k <= kTo; k += step) s.Invert(x0 + dx * k, y0 + dy * k);
+    for (; k <= kTo; k += step) s.Apply(x0 + dx * k, y0 + dy * k, ContrastColour);
 }
 
 }  // namespace
+
+int ColourDistance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+QRgb ContrastColour(QRgb under) {
+    const QRgb inverse = (under ^ 0x00FFFFFFu) & 0x00FFFFFFu;
+    if (ColourDistance(inverse, under) >= kMinContrast) return inverse;
+    return GripColour(under);
+}
+
+QRgb GripColour(QRgb under) {
+    // The larger of the two distances is at least 128 for any colour.
+    return ColourDistance(under, 0) >= ColourDistance(under, 0x00FFFFFFu) ? 0x00000000u
+                                                                          : 0x00FFFFFFu;
+}
 
 bool PointBetween(std::int64_t px, std::int64_t py, std::int64_t x1, std::int64_t y1,
                   std::int64_t x2, std::int64_t y2) {
@@ -140,24 +161,53 @@ bool PointBetween(std::int64_t px, std::int64_t py, std::int64_t x1, std::int64_
            py <= std::max(y1, y2);
 }
 
+int GripCount(std::int64_t w, std::int64_t h) {
+    return std::abs(w) < kSmallHalf || std::abs(h) < kSmallHalf ? 4 : 8;
+}
+
+namespace {
+
+// Grip centres in grip order, 1 to 8.
+std::array<std::array<std::int64_t, 2>, 8> GripCentres(std::int64_t x, std::int64_t y,
+                                                       std::int64_t w, std::int64_t h) {
+    return {{{x, y},
+             {x + w, y},
+             {x, y + h},
+             {x + w, y + h},
+             {x + w / 2, y},
+             {x + w / 2, y + h},
+             {x, y + h / 2},
+             {x + w, y + h / 2}}};
+}
+
+}  // namespace
+
 HitResult HitTestCurrent(std::int64_t x, std::int64_t y, std::int64_t l, std::int64_t t,
                          std::int64_t w, std::int64_t h) {
-    auto near = [&](std::int64_t cx, std::int64_t cy) {
-        return cx - 3 <= x && x <= cx + 3 && cy - 3 <= y && y <= cy + 3;
-    };
     const std::int64_t r = l + w;
     const std::int64_t b = t + h;
-    const std::int64_t mx = l + w / 2;
-    const std::int64_t my = t + h / 2;
-    if (near(l, t)) return {1, 1, x - l, y - t};
-    if (near(r, t)) return {2, 2, x - r, y - t};
-    if (near(l, b)) return {3, 3, x - l, y - b};
-    if (near(r, b)) return {4, 4, x - r, y - b};
-    if (near(mx, t)) return {5, 5, 0, y - t};
-    if (near(mx, b)) return {6, 6, 0, y - b};
-    if (near(l, my)) return {7, 7, x - l, 0};
-    if (near(r, my)) return {8, 8, x - r, 0};
-    if (PointBetween(x, y, l, t, r, b)) return {9, 9, x - l, y - t};
+    const bool inside = PointBetween(x, y, l, t, r, b);
+    const int grips = GripCount(w, h);
+    const std::int64_t reach = inside ? (grips == 8 ? 3 : 1) : 6;
+    const auto centres = GripCentres(l, t, w, h);
+    int best = 0;
+    std::int64_t bestDistance = reach + 1;
+    for (int g = 0; g < grips; ++g) {
+        const std::int64_t d = std::max(std::abs(x - centres[g][0]), std::abs(y - centres[g][1]));
+        if (d < bestDistance) {
+            best = g + 1;
+            bestDistance = d;
+        }
+    }
+    if (best > 0) {
+        const std::int64_t cx = centres[best - 1][0];
+        const std::int64_t cy = centres[best - 1][1];
+        // The middle grips move one edge only: no offset along it.
+        const std::int64_t gx = best == 5 || best == 6 ? 0 : x - cx;
+        const std::int64_t gy = best == 7 || best == 8 ? 0 : y - cy;
+        return {best, best, gx, gy};
+    }
+    if (inside) return {9, 9, x - l, y - t};
     return {0, kArrowSlot, 0, 0};
 }
 
@@ -260,8 +310,8 @@ void MapCreation(const CreationInput& in, TAreaHalf own, TAreaHalf other) {
     other.bottom = otherCoord(in.otherHeight, in.endY, in.ownHeight);
 }
 
-void InvertOutline(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
-                   std::int64_t y2, bool dotted) {
+void DrawOutline(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+                 std::int64_t y2, bool dotted) {
     if (canvas.isNull()) return;
     // The rectangle primitive orders its corners and leaves out the right
     // column and the bottom row; an empty rectangle draws nothing.
@@ -275,14 +325,14 @@ void InvertOutline(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t 
     const std::int64_t right = d - c;                 // right column below it, downwards
     const std::int64_t bottom = d > c ? b - a : 0;    // bottom row, right to left
     const std::int64_t left = b > a ? d - c - 1 : 0;  // left column, upwards
-    InvertRun(s, a, c, 1, 0, top, 0, dotted);
-    InvertRun(s, b, c + 1, 0, 1, right, top, dotted);
-    InvertRun(s, b - 1, d, -1, 0, bottom, top + right, dotted);
-    InvertRun(s, a, d - 1, 0, -1, left, top + right + bottom, dotted);
+    OutlineRun(s, a, c, 1, 0, top, 0, dotted);
+    OutlineRun(s, b, c + 1, 0, 1, right, top, dotted);
+    OutlineRun(s, b - 1, d, -1, 0, bottom, top + right, dotted);
+    OutlineRun(s, a, d - 1, 0, -1, left, top + right + bottom, dotted);
 }
 
-void FillBlack(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
-               std::int64_t y2) {
+void FillGrip(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+              std::int64_t y2) {
     if (canvas.isNull()) return;
     Surface s(canvas, origin);
     const std::int64_t l = std::max(std::min(x1, x2), s.Left());
@@ -290,23 +340,42 @@ void FillBlack(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, 
     const std::int64_t t = std::max(std::min(y1, y2), s.Top());
     const std::int64_t b = std::min(std::max(y1, y2), s.Bottom());
     for (std::int64_t y = t; y < b; ++y) {
-        for (std::int64_t x = l; x < r; ++x) s.SetBlack(x, y);
+        for (std::int64_t x = l; x < r; ++x) s.Apply(x, y, GripColour);
     }
 }
 
 void markrec(QImage& canvas, QPoint origin, std::int64_t x, std::int64_t y, std::int64_t w,
              std::int64_t h) {
-    InvertOutline(canvas, origin, x, y, x + w, y + h, false);
-    const std::int64_t centres[8][2] = {
-        {x, y},         {x + w, y},         {x, y + h},     {x + w, y + h},
-        {x + w / 2, y}, {x + w / 2, y + h}, {x, y + h / 2}, {x + w, y + h / 2},
+    if (canvas.isNull()) return;
+    // The grips take their colours from the picture, not from the outline
+    // that runs through them: they are filled first and put back over it.
+    const auto centres = GripCentres(x, y, w, h);
+    const int grips = GripCount(w, h);
+    for (int g = 0; g < grips; ++g) {
+        const auto& c = centres[g];
+        FillGrip(canvas, origin, c[0] - 3, c[1] - 3, c[0] + 3, c[1] + 3);
+    }
+    Surface s(canvas, origin);
+    struct Kept {
+        std::int64_t x, y;
+        QRgb colour;
     };
-    for (const auto& c : centres) FillBlack(canvas, origin, c[0] - 3, c[1] - 3, c[0] + 3, c[1] + 3);
+    std::vector<Kept> kept;
+    for (int g = 0; g < grips; ++g) {
+        const auto& c = centres[g];
+        for (std::int64_t py = std::max(c[1] - 3, s.Top()); py < std::min(c[1] + 3, s.Bottom());
+             ++py)
+            for (std::int64_t px = std::max(c[0] - 3, s.Left()); px < std::min(c[0] + 3, s.Right());
+                 ++px)
+                kept.push_back({px, py, s.Get(px, py)});
+    }
+    DrawOutline(canvas, origin, x, y, x + w, y + h, false);
+    for (const Kept& k : kept) s.Set(k.x, k.y, k.colour);
 }
 
 void DottedRect(QImage& canvas, QPoint origin, std::int64_t l, std::int64_t t, std::int64_t r,
                 std::int64_t b) {
-    InvertOutline(canvas, origin, l, t, r, b, true);
+    DrawOutline(canvas, origin, l, t, r, b, true);
 }
 
 }  // namespace areatools

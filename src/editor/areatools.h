@@ -1,7 +1,8 @@
 // The arithmetic and drawing behind the area editor, free of widgets so that
 // it can be tested and measured on its own: the grip hit test, the
-// move/resize of one half (dragit), the creation mapping, and the inverted
-// outlines drawn pixel by pixel into an off-screen canvas.
+// move/resize of one half (dragit), the creation mapping, and the outlines
+// drawn pixel by pixel into an off-screen canvas in colours that stand out
+// from whatever picture lies below.
 #pragma once
 
 #include <QImage>
@@ -53,8 +54,18 @@ struct HitResult {
     std::int64_t grabY = 0;
 };
 
+// A half smaller than this many pane pixels on a side offers only its four
+// corner grips, so that most of it is left for moving it.
+inline constexpr int kSmallHalf = 24;
+// How many grips a half of zoomed size w x h offers: 8, or the 4 corners.
+int GripCount(std::int64_t w, std::int64_t h);
+
 // The current area's half in pane pixels: l, t its top-left corner, w, h its
-// zoomed width and height (the grips sit at l, l + w div 2, l + w).
+// zoomed width and height (the grips sit at l, l + w div 2, l + w). A grip is
+// hit within 3 pixels of its centre, and from outside the half within 6
+// (1 and 6 on a small half); where the zones of two grips meet, the nearer
+// grip wins, then the first in grip order. Inside the half, away from the
+// grips, is 9.
 HitResult HitTestCurrent(std::int64_t x, std::int64_t y, std::int64_t l, std::int64_t t,
                          std::int64_t w, std::int64_t h);
 
@@ -90,26 +101,40 @@ void MapCreation(const CreationInput& in, TAreaHalf own, TAreaHalf other);
 // ---- Outlines -----------------------------------------------------------------
 // Canvas pixel (0, 0) is pane point `origin`; everything outside the canvas is
 // clipped, so only the visible part of an outline costs anything.
+//
+// Every outline and grip pixel differs from the picture pixel below it by at
+// least kMinContrast in one colour channel. Plain inversion does not do that
+// on mid-grey (#808080 inverts to #7F7F7F), so there the outline turns black
+// or white.
+inline constexpr int kMinContrast = 96;
 
-// Inverts the outline of the rectangle primitive from (x1, y1) to (x2, y2):
+// The largest difference of the two colours in one channel (alpha ignored).
+int ColourDistance(QRgb a, QRgb b);
+// An outline pixel over `under`: its inverse where that differs by at least
+// kMinContrast, otherwise GripColour. Alpha of the result is 0.
+QRgb ContrastColour(QRgb under);
+// A grip pixel over `under`: black on light colours, white on dark ones.
+QRgb GripColour(QRgb under);
+
+// Draws the outline of the rectangle primitive from (x1, y1) to (x2, y2):
 // corners in either order, right column and bottom row excluded. Dotted
-// inverts every other pixel along the perimeter, clockwise from the top-left
+// draws every other pixel along the perimeter, clockwise from the top-left
 // corner, and leaves the gaps unchanged. Each perimeter pixel is touched once.
-void InvertOutline(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
-                   std::int64_t y2, bool dotted);
+void DrawOutline(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+                 std::int64_t y2, bool dotted);
 
 // Fills the rectangle from (x1, y1) to (x2, y2), right and bottom excluded,
-// with black.
-void FillBlack(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
-               std::int64_t y2);
+// with grip colours.
+void FillGrip(QImage& canvas, QPoint origin, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+              std::int64_t y2);
 
-// The current area: a solid inverted outline over x .. x + w - 1 by
-// y .. y + h - 1, then the eight 6 x 6 black grips in grip order.
+// The current area: a solid outline over x .. x + w - 1 by y .. y + h - 1,
+// then its 6 x 6 grips in grip order (the corner grips only on a half
+// smaller than kSmallHalf pixels on a side, see GripCount).
 void markrec(QImage& canvas, QPoint origin, std::int64_t x, std::int64_t y, std::int64_t w,
              std::int64_t h);
 
-// Any other area: a dotted inverted outline over pane pixels L .. R - 1 by
-// T .. B - 1.
+// Any other area: a dotted outline over pane pixels L .. R - 1 by T .. B - 1.
 void DottedRect(QImage& canvas, QPoint origin, std::int64_t l, std::int64_t t, std::int64_t r,
                 std::int64_t b);
 

@@ -90,12 +90,12 @@ protected:
 
 }  // namespace
 
-TEST_F(AreaEditor, CurrentAreaIsASolidInversionWithGripsOthersAreDotted) {
+TEST_F(AreaEditor, CurrentAreaIsASolidContrastingOutlineWithGripsOthersAreDotted) {
     for (std::uint8_t grey : {std::uint8_t{255}, std::uint8_t{0}}) {
         SCOPED_TRACE(grey);
         Prepare(320, 200, 320, 200, grey);
         form().SetAreas({});
-        AddArea({10, 20, 29, 39, 10, 20, 29, 39});
+        AddArea({10, 20, 39, 49, 10, 20, 39, 49});
         form().SetCurrentArea(0);
         form().PaintBox3Paint();
         form().PaintBox4Paint();
@@ -104,13 +104,14 @@ TEST_F(AreaEditor, CurrentAreaIsASolidInversionWithGripsOthersAreDotted) {
 
         QImage expected(320, 200, QImage::Format_RGB32);
         expected.fill(bg);
-        for (int x = 10; x <= 29; ++x) expected.setPixel(x, 20, inv), expected.setPixel(x, 39, inv);
-        for (int y = 20; y <= 39; ++y) expected.setPixel(10, y, inv), expected.setPixel(29, y, inv);
-        const QPoint centres[] = {{10, 20}, {30, 20}, {10, 40}, {30, 40},
-                                  {20, 20}, {20, 40}, {10, 30}, {30, 30}};
+        for (int x = 10; x <= 39; ++x) expected.setPixel(x, 20, inv), expected.setPixel(x, 49, inv);
+        for (int y = 20; y <= 49; ++y) expected.setPixel(10, y, inv), expected.setPixel(39, y, inv);
+        // Grips black on white, white on black.
+        const QPoint centres[] = {{10, 20}, {40, 20}, {10, 50}, {40, 50},
+                                  {25, 20}, {25, 50}, {10, 35}, {40, 35}};
         for (QPoint c : centres) {
             for (int y = c.y() - 3; y <= c.y() + 2; ++y) {
-                for (int x = c.x() - 3; x <= c.x() + 2; ++x) expected.setPixel(x, y, 0xFF000000u);
+                for (int x = c.x() - 3; x <= c.x() + 2; ++x) expected.setPixel(x, y, inv);
             }
         }
         for (int pane : {0, 1}) {
@@ -121,6 +122,8 @@ TEST_F(AreaEditor, CurrentAreaIsASolidInversionWithGripsOthersAreDotted) {
         }
 
         // Not current: dotted over 10..28 x 20..38 only, every other pixel.
+        form().SetAreas({});
+        AddArea({10, 20, 29, 39, 10, 20, 29, 39});
         form().SetCurrentArea(-1);
         form().PaintBox3Paint();
         const QImage dotted = Shown(0);
@@ -193,22 +196,22 @@ TEST_F(AreaEditor, AreaToolCreatesByClickAndByDragInEitherDirection) {
     EXPECT_EQ(Area(3), (TAreaPair{200, 100, 200, 300, 400, 200, 402, 600}));
 }
 
-TEST_F(AreaEditor, PointerSelectsTheLastAreaUnderTheMouseWithoutStartingADrag) {
+TEST_F(AreaEditor, PointerSelectsTheSmallestAreaUnderTheMouseWithoutStartingADrag) {
     AddArea({10, 10, 100, 100, 0, 0, 0, 0});
     AddArea({50, 50, 150, 150, 0, 0, 0, 0});
     AddArea({200, 10, 250, 60, 0, 0, 0, 0});
     form().SpeedPointer->click();
     Press(0, {60, 60});
-    EXPECT_EQ(form().CurrentArea(), 1);
+    EXPECT_EQ(form().CurrentArea(), 0);
     EXPECT_EQ(form().Editor().Dragging(), 0);
     Move(0, {90, 90});
     Release(0, {90, 90});
-    EXPECT_EQ(Area(1).Left1, 50);
+    EXPECT_EQ(Area(0).Left1, 10);
     EXPECT_TRUE(ButtonsEnabled());
 
-    Press(0, {20, 20});
-    Release(0, {20, 20});
-    EXPECT_EQ(form().CurrentArea(), 0);
+    Press(0, {120, 120});
+    Release(0, {120, 120});
+    EXPECT_EQ(form().CurrentArea(), 1);
     Press(0, {300, 190});
     Release(0, {300, 190});
     EXPECT_EQ(form().CurrentArea(), -1);
@@ -220,15 +223,15 @@ TEST_F(AreaEditor, GripsResizeMirrorAndMovesStopAtThePictureEdges) {
     form().SetCurrentArea(0);
     form().SpeedPointer->click();
 
-    // 4 pixels off the top-left grip: outside everything, the selection goes.
-    Press(0, {96, 96});
-    Release(0, {96, 96});
+    // 7 pixels off the top-left grip: outside everything, the selection goes.
+    Press(0, {93, 93});
+    Release(0, {93, 93});
     EXPECT_EQ(form().CurrentArea(), -1);
     form().SetCurrentArea(0);
-    Press(0, {97, 97});
+    Press(0, {94, 94});
     EXPECT_EQ(form().Editor().Grip(), 1);
     EXPECT_EQ(form().Editor().Dragging(), 1);
-    Release(0, {97, 97});
+    Release(0, {94, 94});
     EXPECT_EQ(Area(0), (TAreaPair{100, 100, 149, 149, 0, 0, 9, 9}));
 
     // Right-middle grip dragged past the left edge becomes the left-middle.
@@ -343,9 +346,10 @@ TEST_F(AreaEditor, CursorsShowTheToolAndWithThePointerTheGripUnderTheMouse) {
         expectBoth(s.slot);
         EXPECT_EQ(form().Editor().Grip(), s.slot % 10);
     }
-    // The right pane tests its own half (a single point at 0, 0).
+    // The right pane tests its own half (a single point at 0, 0): its
+    // nearest corner.
     Move(1, {2, 2});
-    EXPECT_EQ(form().Editor().Grip(), 1);
+    EXPECT_EQ(form().Editor().Grip(), 4);
 }
 
 TEST_F(AreaEditor, ObjectButtonsWrapDeleteKeepsOrderAndEscClicksTheFirstEnabled) {

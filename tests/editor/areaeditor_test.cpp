@@ -174,22 +174,38 @@ INSTANTIATE_TEST_SUITE_P(
         return n;
     });
 
-TEST_F(AreaEditorTest, PointerSelectsTheLastAreaUnderTheMouseAndRecordsNothing) {
-    Add({10, 10, 100, 100, 0, 0, 0, 0});
-    Add({50, 50, 150, 150, 0, 0, 0, 0});
+TEST_F(AreaEditorTest, PointerSelectsTheSmallestAreaUnderTheMouseCyclesOnAndRecordsNothing) {
+    Add({10, 10, 100, 100, 0, 0, 0, 0});  // the head
+    Add({40, 40, 60, 60, 0, 0, 0, 0});    // an eye in it
     Add({200, 10, 250, 60, 0, 0, 0, 0});
+    Add({200, 10, 250, 60, 0, 0, 0, 0});  // the same size: the later wins
     editor.SetTool(TAreaTool::Pointer);
-    Drag(0, {60, 60}, {90, 90});  // selects, starts no drag
-    EXPECT_EQ(host.current, 1);
-    EXPECT_EQ(editor.Dragging(), 0);
-    EXPECT_EQ(host.list.GotoIndex(1)->Left1, 50);
-    Click(0, {20, 20});
+    Drag(0, {20, 20}, {30, 30});  // selects the head, starts no drag
     EXPECT_EQ(host.current, 0);
+    EXPECT_EQ(editor.Dragging(), 0);
+    EXPECT_EQ(host.list.GotoIndex(0)->Left1, 10);
+    // Inside the current head, on the eye: the eye, not a move of the head.
+    Click(0, {50, 50});
+    EXPECT_EQ(host.current, 1);
+    EXPECT_EQ(host.list.GotoIndex(0)->Left1, 10);
+    // The same spot again without a move: the next larger, then round.
+    Click(0, {50, 50});
+    EXPECT_EQ(host.current, 0);
+    Click(0, {50, 50});
+    EXPECT_EQ(host.current, 1);
+    // After a move, a press inside the current eye moves it.
+    editor.Move(0, 51, 50);
+    editor.Press(0, Qt::LeftButton, 51, 50);
+    EXPECT_EQ(editor.Dragging(), 1);
+    editor.Release(0, Qt::LeftButton, 51, 50);
+    Click(0, {220, 30});
+    EXPECT_EQ(host.current, 3);
     Click(0, {300, 190});
     EXPECT_EQ(host.current, -1);
     // A press on the current area that moves nothing is no step either.
     Select(2);
-    Click(0, {220, 30});
+    editor.Move(0, 230, 40);
+    Click(0, {230, 40});
     EXPECT_EQ(editor.History().count(), 0);
     EXPECT_EQ(host.changes, 0);
 }
@@ -215,7 +231,7 @@ TEST_F(AreaEditorTest, CursorSlotsFollowTheToolAndTheGripUnderTheMouse) {
     } spots[] = {
         {{100, 100}, 1}, {{150, 100}, 2}, {{100, 130}, 3}, {{150, 130}, 4},  {{125, 100}, 5},
         {{125, 130}, 6}, {{100, 115}, 7}, {{150, 115}, 8}, {{120, 110}, 9},  {{10, 10}, 10},
-        {{97, 97}, 1},   {{96, 97}, 10},  {{153, 133}, 4}, {{154, 133}, 10},
+        {{94, 94}, 1},   {{93, 97}, 10},  {{156, 136}, 4}, {{157, 133}, 10}, {{104, 104}, 9},
     };
     for (const auto& s : spots) {
         SCOPED_TRACE(s.p.x());
@@ -223,11 +239,12 @@ TEST_F(AreaEditorTest, CursorSlotsFollowTheToolAndTheGripUnderTheMouse) {
         EXPECT_EQ(host.cursor, s.slot);
         EXPECT_EQ(editor.Grip(), s.slot % 10);
     }
-    // The right pane tests its own half (a single point at 0, 0), at its zoom.
+    // The right pane tests its own half (a single point at 0, 0), at its
+    // zoom: the nearest corner, at (1, 1).
     editor.Move(1, 2, 2);
-    EXPECT_EQ(editor.Grip(), 1);
-    EXPECT_EQ(editor.GrabX(), 2);
-    EXPECT_EQ(editor.GrabY(), 2);
+    EXPECT_EQ(editor.Grip(), 4);
+    EXPECT_EQ(editor.GrabX(), 1);
+    EXPECT_EQ(editor.GrabY(), 1);
     EXPECT_EQ(host.mousePane, 1);
     EXPECT_EQ(host.mousePoint, QPoint(2, 2));
 }
@@ -355,7 +372,7 @@ TEST_F(AreaEditorTest, PreviousAndNextGoRoundTheListAndEndAGesture) {
 
     // A drag in progress becomes a step before the current area changes.
     editor.SetTool(TAreaTool::Pointer);
-    editor.Press(0, Qt::LeftButton, 5, 5);
+    editor.Press(0, Qt::LeftButton, 1, 1);
     editor.Move(0, 8, 9);
     editor.SelectNext();
     EXPECT_EQ(editor.Dragging(), 0);

@@ -1,7 +1,9 @@
 // The area editor's arithmetic and outlines, without a window: dragit's
-// mirrors and clamps, the hit test's 7 x 7 squares, and the inverted outlines
-// drawn into a canvas that covers only part of a pane.
+// mirrors and clamps, the grips' hit zones, and the outlines drawn into a
+// canvas that covers only part of a pane, readable on any picture.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "editor/areatools.h"
 #include "support/test_files.h"
@@ -49,10 +51,12 @@ TEST(AreaTools, DragitMovesResizesMirrorsAndClamps) {
     EXPECT_EQ(a, (TAreaPair{1, 2, 3, 4, 100, 100, 102, 102}));
 }
 
-TEST(AreaTools, HitTestGrabsTheOffsetFromTheGripFoundFirst) {
+TEST(AreaTools, GripsAreHitFromFurtherOutsideTheNearestWinsAndSmallHalvesKeepTheirInside) {
     // l 100, t 100, w 50, h 30: grips at x 100/125/150, y 100/115/130.
-    EXPECT_EQ(HitTestCurrent(96, 97, 100, 100, 50, 30).grip, 0);
-    EXPECT_EQ(HitTestCurrent(97, 96, 100, 100, 50, 30).grip, 0);
+    EXPECT_EQ(HitTestCurrent(94, 94, 100, 100, 50, 30).grip, 1);    // 6 out
+    EXPECT_EQ(HitTestCurrent(93, 97, 100, 100, 50, 30).grip, 0);    // 7 out
+    EXPECT_EQ(HitTestCurrent(104, 104, 100, 100, 50, 30).grip, 9);  // 4 in: inside
+    EXPECT_EQ(HitTestCurrent(103, 103, 100, 100, 50, 30).grip, 1);
     const HitResult topRight = HitTestCurrent(152, 98, 100, 100, 50, 30);
     EXPECT_EQ(topRight.grip, 2);
     EXPECT_EQ(topRight.slot, 2);
@@ -62,14 +66,51 @@ TEST(AreaTools, HitTestGrabsTheOffsetFromTheGripFoundFirst) {
     EXPECT_EQ(bottomMiddle.grip, 6);
     EXPECT_EQ(bottomMiddle.grabX, 0);
     EXPECT_EQ(bottomMiddle.grabY, 1);
+    // Between the right-middle grip (150, 115) and the bottom-right one
+    // (150, 130), outside: the nearer one.
+    EXPECT_EQ(HitTestCurrent(155, 121, 100, 100, 50, 30).grip, 8);
+    EXPECT_EQ(HitTestCurrent(155, 124, 100, 100, 50, 30).grip, 4);
     const HitResult inside = HitTestCurrent(120, 110, 100, 100, 50, 30);
     EXPECT_EQ(inside.grip, 9);
     EXPECT_EQ(inside.grabX, 20);
     EXPECT_EQ(inside.grabY, 10);
-    // A tiny area: its corner grips come first; inside works with w < 0 too.
+    EXPECT_EQ(HitTestCurrent(200, 200, 100, 100, 50, 30).slot, kArrowSlot);
+
+    // Under 24 pixels on a side: corners only, reached one pixel inside, so
+    // a press in a 20 x 20 half moves it almost everywhere.
+    EXPECT_EQ(GripCount(50, 30), 8);
+    EXPECT_EQ(GripCount(23, 30), 4);
+    EXPECT_EQ(GripCount(-30, -23), 4);
+    EXPECT_EQ(HitTestCurrent(110, 100, 100, 100, 20, 20).grip, 9);  // no top-middle grip
+    EXPECT_EQ(HitTestCurrent(110, 96, 100, 100, 20, 20).grip, 0);
+    EXPECT_EQ(HitTestCurrent(102, 102, 100, 100, 20, 20).grip, 9);
+    EXPECT_EQ(HitTestCurrent(101, 101, 100, 100, 20, 20).grip, 1);
+    EXPECT_EQ(HitTestCurrent(98, 98, 100, 100, 20, 20).grip, 1);
+    int moving = 0;
+    for (int y = 100; y <= 120; ++y)
+        for (int x = 100; x <= 120; ++x) moving += HitTestCurrent(x, y, 100, 100, 20, 20).grip == 9;
+    EXPECT_GE(moving, 21 * 21 - 4 * 4);
+    // A tiny area: its first corner comes first; inside works with w < 0 too.
     EXPECT_EQ(HitTestCurrent(101, 100, 100, 100, 2, 2).grip, 1);
     EXPECT_EQ(HitTestCurrent(90, 95, 100, 100, -20, -10).grip, 9);
-    EXPECT_EQ(HitTestCurrent(200, 200, 100, 100, 50, 30).slot, kArrowSlot);
+}
+
+TEST(AreaTools, ContrastColourIsTheInverseWhereThatStandsOutElseBlackOrWhite) {
+    EXPECT_EQ(ContrastColour(0xFFFFFFFFu), 0x000000u);
+    EXPECT_EQ(ContrastColour(0xFF3366CCu), 0xCC9933u);
+    EXPECT_EQ(ContrastColour(0xFF808080u), 0x000000u);  // the inverse would be #7F7F7F
+    EXPECT_EQ(ContrastColour(0xFF7F7F7Fu), 0xFFFFFFu);
+    EXPECT_EQ(GripColour(0xFF202020u), 0xFFFFFFu);
+    EXPECT_EQ(GripColour(0xFFE0E0E0u), 0x000000u);
+    // Every colour of a coarse grid of the cube, for the outline and grips.
+    for (int r = 0; r < 256; r += 5)
+        for (int g = 0; g < 256; g += 5)
+            for (int b = 0; b < 256; b += 5) {
+                const QRgb c = qRgb(r, g, b);
+                ASSERT_GE(ColourDistance(ContrastColour(c), c), kMinContrast)
+                    << r << " " << g << " " << b;
+                ASSERT_GE(ColourDistance(GripColour(c), c), 128);
+            }
 }
 
 TEST(AreaTools, MappingsKeepTheirOrderOfOperations) {
@@ -131,42 +172,68 @@ TEST(AreaTools, OutlinesAreTheSameWhateverPartOfThePaneIsComposed) {
     EXPECT_TRUE(far == Filled({10, 10}, 0xFF000000));
 }
 
-TEST(AreaTools, CurrentAreaIsASolidInversionWithGripsOthersAreDottedOnAnyPicture) {
-    // The half left 10, top 20, right 29, bottom 39 at zoom 100: x 10, y 20,
-    // w 20, h 20 for the current area; 10, 20 to 29, 39 for any other.
-    for (const QRgb bg : {0xFFFFFFFFu, 0xFF000000u, 0xFF3366CCu}) {
-        SCOPED_TRACE(bg);
-        const QRgb inv = bg ^ 0x00FFFFFFu;
-        QImage expected = Filled({64, 64}, bg);
-        for (int x = 10; x <= 29; ++x) expected.setPixel(x, 20, inv), expected.setPixel(x, 39, inv);
-        for (int y = 20; y <= 39; ++y) expected.setPixel(10, y, inv), expected.setPixel(29, y, inv);
-        const QPoint centres[] = {{10, 20}, {30, 20}, {10, 40}, {30, 40},
-                                  {20, 20}, {20, 40}, {10, 30}, {30, 30}};
-        for (QPoint c : centres)
-            for (int y = c.y() - 3; y <= c.y() + 2; ++y)
-                for (int x = c.x() - 3; x <= c.x() + 2; ++x) expected.setPixel(x, y, 0xFF000000u);
-        QImage current = Filled({64, 64}, bg);
-        markrec(current, {0, 0}, 10, 20, 20, 20);
-        if (current != expected)
-            testing_support::SaveFailure(QStringLiteral("markrec"), current, expected);
-        EXPECT_TRUE(current == expected);
-
-        // Dotted over columns 10..28 and rows 20..38, every other perimeter
-        // pixel from the top-left corner on: 72 pixels, 36 inverted.
-        QImage other = Filled({64, 64}, bg);
-        DottedRect(other, {0, 0}, 10, 20, 29, 39);
-        int inverted = 0;
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x) {
-                if (other.pixel(x, y) == bg) continue;
-                ++inverted;
-                EXPECT_EQ(other.pixel(x, y), inv);
-                EXPECT_TRUE((x == 10 || x == 28) ? (y >= 20 && y <= 38)
-                                                 : (y == 20 || y == 38) && x > 10 && x < 28)
+TEST(AreaTools, EveryOutlineAndGripPixelStandsOutOnAnyPicture) {
+    // Uniform black, white, the two mid-greys and a blue, and noise. The
+    // current half left 10, top 20, right 39, bottom 49 (x 10, y 20, w 30,
+    // h 30: eight grips) and a small one (w 20: four); another area dotted
+    // over columns 50..68 and rows 20..38.
+    QImage noise(96, 64, QImage::Format_RGB32);
+    std::uint32_t seed = 7;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            noise.setPixel(x, y, 0xFF000000u | (seed >> 8));
+        }
+    std::vector<QImage> pictures;
+    for (const QRgb bg : {0xFF000000u, 0xFFFFFFFFu, 0xFF808080u, 0xFF7F7F7Fu, 0xFF3366CCu})
+        pictures.push_back(Filled({96, 64}, bg));
+    pictures.push_back(noise);
+    for (const QImage& picture : pictures) {
+        SCOPED_TRACE(picture.pixel(0, 0));
+        QImage drawn = picture;
+        markrec(drawn, {0, 0}, 10, 20, 30, 30);
+        markrec(drawn, {0, 0}, 60, 44, 20, 12);
+        DottedRect(drawn, {0, 0}, 50, 2, 69, 21);
+        // What may change: the perimeters and the grip squares.
+        QImage may(drawn.size(), QImage::Format_RGB32);
+        may.fill(0);
+        auto mark = [&](QRect r) {
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    if (may.rect().contains(x, y)) may.setPixel(x, y, 1);
+        };
+        auto perimeter = [&](QRect r) {
+            mark({r.left(), r.top(), r.width(), 1});
+            mark({r.left(), r.bottom(), r.width(), 1});
+            mark({r.left(), r.top(), 1, r.height()});
+            mark({r.right(), r.top(), 1, r.height()});
+        };
+        perimeter({10, 20, 30, 30});
+        perimeter({60, 44, 20, 12});
+        perimeter({50, 2, 19, 19});
+        const QPoint grips[] = {{10, 20}, {40, 20}, {10, 50}, {40, 50}, {25, 20}, {25, 50},
+                                {10, 35}, {40, 35}, {60, 44}, {80, 44}, {60, 56}, {80, 56}};
+        for (QPoint c : grips) mark({c.x() - 3, c.y() - 3, 6, 6});
+        int changed = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x) {
+                if (drawn.pixel(x, y) == picture.pixel(x, y)) continue;
+                ++changed;
+                EXPECT_EQ(may.pixel(x, y) & 1, 1u) << x << "," << y;
+                EXPECT_GE(ColourDistance(drawn.pixel(x, y), picture.pixel(x, y)), kMinContrast)
                     << x << "," << y;
             }
-        EXPECT_EQ(inverted, 36);
-        EXPECT_NE(other.pixel(10, 20), bg);
-        EXPECT_EQ(other.pixel(11, 20), bg);
+        // The whole solid outline and every grip pixel show (a grip pixel
+        // never equals what it covers); the dots, every other pixel.
+        for (QPoint c : grips)
+            for (int y = c.y() - 3; y < c.y() + 3; ++y)
+                for (int x = c.x() - 3; x < c.x() + 3; ++x)
+                    EXPECT_NE(drawn.pixel(x, y), picture.pixel(x, y)) << x << "," << y;
+        for (int x = 10; x < 40; ++x) EXPECT_NE(drawn.pixel(x, 49), picture.pixel(x, 49)) << x;
+        EXPECT_NE(drawn.pixel(50, 2), picture.pixel(50, 2));
+        EXPECT_EQ(drawn.pixel(51, 2), picture.pixel(51, 2));
+        // The small half has no middle grips.
+        EXPECT_EQ(drawn.pixel(68, 41), picture.pixel(68, 41));
+        EXPECT_GT(changed, 0);
     }
 }
