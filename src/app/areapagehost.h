@@ -26,6 +26,7 @@ public:
     void ToolChanged(TAreaTool tool) override;
     void ShowStatus(const QString& text) override;
     void Busy(bool busy) override;
+    void FitPanes() override;
 
 private:
     TMainForm& f_;

@@ -256,7 +256,7 @@ QCursor LupeCursor() {
             p.setPen(QPen(Qt::black, 4));
             p.drawLine(15, 15, 27, 27);
         },
-        0, 0);
+        9, 9);
 }
 
 QCursor Cursor32763() {

@@ -39,7 +39,7 @@ QPixmap ExitButton(bool pressed);
 
 // The program's 32 x 32 cursors.
 QCursor DragCursor();    // a grabbing hand, hot spot (15, 16)
-QCursor LupeCursor();    // a magnifier, hot spot (0, 0)
+QCursor LupeCursor();    // a magnifier, hot spot (9, 9), the lens centre
 QCursor Cursor32763();   // a small cross, hot spot (16, 16)
 QCursor GeoselCursor();  // a cross-hair with a dotted rectangle, hot spot (16, 16)
 

@@ -41,6 +41,7 @@ class TStatusPanel;
 class TAreaEditor;
 class TAreaPageHost;
 class TLoadWatch;
+class TZoomActions;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -166,6 +167,14 @@ public:
     void SavePicBtnClick();
     void SaveAVIBtnClick();
 
+    // ---- Zoom ----------------------------------------------------------------
+    // "Fit" beside each zoom field; F on "Similar areas" fits both its panes.
+    void FitAreaPanes();
+    // A picture just loaded into slot 0 (picture 1) or 1: the panes showing
+    // it are fitted where it is larger than they are.
+    void FitLoadedPicture(int picture);
+    TZoomActions& ZoomKeys() { return *zoomActions_; }
+
     // ---- Document ------------------------------------------------------------
     void NewBtnClick();
     void OpenBtnClick();
@@ -241,6 +250,12 @@ public:
     TZoomPane* ScrollBox5 = nullptr;
     TPaintBox* PaintBox5 = nullptr;
     QTimer* Timer1 = nullptr;
+    // "Fit" beside Zoom1Ed to Zoom5Ed.
+    QToolButton* FitBtn1 = nullptr;
+    QToolButton* FitBtn2 = nullptr;
+    QToolButton* FitBtn3 = nullptr;
+    QToolButton* FitBtn4 = nullptr;
+    QToolButton* FitBtn5 = nullptr;
 
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanel0 = nullptr;
@@ -283,6 +298,7 @@ private:
     void WireAreas();
     void WireMorph();
     void WireDocument();
+    void WireZoom();
     // The keys of the "Similar areas" page; true when the key was one.
     bool AreaPageKey(QKeyEvent* event);
     void ShowPosition();
@@ -323,6 +339,7 @@ private:
     TLoadWatch* loadWatch_ = nullptr;
     int loadProgressDelayMs_ = 400;
     std::unique_ptr<TAreaEditor> editor_;
+    TZoomActions* zoomActions_ = nullptr;
     // The last picture point shown, with its pane; pane -1 before any.
     int mousePane_ = -1;
     QPoint mousePoint_;

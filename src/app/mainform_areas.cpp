@@ -109,6 +109,9 @@ void TAreaPageHost::Busy(bool busy) {
     else
         QApplication::restoreOverrideCursor();
 }
+void TAreaPageHost::FitPanes() {
+    f_.FitAreaPanes();
+}
 void TAreaPageHost::AreasChanged() {
     // The morph follows the areas while it is shown.
     if (f_.PageControl2->currentIndex() == 2) {

@@ -183,6 +183,8 @@ void TMainForm::OpenFile(const QString& name) {
     Setsavedfilename(name);
     RenderPic();
     RepaintPanes();
+    FitLoadedPicture(0);
+    FitLoadedPicture(1);
 }
 
 void TMainForm::DelAll() {

@@ -47,6 +47,7 @@ void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, 
         slot = std::move(loaded);  // the old bitmap is released here, once
         fileName = QFileInfo(*chosen).absoluteFilePath();
         pane.Paint();
+        FitLoadedPicture(&slot == &Pic1Dib ? 0 : 1);
     } else if (loaded.ErrorText() != raster::kLoadCancelled) {
         ShowLoadError(loaded, chosen->toStdString());
     }

@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -120,6 +121,96 @@ void TZoomPane::Paint() {
 void TZoomPane::showEvent(QShowEvent* event) {
     QScrollArea::showEvent(event);
     Paint();
+    // The page's layout gives the pane its real size once it is shown.
+    if (fitPending_) QMetaObject::invokeMethod(this, &TZoomPane::FitPending, Qt::QueuedConnection);
+}
+
+void TZoomPane::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    if (fitPending_ && isVisible())
+        QMetaObject::invokeMethod(this, &TZoomPane::FitPending, Qt::QueuedConnection);
+}
+
+void TZoomPane::enterEvent(QEnterEvent* event) {
+    QScrollArea::enterEvent(event);
+    emit Entered();
+}
+
+void TZoomPane::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QScrollArea::wheelEvent(event);
+        return;
+    }
+    const int delta =
+        event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+    if (delta != 0) {
+        // Wheel events reach a scroll area through its viewport, in the
+        // viewport's coordinates.
+        ZoomStep(event->position().toPoint(), delta > 0 ? 1 : -1);
+    }
+    event->accept();
+}
+
+QPoint TZoomPane::ViewportCentre() const {
+    return {viewport()->width() / 2, viewport()->height() / 2};
+}
+
+void TZoomPane::ZoomKeeping(QPoint at, int zoom) {
+    if (zoomEdit_ == nullptr) return;
+    const int from = Zoom();
+    // The pane point under `at`, with the box's own offset (a box smaller
+    // than the viewport sits at its corner).
+    const std::int64_t px = std::int64_t{HorzPosition()} + at.x();
+    const std::int64_t py = std::int64_t{VertPosition()} + at.y();
+    zoomEdit_->SetValue(zoom);
+    Paint();
+    const int to = Zoom();
+    if (to == from) return;
+    auto within = [](std::int64_t v, int range) {
+        return static_cast<int>(std::clamp<std::int64_t>(v, 0, std::max(0, range - 1)));
+    };
+    SetHorzPosition(within(zoommapping::RescalePane(px, from, to) - at.x(), HorzRange()));
+    SetVertPosition(within(zoommapping::RescalePane(py, from, to) - at.y(), VertRange()));
+}
+
+void TZoomPane::ZoomStep(QPoint at, int direction) {
+    ZoomKeeping(at, zoommapping::NextZoomStep(Zoom(), direction));
+}
+
+int TZoomPane::FitZoom() const {
+    if (!picture_) return 100;
+    const raster::DibRecord& pic = picture_();
+    const QSize area = maximumViewportSize();
+    return zoommapping::FitZoom(pic.Width(), pic.Height(), area.width(), area.height());
+}
+
+void TZoomPane::Fit() {
+    if (zoomEdit_ == nullptr) return;
+    zoomEdit_->SetValue(FitZoom());
+    Paint();
+}
+
+bool TZoomPane::PictureLargerThanPane() const {
+    if (!picture_) return false;
+    const raster::DibRecord& pic = picture_();
+    const QSize area = maximumViewportSize();
+    return pic.Width() > area.width() || pic.Height() > area.height();
+}
+
+void TZoomPane::FitIfLarger() {
+    fitPending_ = true;
+    if (isVisible()) FitPending();
+}
+
+void TZoomPane::FitPending() {
+    if (!fitPending_ || !isVisible()) return;
+    fitPending_ = false;
+    if (PictureLargerThanPane()) {
+        Fit();
+    } else if (zoomEdit_ != nullptr) {
+        zoomEdit_->SetValue(100);
+        Paint();
+    }
 }
 
 void TZoomPane::Compose(QImage& canvas, QRect exposed) const {

@@ -99,6 +99,22 @@ public:
     // centres the view on the picture point that was under box point `at`.
     void ZoomAt(QPoint at, int step);
 
+    // Zooms to `zoom` (the field clamps) keeping the picture point under
+    // viewport point `at` where it is: Ctrl+wheel, and the keys with the
+    // viewport's centre.
+    void ZoomKeeping(QPoint at, int zoom);
+    // One zoom step in (direction > 0) or out, keeping the point at `at`.
+    void ZoomStep(QPoint at, int direction);
+    QPoint ViewportCentre() const;
+    // The largest zoom step at which the whole picture fits the pane without
+    // scroll bars, and setting it.
+    int FitZoom() const;
+    void Fit();
+    // After a picture is loaded: fitted when it is larger than the pane,
+    // else at 100 %. A pane on a page not shown does it when it is shown, at
+    // its real size.
+    void FitIfLarger();
+
     // Hand drag: the picture follows the mouse. The start point stays, the box
     // moves under it.
     void BeginHandDrag(int x, int y);
@@ -109,14 +125,26 @@ public:
 
     void Compose(QImage& canvas, QRect exposed) const;
 
+signals:
+    // The mouse came over the pane.
+    void Entered();
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    // Ctrl+wheel zooms at the mouse; the plain wheel scrolls.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
+    bool PictureLargerThanPane() const;
+    void FitPending();
+
     TPaintBox* box_;
     TSpinEdit* zoomEdit_ = nullptr;
     PictureSource picture_;
     Overlay overlay_;
     bool handDragging_ = false;
     QPoint handStart_;
+    bool fitPending_ = false;
 };

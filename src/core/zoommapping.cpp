@@ -42,6 +42,31 @@ std::int64_t DivideByZoom(std::int64_t v, int z) {
     return Trunc(static_cast<long double>(v) / static_cast<long double>(z));
 }
 
+int FitZoom(std::int64_t pictureWidth, std::int64_t pictureHeight, std::int64_t areaWidth,
+            std::int64_t areaHeight) {
+    for (int z = kMaxZoom; z > kMinZoom; z -= kZoomStep) {
+        if (ToPane(pictureWidth, z) <= areaWidth && ToPane(pictureHeight, z) <= areaHeight)
+            return z;
+    }
+    return kMinZoom;
+}
+
+int NextZoomStep(int z, int direction) {
+    // Steps are the multiples of kZoomStep; a typed value between two goes
+    // to the neighbouring step in the asked direction.
+    std::int64_t next = z;
+    if (direction > 0) next = (std::int64_t{z} / kZoomStep + 1) * kZoomStep;
+    if (direction < 0) next = (std::int64_t{z} + kZoomStep - 1) / kZoomStep * kZoomStep - kZoomStep;
+    if (z < 0 && direction > 0) next = kMinZoom;
+    return static_cast<int>(std::clamp<std::int64_t>(next, kMinZoom, kMaxZoom));
+}
+
+std::int64_t RescalePane(std::int64_t p, int from, int to) {
+    if (from == 0) return 0;
+    return Trunc(static_cast<long double>(p) * static_cast<long double>(to) /
+                 static_cast<long double>(from));
+}
+
 int ClampToInt(std::int64_t v) {
     return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(),
                                                      std::numeric_limits<int>::max()));

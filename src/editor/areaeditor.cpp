@@ -511,6 +511,9 @@ bool TAreaEditor::Key(int key, Qt::KeyboardModifiers modifiers) {
         case Qt::Key_M:
             Match();
             return true;
+        case Qt::Key_F:
+            host_.FitPanes();
+            return true;
         case Qt::Key_P:
             return choose(TAreaTool::Pointer);
         case Qt::Key_Z:

@@ -71,6 +71,8 @@ public:
     virtual void ShowStatus(const QString& text) { (void)text; }
     // A step that may take a moment begins (true) or ends (false).
     virtual void Busy(bool busy) { (void)busy; }
+    // Both panes take the largest zoom at which their pictures fit.
+    virtual void FitPanes() {}
 };
 
 class TAreaEditor {
@@ -118,8 +120,9 @@ public:
 
     // The page's keys, wherever the focus is on it: arrows (with Shift ten
     // pixels) move the current half, Delete deletes, Esc is the object
-    // buttons' cancel (it deletes the current area), M matches, and P, Z, H,
-    // A choose the tool. False for a key that is not the page's.
+    // buttons' cancel (it deletes the current area), M matches, P, Z, H, A
+    // choose the tool and F fits both panes. False for a key that is not the
+    // page's.
     bool Key(int key, Qt::KeyboardModifiers modifiers);
 
     // Draws the pane's half of every area over canvas, which covers pane

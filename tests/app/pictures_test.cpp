@@ -48,9 +48,12 @@ TEST(Pictures, LoadingFillsTheSlotAndSizesThePaneAtItsZoom) {
     Show(w);
     const QString dir = testing_support::OutDir(QStringLiteral("pictures_load"));
     const QString path = WritePicture(dir, QStringLiteral("with space ä.png"), 640, 480);
-    w.Zoom1Ed->SetText(QStringLiteral("50"));
     f.prompter->fileAnswers = {path};
     QTest::mouseClick(w.PicOpenBtn1, Qt::LeftButton);
+    // Larger than the pane: shown fitted, the zoom field says how.
+    EXPECT_LT(w.Zoom1Ed->Value(), 100);
+    EXPECT_EQ(w.Zoom1Ed->Value(), w.ScrollBox1->FitZoom());
+    w.Zoom1Ed->SetText(QStringLiteral("50"));
     ASSERT_EQ(f.prompter->dialogsShown.size(), 1u);
     EXPECT_EQ(f.prompter->dialogsShown[0].objectName, QStringLiteral("OpenDialog1"));
     EXPECT_EQ(w.Picture1().Width(), 640);

@@ -67,7 +67,7 @@ TEST(Shell, CursorTableHoldsTheSystemAndTheProgramCursors) {
     EXPECT_EQ(w.Cursor(8).shape(), Qt::SizeHorCursor);
     EXPECT_EQ(w.Cursor(10).shape(), Qt::ArrowCursor);
     const std::pair<int, QPoint> own[] = {
-        {9, {15, 16}}, {11, {0, 0}}, {12, {16, 16}}, {13, {16, 16}}};
+        {9, {15, 16}}, {11, {9, 9}}, {12, {16, 16}}, {13, {16, 16}}};
     for (const auto& [slot, hot] : own) {
         EXPECT_EQ(w.Cursor(slot).shape(), Qt::BitmapCursor) << slot;
         EXPECT_EQ(w.Cursor(slot).pixmap().size(), QSize(32, 32)) << slot;

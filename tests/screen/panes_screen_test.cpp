@@ -123,6 +123,14 @@ protected:
             QStyle::CC_SpinBox, &opt, up ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, edit);
         QTest::mouseClick(edit, Qt::LeftButton, {}, r.center());
     }
+    // A picture larger than its pane is fitted once the pane shows: waits
+    // for that and returns the zoom.
+    static int Fitted(TZoomPane& pane) {
+        for (int i = 0; i < 100 && pane.ZoomEdit()->Value() != pane.FitZoom(); ++i)
+            QTest::qWait(20);
+        EXPECT_EQ(pane.ZoomEdit()->Value(), pane.FitZoom()) << pane.objectName().toStdString();
+        return pane.ZoomEdit()->Value();
+    }
     void TypeZoom(TSpinEdit* edit, const QString& value) {
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
@@ -139,8 +147,11 @@ TEST_F(Screen, PicturePaneAfterLoadingABiggerAndASmallerPicture) {
         *w().ScrollBox2, [&] { return ExpectedPane(*w().ScrollBox2, White(320, 200), 100); },
         "blank"));
     Load(w().PicOpenBtn2, Save(big, dir_ + "/big.png"));
+    // Larger than the pane: fitted; a smaller one after it at 100 %.
+    const int fitted = Fitted(*w().ScrollBox2);
+    EXPECT_LT(fitted, 100);
     EXPECT_TRUE(ScreenShows(
-        *w().ScrollBox2, [&] { return ExpectedPane(*w().ScrollBox2, big, 100); }, "big"));
+        *w().ScrollBox2, [&] { return ExpectedPane(*w().ScrollBox2, big, fitted); }, "big"));
     Load(w().PicOpenBtn2, Save(small, dir_ + "/small.png"));
     EXPECT_TRUE(ScreenShows(
         *w().ScrollBox2, [&] { return ExpectedPane(*w().ScrollBox2, small, 100); }, "small"));
@@ -184,8 +195,11 @@ TEST_F(Screen, FirstVisitOfEachPageAfterALoadShowsThePictureAtItsZoom) {
     ShowPage(1);
     EXPECT_TRUE(ScreenShows(
         *w().ScrollBox3, [&] { return ExpectedPane(*w().ScrollBox3, pic1, 100); }, "areas1"));
+    // Picture 2 is larger than the pane: fitted when the page first shows.
+    const int fitted = Fitted(*w().ScrollBox4);
+    EXPECT_LT(fitted, 100);
     EXPECT_TRUE(ScreenShows(
-        *w().ScrollBox4, [&] { return ExpectedPane(*w().ScrollBox4, pic2, 100); }, "areas2"));
+        *w().ScrollBox4, [&] { return ExpectedPane(*w().ScrollBox4, pic2, fitted); }, "areas2"));
     ShowPage(2);
     ASSERT_EQ(w().Result().Width(), 640);
     EXPECT_TRUE(ScreenShows(
@@ -261,6 +275,8 @@ TEST_F(Screen, ZoomAndHandToolsOnTheAreasPage) {
     Load(w().PicOpenBtn1, Save(pic1, dir_ + "/one.png"));
     ShowPage(1);
     TZoomPane& pane = *w().ScrollBox3;
+    Fitted(pane);
+    TypeZoom(w().Zoom3Ed, QStringLiteral("100"));
     QTest::mouseClick(w().SpeedZoom, Qt::LeftButton);
     QTest::mouseClick(w().PaintBox3, Qt::LeftButton, {}, QPoint(200, 150));
     ASSERT_EQ(w().Zoom3Ed->Value(), 110);
