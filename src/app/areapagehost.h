@@ -27,6 +27,8 @@ public:
     void ShowStatus(const QString& text) override;
     void Busy(bool busy) override;
     void FitPanes() override;
+    void AreasMoving() override;
+    void ToggleLiveView() override;
 
 private:
     TMainForm& f_;

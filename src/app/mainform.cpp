@@ -157,6 +157,7 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
     WireMorph();
     WireDocument();
     WireZoom();
+    WireLive();
     FormCreate();
     // Every pane shows its picture from the start.
     RepaintPanes();

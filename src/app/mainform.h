@@ -42,6 +42,7 @@ class TAreaEditor;
 class TAreaPageHost;
 class TLoadWatch;
 class TZoomActions;
+class TLiveView;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -171,9 +172,11 @@ public:
     // "Fit" beside each zoom field; F on "Similar areas" fits both its panes.
     void FitAreaPanes();
     // A picture just loaded into slot 0 (picture 1) or 1: the panes showing
-    // it are fitted where it is larger than they are.
-    void FitLoadedPicture(int picture);
+    // it are fitted where it is larger than they are, the live result shows it.
+    void PictureLoaded(int picture);
     TZoomActions& ZoomKeys() { return *zoomActions_; }
+    // The live result below the panes of "Similar areas".
+    TLiveView& LiveView() { return *live_; }
 
     // ---- Document ------------------------------------------------------------
     void NewBtnClick();
@@ -299,6 +302,7 @@ private:
     void WireMorph();
     void WireDocument();
     void WireZoom();
+    void WireLive();
     // The keys of the "Similar areas" page; true when the key was one.
     bool AreaPageKey(QKeyEvent* event);
     void ShowPosition();
@@ -340,6 +344,7 @@ private:
     int loadProgressDelayMs_ = 400;
     std::unique_ptr<TAreaEditor> editor_;
     TZoomActions* zoomActions_ = nullptr;
+    TLiveView* live_ = nullptr;
     // The last picture point shown, with its pane; pane -1 before any.
     int mousePane_ = -1;
     QPoint mousePoint_;

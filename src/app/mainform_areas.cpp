@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "app/areapagehost.h"
+#include "app/liveview.h"
 #include "app/mainform.h"
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
@@ -111,6 +112,12 @@ void TAreaPageHost::Busy(bool busy) {
 }
 void TAreaPageHost::FitPanes() {
     f_.FitAreaPanes();
+}
+void TAreaPageHost::AreasMoving() {
+    f_.live_->Update();
+}
+void TAreaPageHost::ToggleLiveView() {
+    f_.live_->Toggle();
 }
 void TAreaPageHost::AreasChanged() {
     // The morph follows the areas while it is shown.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/liveview.h"
 #include "app/mainform.h"
 #include "controls/zoompane.h"
 #include "core/projectfile.h"
@@ -62,6 +63,8 @@ void TMainForm::RepaintPanes() {
     PaintBox3Paint();
     PaintBox4Paint();
     PaintBox5Paint();
+    // The document may have new pictures (New, Open): the live result too.
+    live_->PicturesChanged();
 }
 
 void TMainForm::NewBtnClick() {
@@ -183,8 +186,8 @@ void TMainForm::OpenFile(const QString& name) {
     Setsavedfilename(name);
     RenderPic();
     RepaintPanes();
-    FitLoadedPicture(0);
-    FitLoadedPicture(1);
+    PictureLoaded(0);
+    PictureLoaded(1);
 }
 
 void TMainForm::DelAll() {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <new>
 
+#include "app/liveview.h"
 #include "app/loadwatch.h"
 #include "app/mainform.h"
 #include "controls/bitbtnxp.h"
@@ -47,7 +48,7 @@ void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, 
         slot = std::move(loaded);  // the old bitmap is released here, once
         fileName = QFileInfo(*chosen).absoluteFilePath();
         pane.Paint();
-        FitLoadedPicture(&slot == &Pic1Dib ? 0 : 1);
+        PictureLoaded(&slot == &Pic1Dib ? 0 : 1);
     } else if (loaded.ErrorText() != raster::kLoadCancelled) {
         ShowLoadError(loaded, chosen->toStdString());
     }
@@ -58,6 +59,7 @@ void TMainForm::SetPictures(raster::DibRecord pic1, raster::DibRecord pic2) {
     Pic2Dib = std::move(pic2);
     PaintBox1Paint();
     PaintBox2Paint();
+    live_->PicturesChanged();
 }
 
 raster::DibRecord TMainForm::LoadPictureFile(const std::string& fileName) {

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QToolButton>
 
+#include "app/liveview.h"
 #include "app/mainform.h"
 #include "controls/spinedit.h"
 #include "controls/zoomactions.h"
@@ -83,9 +84,10 @@ void TMainForm::FitAreaPanes() {
     ScrollBox4->Fit();
 }
 
-void TMainForm::FitLoadedPicture(int picture) {
+void TMainForm::PictureLoaded(int picture) {
     const std::array<TZoomPane*, 2> panes = picture == 0
                                                 ? std::array<TZoomPane*, 2>{ScrollBox1, ScrollBox3}
                                                 : std::array<TZoomPane*, 2>{ScrollBox2, ScrollBox4};
     for (TZoomPane* pane : panes) pane->FitIfLarger();
+    live_->PicturesChanged();
 }

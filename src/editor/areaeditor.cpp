@@ -106,6 +106,7 @@ private:
         if (wasCurrent) touched.push_back(*wasCurrent);
         if (const std::optional<TAreaPair> now = editor_.CurrentRecord()) touched.push_back(*now);
         editor_.RepaintAreas(touched);
+        editor_.host_.AreasMoving();
         editor_.host_.AreasChanged();
     }
 
@@ -262,6 +263,7 @@ void TAreaEditor::Press(int pane, Qt::MouseButton button, int x, int y) {
             createPane_ = Side(pane);
             MapNewArea(pane, x, y);
             PaintBoth();
+            host_.AreasMoving();
             break;
         }
     }
@@ -281,10 +283,12 @@ void TAreaEditor::Move(int pane, int x, int y) {
     } else if (dragging_ == 1 && tool_ == TAreaTool::Pointer) {
         dragit(x, y, pane);
         PaintBoth();
+        host_.AreasMoving();
     } else if (tool_ == TAreaTool::Area && createPane_ == Side(pane)) {
         SetCursors(x, y, pane);
         MapNewArea(pane, x, y);
         PaintBoth();
+        host_.AreasMoving();
     } else {
         SetCursors(x, y, pane);
     }
@@ -296,6 +300,7 @@ void TAreaEditor::Release(int pane, Qt::MouseButton, int x, int y) {
     } else if (dragging_ == 1 && tool_ == TAreaTool::Pointer) {
         dragit(x, y, pane);
         PaintBoth();
+        host_.AreasMoving();
         EndGesture();
     } else if (tool_ == TAreaTool::Area && createPane_ == Side(pane)) {
         // A plain click makes a 50 x 50 area; the end never shares a column
@@ -308,6 +313,7 @@ void TAreaEditor::Release(int pane, Qt::MouseButton, int x, int y) {
         if (y == startY_) ++y;
         MapNewArea(pane, x, y);
         PaintBoth();
+        host_.AreasMoving();
         EndGesture();
     }
 }
@@ -366,6 +372,7 @@ void TAreaEditor::Nudge(int dx, int dy) {
     if (area == before) return;
     RecordChange(current, before, current, true);
     PaintBoth();
+    host_.AreasMoving();
 }
 
 void TAreaEditor::DeleteCurrent() {
@@ -513,6 +520,9 @@ bool TAreaEditor::Key(int key, Qt::KeyboardModifiers modifiers) {
             return true;
         case Qt::Key_F:
             host_.FitPanes();
+            return true;
+        case Qt::Key_V:
+            host_.ToggleLiveView();
             return true;
         case Qt::Key_P:
             return choose(TAreaTool::Pointer);

@@ -65,6 +65,11 @@ public:
     virtual void ShowMousePoint(int pane, QPoint picturePoint) = 0;
     // Runs after every change of the list by a step, its undo or its redo.
     virtual void AreasChanged() {}
+    // Runs whenever an area changes, also at every move of a drag or a
+    // creation, so that a view can follow the areas as they move.
+    virtual void AreasMoving() {}
+    // Shows or hides the live result (the key V).
+    virtual void ToggleLiveView() {}
     // A key chose another tool; the tool buttons show it.
     virtual void ToolChanged(TAreaTool tool) { (void)tool; }
     // A line for the status bar (what "Match object" found).
@@ -121,8 +126,8 @@ public:
     // The page's keys, wherever the focus is on it: arrows (with Shift ten
     // pixels) move the current half, Delete deletes, Esc is the object
     // buttons' cancel (it deletes the current area), M matches, P, Z, H, A
-    // choose the tool and F fits both panes. False for a key that is not the
-    // page's.
+    // choose the tool, F fits both panes and V shows or hides the live
+    // result. False for a key that is not the page's.
     bool Key(int key, Qt::KeyboardModifiers modifiers);
 
     // Draws the pane's half of every area over canvas, which covers pane
