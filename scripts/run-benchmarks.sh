@@ -6,7 +6,7 @@ here=$(dirname "$0")
 for b in "$build"/bench/*_bench; do
     [[ -x "$b" ]] || continue
     echo "== $(basename "$b")"
-    if [[ $(basename "$b") == screen_bench ]]; then
+    if [[ $(basename "$b") == screen_bench || $(basename "$b") == live_bench ]]; then
         # Painting as the screen gets it: on a virtual X server wide enough
         # for two 1280 x 800 panes side by side.
         VELLORA_XVFB_SCREEN=3000x1200x24 "$here/with-xvfb.sh" "$b" --benchmark_min_time=0.2

@@ -60,6 +60,8 @@ public:
     core::TLiveRenderer& Renderer() { return *renderer_; }
     // Takes and shows the newest finished picture; true when there was one.
     bool TakeResult();
+    // How many pictures the view has shown so far.
+    std::uint64_t ShownCount() const { return shownCount_; }
 
     QSplitter* LiveSplitter = nullptr;  // the panes above, the view below
     QWidget* LivePanel = nullptr;
@@ -84,6 +86,7 @@ private:
     bool shown_ = true;
     bool fitMode_ = true;
     bool fitting_ = false;
+    std::uint64_t shownCount_ = 0;
     raster::DibRecord shown_picture_;
     std::unique_ptr<core::TLiveRenderer> renderer_;
 };

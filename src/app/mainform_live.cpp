@@ -137,6 +137,7 @@ void TLiveView::Request() {
 bool TLiveView::TakeResult() {
     const int oldWidth = shown_picture_.Width(), oldHeight = shown_picture_.Height();
     if (renderer_->Take(shown_picture_) == 0) return false;
+    ++shownCount_;
     if (fitMode_ && (shown_picture_.Width() != oldWidth || shown_picture_.Height() != oldHeight))
         Fit();
     ScrollBox6->Paint();
