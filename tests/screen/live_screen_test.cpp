@@ -238,3 +238,22 @@ TEST_F(LiveScreen, OutlinesStandOutOnUniformGreysBlackWhiteAndAPhoto) {
         }
     }
 }
+
+TEST_F(LiveScreen, AClickInsideAnEyeInsideTheCurrentHeadSelectsTheEye) {
+    ShowAreasPage();
+    testing_support::AddArea(w(), {20, 20, 200, 180, 20, 20, 200, 180});  // the head
+    testing_support::AddArea(w(), {60, 60, 90, 80, 60, 60, 90, 80});      // an eye
+    w().SetCurrentArea(0);
+    Type(Qt::Key_P);
+    QTest::mouseClick(w().PaintBox3, Qt::LeftButton, {}, QPoint(75, 70));
+    EXPECT_EQ(w().CurrentArea(), 1);
+    EXPECT_EQ(w().Areas().Data()[0].Left1, 20) << "the head did not move";
+    // Again on the same spot: the head; once more: the eye.
+    QTest::mouseClick(w().PaintBox3, Qt::LeftButton, {}, QPoint(75, 70));
+    EXPECT_EQ(w().CurrentArea(), 0);
+    QTest::mouseClick(w().PaintBox3, Qt::LeftButton, {}, QPoint(75, 70));
+    EXPECT_EQ(w().CurrentArea(), 1);
+    TZoomPane& pane = *w().ScrollBox3;
+    EXPECT_TRUE(screen_support::ScreenShows(
+        pane, [&] { return screen_support::ComposedPane(pane); }, QStringLiteral("eye")));
+}
