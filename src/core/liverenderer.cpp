@@ -1,6 +1,7 @@
 #include "core/liverenderer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -31,11 +32,14 @@ TSharedPicture SharePicture(const raster::DibRecord& picture) {
 namespace {
 
 // The worker yields to the user-interface thread: on a machine with two
-// cores the mouse and the panes' repaints come first.
+// cores the mouse and the panes' repaints come first. Relative to the
+// program's own priority, so a program started with nice keeps the order.
 void LowerThisThreadsPriority() {
 #if defined(__linux__)
     const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-    setpriority(PRIO_PROCESS, tid, 10);
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0) setpriority(PRIO_PROCESS, tid, std::min(now + 10, 19));
 #endif
 }
 
