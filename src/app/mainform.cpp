@@ -497,6 +497,7 @@ QWidget* TMainForm::BuildMorphPage() {
     saves->addStretch(1);
     grid->addLayout(saves, 4, 0, 1, 4);
     grid->setColumnStretch(4, 1);
+    BuildTimingControls(grid);
     right->addWidget(panel40);
 
     ScrollBox5 = new TZoomPane(QStringLiteral("ScrollBox5"), QStringLiteral("PaintBox5"));

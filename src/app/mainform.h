@@ -21,6 +21,7 @@
 #include "app/prompter.h"
 #include "core/areapair.h"
 #include "core/dynaarray.h"
+#include "core/morphtiming.h"
 #include "raster/dib.h"
 
 class QLabel;
@@ -31,6 +32,8 @@ class QTabWidget;
 class QToolButton;
 class QWidget;
 class QFrame;
+class QComboBox;
+class QGridLayout;
 class TBitBtnXP;
 class TImageBtn;
 class TPaintBox;
@@ -166,6 +169,18 @@ public:
     void SavePicBtnClick();
     void SaveAVIBtnClick();
 
+    // ---- Timing of the morph (mainform_timing.cpp) ------------------------------
+    core::TTiming MorphTiming() const;
+    core::TMorphMode MorphMode() const;
+    // "Hold (pictures):", within 0..100.
+    int HoldPictures() const;
+    void TimingBoxChange();
+    void ModeBoxChange();
+    // Frames of playback and of the saved sequence: N and the held pictures;
+    // the picture number of frame 1..HeldFrames().
+    int HeldFrames() const;
+    int HeldPicture(int frame) const;
+
     // ---- Document ------------------------------------------------------------
     void NewBtnClick();
     void OpenBtnClick();
@@ -238,6 +253,9 @@ public:
     TBitBtnXP* StopBtn = nullptr;
     TBitBtnXP* SavePicBtn = nullptr;
     TBitBtnXP* SaveAVIBtn = nullptr;
+    QComboBox* TimingBox = nullptr;
+    TSpinEdit* HoldEd = nullptr;
+    QComboBox* ModeBox = nullptr;
     TZoomPane* ScrollBox5 = nullptr;
     TPaintBox* PaintBox5 = nullptr;
     QTimer* Timer1 = nullptr;
@@ -283,6 +301,12 @@ private:
     void WireAreas();
     void WireMorph();
     void WireDocument();
+    void BuildTimingControls(QGridLayout* grid);
+    void WireTiming();
+    // Playback over the held frames; the tick is false (and does nothing)
+    // without held pictures, where playback runs on the picture numbers.
+    void StartHeldPlayback();
+    bool HeldPlaybackTick();
     // The keys of the "Similar areas" page; true when the key was one.
     bool AreaPageKey(QKeyEvent* event);
     void ShowPosition();
@@ -304,6 +328,9 @@ private:
     int CurObj = 0;
     std::uint32_t PlayStartTick = 0;
     int PlayStartPic = 0;
+    // Playback with held pictures: the frame it started from and the last set.
+    std::int64_t PlayStartFrame = 0;
+    std::int64_t PlayFrame = 0;
     // True while "Save AVI video..." writes the sequence.
     bool Exporting = false;
     QString savedfilename;

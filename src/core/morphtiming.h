@@ -38,6 +38,7 @@ inline constexpr std::int64_t kMaxTimedPictures = std::int64_t{1} << 50;
 // Hold frames: `hold` copies of picture 1 before pictures 1..N and `hold`
 // copies of picture N after them, N + 2 * hold frames in all. The picture
 // number of frame `index` (0-based; clamped into the frames).
+inline constexpr std::int64_t kMaxHold = 100;  // the most held pictures offered
 std::int64_t HeldFrameCount(std::int64_t N, std::int64_t hold);
 std::int64_t HeldPictureNumber(std::int64_t index, std::int64_t N, std::int64_t hold);
 

@@ -50,8 +50,6 @@ struct TSequenceRead {
     bool ok() const { return error.empty(); }
 };
 
-inline constexpr std::int64_t kMaxHold = 100;
-
 // Whether a name is a sequence file (".morseq", any letter case).
 bool IsSequenceFileName(const std::filesystem::path& name);
 
