@@ -201,6 +201,7 @@ void TMainForm::BuildLayout() {
                             QStringLiteral("Redo the change"), artwork::Glyph::Redo);
     for (QToolButton* b : {NewBtn, OpenBtn, SaveBtn, SaveAsBtn, UndoBtn, RedoBtn})
         tools->addWidget(b);
+    tools->addWidget(BuildSequenceButton());
     tools->addStretch(1);
     outer->addWidget(Panel34);
 

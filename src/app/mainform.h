@@ -22,6 +22,7 @@
 #include "core/areapair.h"
 #include "core/dynaarray.h"
 #include "core/morphtiming.h"
+#include "core/sequencefile.h"
 #include "raster/dib.h"
 
 class QLabel;
@@ -44,6 +45,7 @@ class TStatusPanel;
 class TAreaEditor;
 class TAreaPageHost;
 class TLoadWatch;
+class TSequenceHost;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -192,6 +194,13 @@ public:
     void Setsavedfilename(const QString& name);
     // Repaints the five picture panes, PaintBox1 to PaintBox5, in turn.
     void RepaintPanes();
+    // Opens a project after the usual question about unsaved work.
+    void OpenProjectAsked(const QString& name);
+
+    // ---- Sequences (mainform_sequence.cpp) --------------------------------------
+    void SequenceBtnClick();
+    // The window as the sequence dialog sees it.
+    std::unique_ptr<TSequenceHost> MakeSequenceHost();
 
     // ---- Controls -------------------------------------------------------------
     QWidget* OuterPanel = nullptr;
@@ -202,6 +211,7 @@ public:
     QToolButton* SaveAsBtn = nullptr;
     QToolButton* UndoBtn = nullptr;
     QToolButton* RedoBtn = nullptr;
+    QToolButton* SequenceBtn = nullptr;
     QTabWidget* PageControl2 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
@@ -302,6 +312,7 @@ private:
     void WireMorph();
     void WireDocument();
     void BuildTimingControls(QGridLayout* grid);
+    QToolButton* BuildSequenceButton();
     void WireTiming();
     // Playback over the held frames; the tick is false (and does nothing)
     // without held pictures, where playback runs on the picture numbers.
@@ -331,6 +342,8 @@ private:
     // Playback with held pictures: the frame it started from and the last set.
     std::int64_t PlayStartFrame = 0;
     std::int64_t PlayFrame = 0;
+    // The sequence dialog's list, kept between its openings.
+    std::vector<core::TSequenceItem> sequenceItems_;
     // True while "Save AVI video..." writes the sequence.
     bool Exporting = false;
     QString savedfilename;
