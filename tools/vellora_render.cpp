@@ -81,6 +81,8 @@ constexpr const char* kUsage =
     "Options:\n"
     "  -o OUTPUT                  the file to write (required)\n"
     "  --length SECONDS           length of the sequence in seconds (default 5)\n"
+    "                             --length, --timing and --hold also take a list, one\n"
+    "                             value per project named: --length 4,2,3\n"
     "  --rate PICTURES_PER_SECOND pictures per second (default 5)\n"
     "  --timing T                 linear (default), ease-in, ease-out or ease-in-out:\n"
     "                             picture n shows the morph at t x t, 1 - (1 - t)^2 or\n"
@@ -127,6 +129,11 @@ struct TOptions {
     core::TTiming timing = core::TTiming::Linear;
     std::int64_t hold = 0;
     core::TMorphMode mode = core::TMorphMode::Morph;
+    // --length, --timing and --hold with one value per project named, in
+    // order ("4,2,3"); empty when one value is common to all.
+    std::vector<double> lengths;
+    std::vector<core::TTiming> timings;
+    std::vector<std::int64_t> holds;
     bool uncompressed = false;
     bool quiet = false;
     bool haveFrames = false;
@@ -180,6 +187,18 @@ bool ParseColor(std::string_view text, std::uint32_t& value) {
 // A name for messages: no byte of it reaches the terminal raw.
 std::string Shown(std::string_view name) {
     return core::PrintableText(name);
+}
+
+// "4,2,3": the values of a list, one value for text without a comma.
+std::vector<std::string> SplitList(std::string_view text) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        items.emplace_back(text.substr(start, comma - start));
+        if (comma == std::string_view::npos) return items;
+        start = comma + 1;
+    }
 }
 
 // "A-B" or "A", whole numbers.
@@ -241,23 +260,33 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
                 options.match = true;
                 options.matchPair = v;
             } else if (a == "--length") {
-                if (!ParseNumber(v, options.length) || options.length <= 0)
-                    return usage("--length must be a number above 0, not '" + Shown(v) + "'");
+                for (const std::string& item : SplitList(v)) {
+                    if (!ParseNumber(item, options.length) || options.length <= 0)
+                        return usage("--length must be a number above 0, not '" + Shown(item) +
+                                     "'");
+                    options.lengths.push_back(options.length);
+                }
             } else if (a == "--rate") {
                 if (!ParseNumber(v, options.rate) || options.rate <= 0)
                     return usage("--rate must be a number above 0, not '" + Shown(v) + "'");
             } else if (a == "--timing") {
-                const auto timing = core::TimingFromName(v);
-                if (!timing)
-                    return usage(
-                        "--timing must be linear, ease-in, ease-out or ease-in-out, not '" +
-                        Shown(v) + "'");
-                options.timing = *timing;
+                for (const std::string& item : SplitList(v)) {
+                    const auto timing = core::TimingFromName(item);
+                    if (!timing)
+                        return usage(
+                            "--timing must be linear, ease-in, ease-out or ease-in-out, not '" +
+                            Shown(item) + "'");
+                    options.timing = *timing;
+                    options.timings.push_back(*timing);
+                }
             } else if (a == "--hold") {
-                if (!ParseInteger(v, options.hold) || options.hold < 0 ||
-                    options.hold > core::kMaxHold)
-                    return usage("--hold must be a whole number from 0 to 100, not '" + Shown(v) +
-                                 "'");
+                for (const std::string& item : SplitList(v)) {
+                    if (!ParseInteger(item, options.hold) || options.hold < 0 ||
+                        options.hold > core::kMaxHold)
+                        return usage("--hold must be a whole number from 0 to 100, not '" +
+                                     Shown(item) + "'");
+                    options.holds.push_back(options.hold);
+                }
             } else if (a == "--mode") {
                 const auto mode = core::ModeFromName(v);
                 if (!mode)
@@ -287,6 +316,19 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
         }
     }
     if (options.projects.empty()) return usage("no project file given");
+    // A list gives each project named its own value; one value is common.
+    const std::size_t named = options.projects.size();
+    for (const auto& [name, count] :
+         {std::pair<const char*, std::size_t>{"--length", options.lengths.size()},
+          {"--timing", options.timings.size()},
+          {"--hold", options.holds.size()}}) {
+        if (count > 1 && count != named)
+            return usage(std::string(name) + " gives " + std::to_string(count) + " values for " +
+                         std::to_string(named) + (named == 1 ? " project" : " projects"));
+    }
+    if (options.lengths.size() <= 1) options.lengths.clear();
+    if (options.timings.size() <= 1) options.timings.clear();
+    if (options.holds.size() <= 1) options.holds.clear();
     if (options.match) {
         if (options.projects.size() > 1)
             return usage("--match takes one project, not " + Shown(options.projects[1]));
@@ -491,14 +533,26 @@ std::optional<TFailure> WriteOutput(const TOptions& options, core::TMorphSequenc
 // The projects named on the command line, sequence files read into theirs.
 std::optional<TFailure> SequenceItems(const TOptions& options,
                                       std::vector<core::TSequenceItem>& items) {
-    for (const std::string& name : options.projects) {
+    for (std::size_t i = 0; i < options.projects.size(); ++i) {
+        const std::string& name = options.projects[i];
+        // This project's own values from the lists; a sequence file's lines
+        // keep what they set themselves.
+        core::TSequenceOverrides own;
+        if (!options.lengths.empty()) own.length = options.lengths[i];
+        if (!options.timings.empty()) own.timing = options.timings[i];
+        if (!options.holds.empty()) own.hold = options.holds[i];
         if (!core::IsSequenceFileName(name)) {
-            items.push_back({name, {}, {}});
+            items.push_back({name, own, {}});
             continue;
         }
         const core::TSequenceRead read = core::ReadSequenceFile(name);
         if (!read.ok()) return TFailure{kExitFailure, read.error};
-        items.insert(items.end(), read.items.begin(), read.items.end());
+        for (core::TSequenceItem item : read.items) {
+            if (!item.settings.length) item.settings.length = own.length;
+            if (!item.settings.timing) item.settings.timing = own.timing;
+            if (!item.settings.hold) item.settings.hold = own.hold;
+            items.push_back(std::move(item));
+        }
     }
     return std::nullopt;
 }

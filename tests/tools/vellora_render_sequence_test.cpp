@@ -195,3 +195,24 @@ TEST_F(VelloraRenderSequence, BadSequencesSayTheLineAndWriteNothing) {
         EXPECT_FALSE(QFile::exists(out));
     }
 }
+
+TEST_F(VelloraRenderSequence, ListsGiveEachProjectItsOwnLengthTimingAndHold) {
+    const QString a = Project("a.mor", "f0.png", "f1.png");
+    const QString d = Project("d.mor", "f2.png", "f3.png");
+    const QString out = dir + "/lists.avi";
+    const ProcessRun r = Render({a, d, "-o", out, "--rate", "4", "--length", "1,2", "--timing",
+                                 "linear,ease-out", "--hold", "0,1", "--uncompressed"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const avi_decode::TVideo v = avi_decode::Read(out);
+    ASSERT_EQ(v.frames.size(), 4u + 8u + 2u);
+    EXPECT_TRUE(v.frames[3] == Expected(pics[0], pics[1], 4, 4));
+    EXPECT_TRUE(v.frames[4] == Expected(pics[2], pics[3], 1, 8, core::TTiming::EaseOut));
+    EXPECT_TRUE(v.frames[6] == Expected(pics[2], pics[3], 2, 8, core::TTiming::EaseOut));
+
+    // One value per project named, or one for all.
+    for (const QStringList& args : {QStringList{a, d, "-o", out, "--length", "1,2,3"},
+                                    QStringList{a, "-o", out, "--hold", "1,2"},
+                                    QStringList{a, d, "-o", out, "--timing", "linear,"}}) {
+        EXPECT_EQ(Render(args).code, 2) << args.join(' ').toStdString();
+    }
+}
