@@ -90,6 +90,7 @@ raster::DibRecord LoadProjectPicture(const std::string& project, const std::stri
 std::string TMorphSequence::Load(const std::vector<TSequenceItem>& items,
                                  const TSequenceSettings& common, const TKeepGoing& keepGoing) {
     segments_.clear();
+    border_ = {};
     width_ = height_ = 0;
     mode_ = common.mode;
     background_ = common.background;
@@ -204,6 +205,7 @@ void TMorphSequence::RenderFrame(std::int64_t index, raster::DibRecord& out, boo
         out.Height() != height_) {
         out = raster::DibRecord();
         out = raster::newdib(static_cast<int>(width_), static_cast<int>(height_), 24);
+        border_ = {};  // new pixels, wherever they lie
     }
     if (!out.HasPixels() || !scratch_.HasPixels()) {
         border_ = {};
