@@ -8,7 +8,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_
 PKG_BUILD ?= build-pkg
 
 .PHONY: deps build run test asan fuzz bench clean format-check
-.PHONY: package demo screenshots photo-example
+.PHONY: package demo screenshots photo-example sequence-example
 
 deps:
 	@scripts/install-deps.sh
@@ -61,6 +61,12 @@ package: deps
 demo: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target vellora-render
 	scripts/demo.sh $(BUILD)/tools/vellora-render $(BUILD)/demo/faces.avi
+
+# The example faces and a third one as one sequence, face 1 -> face 2 -> face 3, in
+# build/demo/sequence.mp4.
+sequence-example: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target vellora-render
+	scripts/sequence-example.sh $(BUILD)/tools/vellora-render $(BUILD)/demo
 
 # The example made from Debian's sample photographs, its pairs placed by "Match object".
 photo-example: deps $(BUILD)/build.ninja

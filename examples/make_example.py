@@ -2,8 +2,11 @@
 """Draws the example project: two faces and the project file that morphs one into the other.
 
     /usr/bin/python3 examples/make_example.py [OUTPUT_FOLDER]
+    /usr/bin/python3 examples/make_example.py --sequence OUTPUT_FOLDER
 
-Writes face1.png, face2.png and faces.mor (default: the folder of this script). Needs Debian's
+Writes face1.png, face2.png and faces.mor (default: the folder of this script). With --sequence
+it writes, besides them, a third face face3.png, the project faces23.mor that morphs face 2 into
+it, and faces.morseq, the sequence of the two projects (make sequence-example). Needs Debian's
 python3-pil. The output is the same on every run, so the files in the repository can be checked
 against it.
 
@@ -60,6 +63,21 @@ FACE2 = Face(
         skin=(176, 120, 82), skin_shade=(140, 90, 60),
         hair=(25, 25, 30), iris=(40, 140, 60), lips=(140, 40, 50),
         cheeks=(190, 110, 90), brows=(20, 20, 20), shirt=(130, 50, 140),
+    ),
+)
+
+# A third face for the sequence: narrow and tall, eyes high and close, a long nose, a small mouth.
+FACE3 = Face(
+    size=(360, 420),
+    head=(70, 40, 289, 389),
+    eyes=((110, 150, 165, 175), (195, 150, 250, 175)),
+    nose=(160, 170, 200, 262),
+    mouth=(140, 300, 219, 328),
+    colours=dict(
+        sky_top=(120, 210, 170), sky_bottom=(230, 250, 235),
+        skin=(236, 188, 150), skin_shade=(205, 150, 115),
+        hair=(200, 140, 40), iris=(110, 80, 40), lips=(210, 90, 110),
+        cheeks=(245, 150, 140), brows=(150, 100, 30), shirt=(40, 70, 150),
     ),
 )
 
@@ -177,17 +195,37 @@ def check_inside(face):
         assert 0 <= l < r < w and 0 <= t < b < h, f"{name} leaves the picture"
 
 
+def write_project(out, name, first, second, face_a, face_b):
+    pairs = list(zip(areas_of(face_a), areas_of(face_b)))
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(project_bytes(first, second, pairs))
+    return len(pairs)
+
+
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    args = sys.argv[1:]
+    sequence = bool(args) and args[0] == "--sequence"
+    if sequence:
+        args = args[1:]
+        if not args:
+            sys.exit("usage: make_example.py --sequence OUTPUT_FOLDER")
+    out = args[0] if args else os.path.dirname(os.path.abspath(__file__))
     os.makedirs(out, exist_ok=True)
-    for face in (FACE1, FACE2):
+    for face in (FACE1, FACE2, FACE3):
         check_inside(face)
     draw_face(FACE1).save(os.path.join(out, "face1.png"), optimize=True)
     draw_face(FACE2).save(os.path.join(out, "face2.png"), optimize=True)
-    pairs = list(zip(areas_of(FACE1), areas_of(FACE2)))
-    with open(os.path.join(out, "faces.mor"), "wb") as f:
-        f.write(project_bytes("face1.png", "face2.png", pairs))
-    print(f"wrote face1.png, face2.png and faces.mor ({len(pairs)} area pairs) to {out}")
+    count = write_project(out, "faces.mor", "face1.png", "face2.png", FACE1, FACE2)
+    print(f"wrote face1.png, face2.png and faces.mor ({count} area pairs) to {out}")
+    if not sequence:
+        return
+    draw_face(FACE3).save(os.path.join(out, "face3.png"), optimize=True)
+    write_project(out, "faces23.mor", "face2.png", "face3.png", FACE2, FACE3)
+    with open(os.path.join(out, "faces.morseq"), "w") as f:
+        f.write("# The example faces: face 1 into face 2 into face 3.\n"
+                "faces.mor\n"
+                "faces23.mor\n")
+    print(f"wrote face3.png, faces23.mor and faces.morseq to {out}")
 
 
 if __name__ == "__main__":

@@ -1,8 +1,10 @@
 // vellora-render: renders one picture of a morphing project, or the
 // sequence as a video or as numbered pictures, without the window, for batch
-// work and scripts.
+// work and scripts. Several projects, or sequence files (.morseq), render one
+// after another into one sequence (core/sequence.h).
 //
-//   vellora-render PROJECT.mor -o OUTPUT [--length SECONDS] [--rate PPS]
+//   vellora-render PROJECT.mor|SEQUENCE.morseq ... -o OUTPUT [--length SECONDS]
+//                  [--rate PPS] [--timing T] [--hold K] [--mode M]
 //                  [--picture n] [--frames A-B] [--background #RRGGBB]
 //                  [--quality Q] [--uncompressed] [--quiet]
 //   vellora-render PROJECT.mor --match K|all -o NEW.mor   (match_command.h)
@@ -37,6 +39,8 @@
 #include "core/process.h"
 #include "core/projectfile.h"
 #include "core/renderer.h"
+#include "core/sequence.h"
+#include "core/sequencefile.h"
 #include "export/picturefile.h"
 #include "export/pictureseries.h"
 #include "export/videoexport.h"
@@ -51,11 +55,18 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "Usage: vellora-render PROJECT.mor -o OUTPUT [options]\n"
+    "Usage: vellora-render PROJECT.mor [PROJECT.mor|SEQUENCE.morseq ...] -o OUTPUT [options]\n"
     "\n"
     "Renders picture n of a morphing project's sequence of N = trunc(length x rate)\n"
     "pictures and writes it to OUTPUT, a 24-bit picture whose format follows the\n"
     "extension: .bmp, .png, .jpg or .jpeg (quality 95), .tif or .tiff.\n"
+    "Several projects play one after another, N pictures each; where a project's\n"
+    "picture 2 and the next one's picture 1 are the same file or the same pixels,\n"
+    "that picture is written once (the next project's first picture is left out).\n"
+    "Pictures of different sizes are centred on the largest in the background\n"
+    "colour. A sequence file .morseq lists projects, one per line, relative to the\n"
+    "file, with optional length=SECONDS, timing=T and hold=K after the name; #\n"
+    "starts a comment.\n"
     "A video OUTPUT gets pictures 1 to N (or --frames) at the rate:\n"
     "  .avi   Motion JPEG at high quality, or uncompressed with --uncompressed\n"
     "  .mp4   H.264, 4:2:0, plays in browsers, on phones and in presentations\n"
@@ -70,8 +81,19 @@ constexpr const char* kUsage =
     "Options:\n"
     "  -o OUTPUT                  the file to write (required)\n"
     "  --length SECONDS           length of the sequence in seconds (default 5)\n"
+    "                             --length, --timing and --hold also take a list, one\n"
+    "                             value per project named: --length 4,2,3\n"
     "  --rate PICTURES_PER_SECOND pictures per second (default 5)\n"
-    "  --picture n                the picture to render, 1..N (default 1)\n"
+    "  --timing T                 linear (default), ease-in, ease-out or ease-in-out:\n"
+    "                             picture n shows the morph at t x t, 1 - (1 - t)^2 or\n"
+    "                             3t^2 - 2t^3 of the way, t = n / N\n"
+    "  --hold K                   repeat the first picture K times before and the last\n"
+    "                             K times after each morph, 0..100 (default 0)\n"
+    "  --mode M                   morph (default); warp: the areas travel, the colours\n"
+    "                             stay picture 1's; warp2: the same from picture 2's\n"
+    "                             side; dissolve: no area travels, the colours blend\n"
+    "  --picture n                the picture to render, 1..N (default 1), counted with\n"
+    "                             the held pictures and over the whole sequence\n"
     "  --frames A-B               videos and numbered pictures: pictures A to B only\n"
     "                             (default 1-N)\n"
     "  --background #RRGGBB       colour where no picture covers the result (default #000000)\n"
@@ -93,7 +115,7 @@ struct TFailure {
 };
 
 struct TOptions {
-    std::string project;
+    std::vector<std::string> projects;
     std::string output;
     // --match: the pair to match ("all" or a number from 1); empty renders.
     std::string matchPair;
@@ -104,6 +126,14 @@ struct TOptions {
     double rate = 5;
     std::int64_t picture = 1;
     std::uint32_t background = 0;  // red in the lowest byte
+    core::TTiming timing = core::TTiming::Linear;
+    std::int64_t hold = 0;
+    core::TMorphMode mode = core::TMorphMode::Morph;
+    // --length, --timing and --hold with one value per project named, in
+    // order ("4,2,3"); empty when one value is common to all.
+    std::vector<double> lengths;
+    std::vector<core::TTiming> timings;
+    std::vector<std::int64_t> holds;
     bool uncompressed = false;
     bool quiet = false;
     bool haveFrames = false;
@@ -159,6 +189,18 @@ std::string Shown(std::string_view name) {
     return core::PrintableText(name);
 }
 
+// "4,2,3": the values of a list, one value for text without a comma.
+std::vector<std::string> SplitList(std::string_view text) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        items.emplace_back(text.substr(start, comma - start));
+        if (comma == std::string_view::npos) return items;
+        start = comma + 1;
+    }
+}
+
 // "A-B" or "A", whole numbers.
 bool ParseFrames(std::string_view text, std::int64_t& first, std::int64_t& last) {
     const std::size_t dash = text.find('-', 1);
@@ -205,7 +247,7 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
         }
         const bool takesValue = a == "-o" || a == "--length" || a == "--rate" || a == "--picture" ||
                                 a == "--background" || a == "--frames" || a == "--quality" ||
-                                a == "--match";
+                                a == "--match" || a == "--timing" || a == "--hold" || a == "--mode";
         if (takesValue) {
             if (i + 1 >= args.size()) return usage(a + " needs a value");
             const std::string& v = args[++i];
@@ -218,11 +260,39 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
                 options.match = true;
                 options.matchPair = v;
             } else if (a == "--length") {
-                if (!ParseNumber(v, options.length) || options.length <= 0)
-                    return usage("--length must be a number above 0, not '" + Shown(v) + "'");
+                for (const std::string& item : SplitList(v)) {
+                    if (!ParseNumber(item, options.length) || options.length <= 0)
+                        return usage("--length must be a number above 0, not '" + Shown(item) +
+                                     "'");
+                    options.lengths.push_back(options.length);
+                }
             } else if (a == "--rate") {
                 if (!ParseNumber(v, options.rate) || options.rate <= 0)
                     return usage("--rate must be a number above 0, not '" + Shown(v) + "'");
+            } else if (a == "--timing") {
+                for (const std::string& item : SplitList(v)) {
+                    const auto timing = core::TimingFromName(item);
+                    if (!timing)
+                        return usage(
+                            "--timing must be linear, ease-in, ease-out or ease-in-out, not '" +
+                            Shown(item) + "'");
+                    options.timing = *timing;
+                    options.timings.push_back(*timing);
+                }
+            } else if (a == "--hold") {
+                for (const std::string& item : SplitList(v)) {
+                    if (!ParseInteger(item, options.hold) || options.hold < 0 ||
+                        options.hold > core::kMaxHold)
+                        return usage("--hold must be a whole number from 0 to 100, not '" +
+                                     Shown(item) + "'");
+                    options.holds.push_back(options.hold);
+                }
+            } else if (a == "--mode") {
+                const auto mode = core::ModeFromName(v);
+                if (!mode)
+                    return usage("--mode must be morph, warp, warp2 or dissolve, not '" + Shown(v) +
+                                 "'");
+                options.mode = *mode;
             } else if (a == "--picture") {
                 if (!ParseInteger(v, options.picture))
                     return usage("--picture must be a whole number, not '" + Shown(v) + "'");
@@ -242,12 +312,26 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
         } else if (a.size() > 1 && a[0] == '-') {
             return usage("unknown option " + Shown(a));
         } else {
-            if (!options.project.empty()) return usage("more than one project given: " + Shown(a));
-            options.project = a;
+            options.projects.push_back(a);
         }
     }
-    if (options.project.empty()) return usage("no project file given");
+    if (options.projects.empty()) return usage("no project file given");
+    // A list gives each project named its own value; one value is common.
+    const std::size_t named = options.projects.size();
+    for (const auto& [name, count] :
+         {std::pair<const char*, std::size_t>{"--length", options.lengths.size()},
+          {"--timing", options.timings.size()},
+          {"--hold", options.holds.size()}}) {
+        if (count > 1 && count != named)
+            return usage(std::string(name) + " gives " + std::to_string(count) + " values for " +
+                         std::to_string(named) + (named == 1 ? " project" : " projects"));
+    }
+    if (options.lengths.size() <= 1) options.lengths.clear();
+    if (options.timings.size() <= 1) options.timings.clear();
+    if (options.holds.size() <= 1) options.holds.clear();
     if (options.match) {
+        if (options.projects.size() > 1)
+            return usage("--match takes one project, not " + Shown(options.projects[1]));
         if (!options.renderOption.empty())
             return usage("--match takes only the project and -o, not " +
                          Shown(options.renderOption));
@@ -308,25 +392,6 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
         }
     }
     return std::nullopt;
-}
-
-raster::DibRecord BlankPicture() {
-    // What a slot holds without a picture file: white, 320 x 200.
-    raster::DibRecord dib = raster::newdib(320, 200, 24);
-    std::fill(dib.Bits().begin(), dib.Bits().end(), std::uint8_t{255});
-    return dib;
-}
-
-std::optional<TFailure> LoadPicture(const std::string& project, const std::string& stored,
-                                    int number, raster::DibRecord& dib) {
-    if (stored.empty()) {
-        dib = BlankPicture();
-        return std::nullopt;
-    }
-    dib = raster::OpenDib(core::ResolveStoredName(project, stored));
-    if (dib.HasPixels()) return std::nullopt;
-    return TFailure{kExitFailure, "picture " + std::to_string(number) + " (" + Shown(stored) +
-                                      ") cannot be loaded: " + Shown(dib.ErrorText())};
 }
 
 // The same encoder and the same bytes as the window's "Save picture...". A
@@ -393,22 +458,22 @@ private:
 // pictures. A signal stops it cleanly: the partly written video is removed
 // and OUTPUT stays untouched; of numbered pictures, those the run created
 // are removed and the old ones it replaced are told.
-std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput input) {
-    if (input.N > INT_MAX)
+std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphSequence& sequence) {
+    const std::int64_t N = sequence.FrameCount();
+    if (N > INT_MAX)
         return TFailure{kExitUsage,
-                        "N = " + std::to_string(input.N) + " pictures are too many for a sequence"};
+                        "N = " + std::to_string(N) + " pictures are too many for a sequence"};
     const std::int64_t first = options.haveFrames ? options.firstFrame : 1;
-    const std::int64_t last = options.haveFrames ? options.lastFrame : input.N;
-    if (first < 1 || last > input.N || first > last)
+    const std::int64_t last = options.haveFrames ? options.lastFrame : N;
+    if (first < 1 || last > N || first > last)
         return TFailure{kExitUsage,
-                        "--frames must be A-B with 1 <= A <= B <= N = " + std::to_string(input.N) +
+                        "--frames must be A-B with 1 <= A <= B <= N = " + std::to_string(N) +
                             ", not " + std::to_string(first) + "-" + std::to_string(last)};
-    input.secondThread =
+    const bool secondThread =
         options.kind == TOptions::Kind::Series || !exporting::EncoderFillsTheCores(options.codec);
     raster::DibRecord frame;
     auto render = [&](int n) -> const raster::DibRecord& {
-        input.n = n;
-        core::RenderMorphInto(input, frame);
+        sequence.RenderFrame(n - 1, frame, secondThread);
         return frame;
     };
     std::optional<TProgressLine> line;
@@ -455,56 +520,76 @@ TFailure Interrupted() {
 }
 
 // Renders and writes OUTPUT in the format its extension names.
-std::optional<TFailure> WriteOutput(const TOptions& options, const core::TMorphInput& input) {
-    if (options.kind != TOptions::Kind::Picture) return WriteSequence(options, input);
-    const raster::DibRecord picture = core::RenderMorph(input);
+std::optional<TFailure> WriteOutput(const TOptions& options, core::TMorphSequence& sequence) {
+    if (options.kind != TOptions::Kind::Picture) return WriteSequence(options, sequence);
+    raster::DibRecord picture;
+    sequence.RenderFrame(options.picture - 1, picture);
     if (interruption::Requested()) return Interrupted();
     if (!picture.HasPixels())
         return TFailure{kExitFailure, "not enough memory to render the picture"};
     return WritePicture(options.output, options.pictureFormat, picture);
 }
 
-// A result the program cannot hold is said at once, before any memory is
-// spent on it: "not enough memory" would send the user after the wrong cause.
-std::optional<TFailure> CheckResultSize(const core::TMorphInput& input) {
-    const std::string problem = core::ResultSizeProblem(core::MorphResultSize(input));
-    if (problem.empty()) return std::nullopt;
-    return TFailure{kExitFailure, problem};
+// The projects named on the command line, sequence files read into theirs.
+std::optional<TFailure> SequenceItems(const TOptions& options,
+                                      std::vector<core::TSequenceItem>& items) {
+    for (std::size_t i = 0; i < options.projects.size(); ++i) {
+        const std::string& name = options.projects[i];
+        // This project's own values from the lists; a sequence file's lines
+        // keep what they set themselves.
+        core::TSequenceOverrides own;
+        if (!options.lengths.empty()) own.length = options.lengths[i];
+        if (!options.timings.empty()) own.timing = options.timings[i];
+        if (!options.holds.empty()) own.hold = options.holds[i];
+        if (!core::IsSequenceFileName(name)) {
+            items.push_back({name, own, {}});
+            continue;
+        }
+        const core::TSequenceRead read = core::ReadSequenceFile(name);
+        if (!read.ok()) return TFailure{kExitFailure, read.error};
+        for (core::TSequenceItem item : read.items) {
+            if (!item.settings.length) item.settings.length = own.length;
+            if (!item.settings.timing) item.settings.timing = own.timing;
+            if (!item.settings.hold) item.settings.hold = own.hold;
+            items.push_back(std::move(item));
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<TFailure> Run(const TOptions& options) {
-    const core::TProjectReadResult read = core::ReadProjectFile(options.project);
-    if (read.status != core::TProjectStatus::Ok) {
-        return TFailure{kExitFailure, "cannot use project " + Shown(options.project) + ": " +
-                                          core::DescribeProjectStatus(read)};
-    }
+    std::vector<core::TSequenceItem> items;
+    if (auto f = SequenceItems(options, items)) return f;
     // N as the window computes it from its fields: truncated toward zero.
-    const double product = std::trunc(options.length * options.rate);
-    if (product < 1) return TFailure{kExitUsage, "length x rate gives no picture (N < 1)"};
-    const std::int64_t N = product >= 9.0e18 ? INT64_MAX : static_cast<std::int64_t>(product);
+    const bool commonLength = std::any_of(items.begin(), items.end(), [](const auto& item) {
+        return !item.settings.length.has_value();
+    });
+    if (commonLength && std::trunc(options.length * options.rate) < 1)
+        return TFailure{kExitUsage, "length x rate gives no picture (N < 1)"};
+
+    core::TSequenceSettings common;
+    common.length = options.length;
+    common.rate = options.rate;
+    common.timing = options.timing;
+    common.hold = options.hold;
+    common.mode = options.mode;
+    common.background = options.background;
+    core::TMorphSequence sequence;
+    bool held = false;
+    const std::string problem = sequence.Load(items, common, [&] {
+        if (!held) interruption::Hold("load");
+        held = true;
+        return !interruption::Requested();
+    });
+    if (problem == core::TMorphSequence::kStopped) return Interrupted();
+    if (!problem.empty()) return TFailure{kExitFailure, problem};
+    if (interruption::Requested()) return Interrupted();
+
+    const std::int64_t N = sequence.FrameCount();
     if (options.picture < 1 || options.picture > N)
         return TFailure{kExitUsage, "--picture must be between 1 and N = " + std::to_string(N) +
                                         ", not " + std::to_string(options.picture)};
-
-    raster::DibRecord pic1;
-    raster::DibRecord pic2;
-    core::TMorphInput input;
-    input.pic1 = &pic1;
-    if (auto f = LoadPicture(options.project, read.data.pic1Name, 1, pic1)) return f;
-    interruption::Hold("load");
-    if (interruption::Requested()) return Interrupted();
-    // Picture 1 alone may make the result too large: picture 2 is not loaded then.
-    if (auto f = CheckResultSize(input)) return f;
-    input.pic2 = &pic2;
-    if (auto f = LoadPicture(options.project, read.data.pic2Name, 2, pic2)) return f;
-    if (interruption::Requested()) return Interrupted();
-    if (auto f = CheckResultSize(input)) return f;
-
-    input.areas = read.data.areas;
-    input.N = N;
-    input.n = options.picture;
-    input.background = options.background;
-    return WriteOutput(options, input);
+    return WriteOutput(options, sequence);
 }
 
 }  // namespace
@@ -526,7 +611,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (!failure && options.match)
-        return matchcommand::Run(options.project, options.output, options.matchPair);
+        return matchcommand::Run(options.projects.front(), options.output, options.matchPair);
     if (!failure) {
         // Loading, rendering and encoding a huge picture may each run out of
         // memory; whatever was being written is removed on the way out.

@@ -203,6 +203,7 @@ void TMainForm::BuildLayout() {
                             QStringLiteral("Redo the change"), artwork::Glyph::Redo);
     for (QToolButton* b : {NewBtn, OpenBtn, SaveBtn, SaveAsBtn, UndoBtn, RedoBtn})
         tools->addWidget(b);
+    tools->addWidget(BuildSequenceButton());
     tools->addStretch(1);
     outer->addWidget(Panel34);
 
@@ -499,6 +500,7 @@ QWidget* TMainForm::BuildMorphPage() {
     saves->addStretch(1);
     grid->addLayout(saves, 4, 0, 1, 4);
     grid->setColumnStretch(4, 1);
+    BuildTimingControls(grid);
     right->addWidget(panel40);
 
     ScrollBox5 = new TZoomPane(QStringLiteral("ScrollBox5"), QStringLiteral("PaintBox5"));

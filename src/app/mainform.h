@@ -21,6 +21,8 @@
 #include "app/prompter.h"
 #include "core/areapair.h"
 #include "core/dynaarray.h"
+#include "core/morphtiming.h"
+#include "core/sequencefile.h"
 #include "raster/dib.h"
 
 class QLabel;
@@ -31,6 +33,8 @@ class QTabWidget;
 class QToolButton;
 class QWidget;
 class QFrame;
+class QComboBox;
+class QGridLayout;
 class TBitBtnXP;
 class TImageBtn;
 class TPaintBox;
@@ -43,6 +47,7 @@ class TAreaPageHost;
 class TLoadWatch;
 class TZoomActions;
 class TLiveView;
+class TSequenceHost;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -177,6 +182,17 @@ public:
     TZoomActions& ZoomKeys() { return *zoomActions_; }
     // The live result below the panes of "Similar areas".
     TLiveView& LiveView() { return *live_; }
+    // ---- Timing of the morph (mainform_timing.cpp) ------------------------------
+    core::TTiming MorphTiming() const;
+    core::TMorphMode MorphMode() const;
+    // "Hold (pictures):", within 0..100.
+    int HoldPictures() const;
+    void TimingBoxChange();
+    void ModeBoxChange();
+    // Frames of playback and of the saved sequence: N and the held pictures;
+    // the picture number of frame 1..HeldFrames().
+    int HeldFrames() const;
+    int HeldPicture(int frame) const;
 
     // ---- Document ------------------------------------------------------------
     void NewBtnClick();
@@ -189,6 +205,13 @@ public:
     void Setsavedfilename(const QString& name);
     // Repaints the five picture panes, PaintBox1 to PaintBox5, in turn.
     void RepaintPanes();
+    // Opens a project after the usual question about unsaved work.
+    void OpenProjectAsked(const QString& name);
+
+    // ---- Sequences (mainform_sequence.cpp) --------------------------------------
+    void SequenceBtnClick();
+    // The window as the sequence dialog sees it.
+    std::unique_ptr<TSequenceHost> MakeSequenceHost();
 
     // ---- Controls -------------------------------------------------------------
     QWidget* OuterPanel = nullptr;
@@ -199,6 +222,7 @@ public:
     QToolButton* SaveAsBtn = nullptr;
     QToolButton* UndoBtn = nullptr;
     QToolButton* RedoBtn = nullptr;
+    QToolButton* SequenceBtn = nullptr;
     QTabWidget* PageControl2 = nullptr;
     QWidget* TabSheet1 = nullptr;
     QWidget* TabSheet2 = nullptr;
@@ -250,6 +274,9 @@ public:
     TBitBtnXP* StopBtn = nullptr;
     TBitBtnXP* SavePicBtn = nullptr;
     TBitBtnXP* SaveAVIBtn = nullptr;
+    QComboBox* TimingBox = nullptr;
+    TSpinEdit* HoldEd = nullptr;
+    QComboBox* ModeBox = nullptr;
     TZoomPane* ScrollBox5 = nullptr;
     TPaintBox* PaintBox5 = nullptr;
     QTimer* Timer1 = nullptr;
@@ -303,6 +330,13 @@ private:
     void WireDocument();
     void WireZoom();
     void WireLive();
+    void BuildTimingControls(QGridLayout* grid);
+    QToolButton* BuildSequenceButton();
+    void WireTiming();
+    // Playback over the held frames; the tick is false (and does nothing)
+    // without held pictures, where playback runs on the picture numbers.
+    void StartHeldPlayback();
+    bool HeldPlaybackTick();
     // The keys of the "Similar areas" page; true when the key was one.
     bool AreaPageKey(QKeyEvent* event);
     void ShowPosition();
@@ -324,6 +358,11 @@ private:
     int CurObj = 0;
     std::uint32_t PlayStartTick = 0;
     int PlayStartPic = 0;
+    // Playback with held pictures: the frame it started from and the last set.
+    std::int64_t PlayStartFrame = 0;
+    std::int64_t PlayFrame = 0;
+    // The sequence dialog's list, kept between its openings.
+    std::vector<core::TSequenceItem> sequenceItems_;
     // True while "Save AVI video..." writes the sequence.
     bool Exporting = false;
     QString savedfilename;

@@ -82,6 +82,11 @@ void TMainForm::OpenBtnClick() {
     OpenFile(QFileInfo(*chosen).absoluteFilePath());
 }
 
+void TMainForm::OpenProjectAsked(const QString& name) {
+    if (!AskOkCancel(kLoseQuestion, QStringLiteral("File/Open"))) return;
+    OpenFile(QFileInfo(name).absoluteFilePath());
+}
+
 void TMainForm::SaveBtnClick() {
     if (savedfilename.isEmpty()) {
         SaveAsBtnClick();

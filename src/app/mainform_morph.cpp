@@ -136,6 +136,7 @@ void TMainForm::WireMorph() {
     connect(SavePicBtn, &TBitBtnXP::clicked, this, [this] { SavePicBtnClick(); });
     connect(SaveAVIBtn, &TBitBtnXP::clicked, this, [this] { SaveAVIBtnClick(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    WireTiming();
 
     // "More..." asks with the window's colour dialog, the current colour
     // preselected.
@@ -181,6 +182,8 @@ void TMainForm::RenderPic() {
     input.N = static_cast<std::int64_t>(N);
     input.n = PicEd->Value();
     input.background = BkColor->ColorValue();
+    input.timing = MorphTiming();
+    input.mode = MorphMode();
     // A result past the program's picture limit is not tried at all.
     ResultProblem = QString::fromStdString(core::ResultSizeProblem(core::MorphResultSize(input)));
     try {
@@ -242,6 +245,7 @@ void TMainForm::PlayBtnClick() {
     Timer1->setInterval(std::max(1, 1000 / rate / 2));
     Timer1->start();
     PlayStartTick = tickSource_();
+    StartHeldPlayback();
 }
 
 void TMainForm::StopBtnClick() {
@@ -253,6 +257,7 @@ void TMainForm::StopBtnClick() {
 }
 
 void TMainForm::Timer1Timer() {
+    if (HeldPlaybackTick()) return;
     const int N = PicEd->MaxValue();
     if (PicEd->Value() >= N) {
         Timer1->stop();
@@ -289,7 +294,8 @@ void TMainForm::SaveAVIBtnClick() {
     const QString caption = QStringLiteral("Save AVI video");
     // Every picture of the sequence has the size of the one shown.
     if (!ResultCanBeSaved(QStringLiteral("The sequence"), caption)) return;
-    const int count = std::max(1, PicEd->MaxValue());
+    // The held pictures are frames of their own.
+    const int count = HeldFrames();
     TSequenceTarget target;
     const std::optional<QString> name =
         ChooseSaveName(*this, SaveDialog2, caption, [&](const QString& typed) {
@@ -317,7 +323,11 @@ void TMainForm::SaveAVIBtnClick() {
     // Each picture is rendered by RenderPic with the picture number shown in
     // the field; the field's change handler is held back so that nothing is
     // rendered twice.
-    auto render = [this](int n) -> const raster::DibRecord& {
+    int lastPicture = 0;
+    auto render = [&](int frame) -> const raster::DibRecord& {
+        const int n = HeldPicture(frame);
+        if (n == lastPicture) return ResultDib;  // a held picture, as rendered
+        lastPicture = n;
         {
             const QSignalBlocker quiet(PicEd);
             PicEd->SetValue(n);

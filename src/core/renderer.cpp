@@ -479,10 +479,25 @@ TPictures Measure(const TMorphInput& input) {
 }
 
 // Values typed but not committed yet: at least one picture, n within the
-// sequence. This keeps the frame inside the result.
+// sequence. This keeps the frame inside the result. Then the timing.
 std::pair<i64, i64> Position(const TMorphInput& input) {
     const i64 N = std::max<i64>(input.N, 1);
-    return {std::clamp<i64>(input.n, 1, N), N};
+    const TMorphPosition p = TimedPosition(input.timing, std::clamp<i64>(input.n, 1, N), N);
+    return {p.m, p.M};
+}
+
+// The colours' weight of picture 2 (m of M for the mix), by mode.
+i64 ColourPosition(const TMorphInput& input, i64 m, i64 M) {
+    switch (input.mode) {
+        case TMorphMode::WarpOnly:
+            return 0;
+        case TMorphMode::WarpOnly2:
+            return M;
+        case TMorphMode::Morph:
+        case TMorphMode::DissolveOnly:
+            break;
+    }
+    return m;
 }
 
 std::pair<TAxisMaps, TAxisMaps> BuildMaps(const TMorphInput& input, const TPictures& p) {
@@ -501,7 +516,10 @@ std::pair<TAxisMaps, TAxisMaps> BuildMaps(const TMorphInput& input, const TPictu
     TAxisMaps map2 = BaseMaps(f, p.W2, p.H2);
     if (f.W == 0 || f.H == 0) return {std::move(map1), std::move(map2)};
     std::vector<std::int32_t> scratch;
-    for (const TAreaPair& a : input.areas) {
+    // Dissolve only: the morph without area pairs.
+    const std::span<const TAreaPair> areas =
+        input.mode == TMorphMode::DissolveOnly ? std::span<const TAreaPair>() : input.areas;
+    for (const TAreaPair& a : areas) {
         const i64 aL = mix(a.Left1, a.Left2);
         const i64 aT = mix(a.Top1, a.Top2);
         const i64 aR = mix(a.Right1, a.Right2);
@@ -571,8 +589,8 @@ void RenderMorphInto(const TMorphInput& input, raster::DibRecord& result) {
     const std::pair<TAxisMaps, TAxisMaps> maps = BuildMaps(input, p);
     const TAxisMaps& map1 = maps.first;
     const TAxisMaps& map2 = maps.second;
-    const auto [n, N] = Position(input);
-    const TBlend blend(n, N);
+    const auto [m, M] = Position(input);
+    const TBlend blend(ColourPosition(input, m, M), M);
     const TSource source1(p.pic1, map1, input.background);
     const TSource source2(p.pic2, map2, input.background);
     auto colour = [&](i64 yBegin, i64 yEnd) {

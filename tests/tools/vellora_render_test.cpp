@@ -167,7 +167,12 @@ TEST_F(VelloraRender, UsageErrorsExit2WithOneLineAndWriteNothing) {
         {project, "-o"},
         {"-o", out},
         {project, "-o", out, "--speed", "3"},
-        {project, project, "-o", out},
+        {project, project, "--match", "all", "-o", dir + "/new.mor"},
+        {project, "-o", out, "--timing", "ease"},
+        {project, "-o", out, "--hold", "101"},
+        {project, "-o", out, "--hold", "-1"},
+        {project, "-o", out, "--mode", "Morph"},
+        {project, "-o", out, "--hold", "1", "--picture", "28"},  // N + 2 = 27
         {project, "-o", dir + "/out.mkv"},
         {project, "-o", dir + "/out"},
         // Numbered pictures need exactly one number field.
