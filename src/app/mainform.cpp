@@ -156,6 +156,7 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
     WireAreas();
     WireMorph();
     WireDocument();
+    SetUpDesktop();
     FormCreate();
     // Every pane shows its picture from the start.
     RepaintPanes();

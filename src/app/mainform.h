@@ -21,6 +21,7 @@
 #include "app/prompter.h"
 #include "core/areapair.h"
 #include "core/dynaarray.h"
+#include "core/projectfile.h"
 #include "raster/dib.h"
 
 class QLabel;
@@ -66,6 +67,11 @@ public:
     // How long a picture may load before its progress display appears.
     void SetLoadProgressDelay(int ms) { loadProgressDelayMs_ = ms; }
     const QString& Picture2FileName() const { return Pic2FileName; }
+    // The stored name of a picture an opened project could not load, kept
+    // for Save; empty when the slot holds a loaded or blank picture.
+    const core::TMissingPicture& MissingPicture(int slot) const {
+        return slot == 1 ? Pic1Missing : Pic2Missing;
+    }
     // The document's file name; empty for a document never saved or opened.
     const QString& SavedFileName() const { return savedfilename; }
     const TDynaArray<TAreaPair>& Areas() const { return *ObjList; }
@@ -228,6 +234,10 @@ public:
     QLabel* PosLabel = nullptr;
     // Below the object buttons: what "Match object" found, or why not.
     QLabel* StatusLabel = nullptr;
+    // Beside the zoom fields of the first page: the file a picture of the
+    // opened project is missing.
+    QLabel* Missing1Label = nullptr;
+    QLabel* Missing2Label = nullptr;
 
     TSpinEdit* TimeEd = nullptr;
     TSpinEdit* PPSEd = nullptr;
@@ -286,6 +296,10 @@ private:
     // The keys of the "Similar areas" page; true when the key was one.
     bool AreaPageKey(QKeyEvent* event);
     void ShowPosition();
+    // The desktop's habits: keys, tooltips, remembered settings, dropped
+    // files, the missing-picture notes (mainform_desktop.cpp).
+    void SetUpDesktop();
+    void ShowMissingPictures();
 
     // The document and the window's state.
     int ProgressPercent = 0;
@@ -309,6 +323,8 @@ private:
     QString savedfilename;
     QString Pic1FileName;
     QString Pic2FileName;
+    core::TMissingPicture Pic1Missing;
+    core::TMissingPicture Pic2Missing;
     // Cursor table, entries 1 to 13 (entry 0 unused).
     std::array<QCursor, 14> Cursors;
     // Number of RenderPic calls so far.

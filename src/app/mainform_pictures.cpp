@@ -46,6 +46,10 @@ void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, 
     if (loaded.HasPixels()) {
         slot = std::move(loaded);  // the old bitmap is released here, once
         fileName = QFileInfo(*chosen).absoluteFilePath();
+        // A picture loaded by hand replaces the name a project could not load.
+        core::TMissingPicture& missing = &slot == &Pic1Dib ? Pic1Missing : Pic2Missing;
+        missing = core::TMissingPicture();
+        ShowMissingPictures();
         pane.Paint();
     } else if (loaded.ErrorText() != raster::kLoadCancelled) {
         ShowLoadError(loaded, chosen->toStdString());
