@@ -19,74 +19,10 @@
 #include "core/renderer.h"
 #include "export/picturefile.h"
 #include "export/pictureseries.h"
+#include "export/savenames.h"
 #include "export/videoexport.h"
 
 namespace {
-
-// SaveDialog1's filter entries after "All pictures", in this order.
-constexpr exporting::PictureFormat kPictureFilterFormats[] = {
-    exporting::PictureFormat::Bmp, exporting::PictureFormat::Png, exporting::PictureFormat::Jpeg,
-    exporting::PictureFormat::Tiff};
-// SaveDialog2's entries: the two AVI variants, then the other video kinds
-// and the numbered pictures.
-constexpr int kUncompressedFilterIndex = 2;
-struct TVideoEntry {
-    int filterIndex;
-    exporting::VideoCodec codec;
-    const char* extension;
-};
-constexpr TVideoEntry kVideoEntries[] = {
-    {3, exporting::VideoCodec::H264, "mp4"},
-    {4, exporting::VideoCodec::Vp9, "webm"},
-    {5, exporting::VideoCodec::Gif, "gif"},
-};
-constexpr int kSeriesFilterIndex = 6;
-
-// What "Save AVI video..." writes: a video of a kind, or numbered pictures.
-struct TSequenceTarget {
-    QString name;  // the file, or the pattern of the numbered pictures
-    bool series = false;
-    exporting::VideoCodec codec = exporting::VideoCodec::MotionJpeg;
-    exporting::PictureFormat format = exporting::PictureFormat::Png;
-};
-
-// The typed name's extension chooses the kind when it names one; otherwise
-// the chosen entry does, and its extension is added. Numbered pictures get
-// "_0001" etc. before the extension unless the name holds a number field.
-TSequenceTarget SequenceTarget(const QString& typed, int filterIndex, int count) {
-    TSequenceTarget t;
-    if (filterIndex == kSeriesFilterIndex) {
-        t.series = true;
-        QString name = typed;
-        if (!exporting::FormatForName(name)) name += QStringLiteral(".png");
-        t.format = exporting::FormatForName(name).value_or(exporting::PictureFormat::Png);
-        if (!exporting::IsNumberPattern(
-                QFile::encodeName(QFileInfo(name).fileName()).toStdString())) {
-            const int digits = std::max(4, static_cast<int>(QString::number(count).size()));
-            const int dot = static_cast<int>(name.lastIndexOf(QLatin1Char('.')));
-            // Built by hand: QString::arg would read "%0" as a place marker.
-            name.insert(dot, QStringLiteral("_%0") + QString::number(digits) + QLatin1Char('d'));
-        }
-        t.name = name;
-        return t;
-    }
-    if (const std::optional<exporting::VideoCodec> codec = exporting::VideoCodecForName(typed)) {
-        t.name = typed;
-        t.codec = *codec;
-    } else {
-        t.codec = exporting::VideoCodec::MotionJpeg;
-        QString ext = QStringLiteral("AVI");
-        for (const TVideoEntry& entry : kVideoEntries) {
-            if (entry.filterIndex != filterIndex) continue;
-            t.codec = entry.codec;
-            ext = QLatin1String(entry.extension);
-        }
-        t.name = WithDefaultExt(typed, ext);
-    }
-    if (t.codec == exporting::VideoCodec::MotionJpeg && filterIndex == kUncompressedFilterIndex)
-        t.codec = exporting::VideoCodec::Uncompressed;
-    return t;
-}
 
 QColor ToQColor(std::uint32_t v) {
     return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
@@ -148,22 +84,16 @@ void TMainForm::WireMorph() {
     SaveDialog1.objectName = QStringLiteral("SaveDialog1");
     SaveDialog1.save = true;
     SaveDialog1.overwritePrompt = true;
-    SaveDialog1.filter = QStringLiteral(
-        "All pictures|*.BMP;*.PNG;*.JPG;*.JPEG;*.TIF;*.TIFF|BMP - Windows Bitmap|*.BMP|"
-        "PNG - Portable Network Graphics|*.PNG|JPEG - JFIF Compliant|*.JPG;*.JPEG|"
-        "TIF - Tagged Image File Format|*.TIF;*.TIFF");
+    SaveDialog1.filter = exporting::PictureFilter();
     SaveDialog1.filterIndex = 1;
 
+    // No default extension: the chosen type supplies it (SequenceTargetFor).
     SaveDialog2.objectName = QStringLiteral("SaveDialog2");
+    SaveDialog2.title = QStringLiteral("Save video");
     SaveDialog2.save = true;
     SaveDialog2.overwritePrompt = true;
-    SaveDialog2.filter = QStringLiteral(
-        "AVI files (*.AVI)|*.AVI|AVI files, uncompressed (*.AVI)|*.AVI|"
-        "MP4 video, H.264 (*.MP4)|*.MP4|WebM video, VP9 (*.WEBM)|*.WEBM|"
-        "Animated GIF (*.GIF)|*.GIF|"
-        "Numbered pictures, name_0001.png ... (*.PNG;*.BMP;*.JPG;*.TIF)|*.PNG;*.BMP;*.JPG;*.TIF");
+    SaveDialog2.filter = exporting::SequenceFilter();
     SaveDialog2.filterIndex = 1;
-    SaveDialog2.defaultExt = QStringLiteral("AVI");
 }
 
 void TMainForm::RenderPic() {
@@ -268,17 +198,17 @@ void TMainForm::Timer1Timer() {
 void TMainForm::SavePicBtnClick() {
     const QString caption = QStringLiteral("Save picture");
     if (!ResultCanBeSaved(QStringLiteral("The picture"), caption)) return;
+    exporting::TPictureTarget target;
     const std::optional<QString> name =
-        ChooseSaveName(*this, SaveDialog1, caption, [this](const QString& typed) {
-            // A name without a picture extension takes the one of the chosen
-            // filter entry, and ".bmp" with "All pictures".
-            if (exporting::FormatForName(typed)) return typed;
-            const int entry = SaveDialog1.filterIndex - 2;
-            if (entry >= 0 && entry < static_cast<int>(std::size(kPictureFilterFormats)))
-                return typed + exporting::ExtensionOf(kPictureFilterFormats[entry]);
-            return exporting::PictureFileName(typed);
+        ChooseSaveName(*this, SaveDialog1, caption, [&](const QString& typed) {
+            target = exporting::PictureTargetFor(typed, SaveDialog1.filterIndex);
+            return target.name.isEmpty() ? typed : target.name;
         });
     if (!name) return;
+    if (!target.refusal.isEmpty()) {
+        ShowError(target.refusal, caption);
+        return;
+    }
     // Encoding catches running out of memory itself (nothing is written then).
     const QString error = exporting::SavePicture(ResultDib, *name);
     if (!error.isEmpty()) ShowError(error, caption);
@@ -290,10 +220,10 @@ void TMainForm::SaveAVIBtnClick() {
     // Every picture of the sequence has the size of the one shown.
     if (!ResultCanBeSaved(QStringLiteral("The sequence"), caption)) return;
     const int count = std::max(1, PicEd->MaxValue());
-    TSequenceTarget target;
+    exporting::TSequenceTarget target;
     const std::optional<QString> name =
         ChooseSaveName(*this, SaveDialog2, caption, [&](const QString& typed) {
-            target = SequenceTarget(typed, SaveDialog2.filterIndex, count);
+            target = exporting::SequenceTargetFor(typed, SaveDialog2.filterIndex, count);
             return target.name;
         });
     if (!name) return;
