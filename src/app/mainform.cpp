@@ -156,8 +156,8 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
     WireAreas();
     WireMorph();
     WireDocument();
-    SetUpDesktop();
     FormCreate();
+    SetUpDesktop();
     // Every pane shows its picture from the start.
     RepaintPanes();
 }

@@ -299,6 +299,7 @@ private:
     // The desktop's habits: keys, tooltips, remembered settings, dropped
     // files, the missing-picture notes (mainform_desktop.cpp).
     void SetUpDesktop();
+    void SetUpKeys();
     void ShowMissingPictures();
 
     // The document and the window's state.
