@@ -42,6 +42,7 @@ class TStatusPanel;
 class TAreaEditor;
 class TAreaPageHost;
 class TLoadWatch;
+class TDesktopSettings;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -54,6 +55,11 @@ public:
     ~TMainForm() override;
 
     TPrompter& Prompter() { return *prompter_; }
+    TDesktopSettings& Settings() { return *settings_; }
+    // Remembers the window's place, size and splitters for the next run.
+    void StoreWindowState();
+    // Opens a project as "Open..." does after its dialog, the question first.
+    void OpenRecentProject(const QString& name);
     void SetTickSource(TickSource source) { tickSource_ = std::move(source); }
 
     // ---- The document and the window's state, as others see it ---------------
@@ -191,6 +197,8 @@ public:
     QToolButton* OpenBtn = nullptr;
     QToolButton* SaveBtn = nullptr;
     QToolButton* SaveAsBtn = nullptr;
+    // Beside "Open...": the projects opened or saved last.
+    QToolButton* RecentBtn = nullptr;
     QToolButton* UndoBtn = nullptr;
     QToolButton* RedoBtn = nullptr;
     QTabWidget* PageControl2 = nullptr;
@@ -300,6 +308,9 @@ private:
     // files, the missing-picture notes (mainform_desktop.cpp).
     void SetUpDesktop();
     void SetUpKeys();
+    void SetUpSettings();
+    // After a project was opened or saved under name.
+    void RememberProject(const QString& name);
     void ShowMissingPictures();
 
     // The document and the window's state.
@@ -332,6 +343,7 @@ private:
     int RenderCount = 0;
 
     std::unique_ptr<TPrompter> prompter_;
+    std::unique_ptr<TDesktopSettings> settings_;
     TickSource tickSource_;
     QElapsedTimer monotonic_;
     bool destroyed_ = false;

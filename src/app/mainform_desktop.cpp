@@ -4,10 +4,17 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -15,6 +22,7 @@
 #include <initializer_list>
 
 #include "app/mainform.h"
+#include "app/settings.h"
 #include "controls/bitbtnxp.h"
 #include "controls/imagebtn.h"
 #include "controls/spinedit.h"
@@ -75,6 +83,63 @@ private:
     TMainForm& form_;
 };
 
+// Hands every question and dialog to the prompter it wraps; the file dialogs
+// all start in the folder the user chose something in last, and remember it
+// for the next one and the next run.
+class TFolderPrompter : public TPrompter {
+public:
+    TFolderPrompter(std::unique_ptr<TPrompter> inner, TDesktopSettings& settings)
+        : inner_(std::move(inner)), settings_(settings) {}
+
+    bool Message(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                 Buttons buttons) override {
+        return inner_->Message(parent, text, caption, icon, buttons);
+    }
+    bool Execute(QWidget* parent, TFileDialog& dlg) override {
+        const QString last = settings_.LastFolder();
+        if (!last.isEmpty()) {
+            dlg.initialDir = last;
+            // A save dialog offers its last name again, in that folder.
+            if (!dlg.fileName.isEmpty() &&
+                QFileInfo(dlg.fileName).absolutePath() != QDir(last).absolutePath())
+                dlg.fileName =
+                    dlg.save ? QDir(last).filePath(QFileInfo(dlg.fileName).fileName()) : QString();
+        }
+        if (!inner_->Execute(parent, dlg)) return false;
+        settings_.SetLastFolder(QFileInfo(dlg.fileName).absolutePath());
+        settings_.Sync();
+        return true;
+    }
+    std::optional<QColor> ChooseColor(QWidget* parent, QColor initial) override {
+        return inner_->ChooseColor(parent, initial);
+    }
+    bool OpenUrl(const QUrl& url) override { return inner_->OpenUrl(url); }
+    void ShowModal(QDialog& dialog) override { inner_->ShowModal(dialog); }
+    std::unique_ptr<TProgress> BeginProgress(QWidget* parent, const QString& text,
+                                             const QString& caption) override {
+        return inner_->BeginProgress(parent, text, caption);
+    }
+
+private:
+    std::unique_ptr<TPrompter> inner_;
+    TDesktopSettings& settings_;
+};
+
+// Stores the window's state when it is hidden (closed).
+class THideWatch : public QObject {
+public:
+    explicit THideWatch(TMainForm& form) : QObject(&form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &form_ && event->type() == QEvent::Hide) form_.StoreWindowState();
+        return false;
+    }
+
+private:
+    TMainForm& form_;
+};
+
 void Chain(std::initializer_list<QWidget*> widgets) {
     QWidget* previous = nullptr;
     for (QWidget* w : widgets) {
@@ -88,7 +153,79 @@ void Chain(std::initializer_list<QWidget*> widgets) {
 void TMainForm::SetUpDesktop() {
     Missing1Label = MissingLabel(QStringLiteral("Missing1Label"), PicOpenBtn1->parentWidget());
     Missing2Label = MissingLabel(QStringLiteral("Missing2Label"), PicOpenBtn2->parentWidget());
+    SetUpSettings();
     SetUpKeys();
+}
+
+void TMainForm::SetUpSettings() {
+    settings_ = std::make_unique<TDesktopSettings>();
+    prompter_ = std::make_unique<TFolderPrompter>(std::move(prompter_), *settings_);
+
+    RecentBtn = new QToolButton;
+    RecentBtn->setObjectName(QStringLiteral("RecentBtn"));
+    RecentBtn->setText(QStringLiteral("Recent projects"));
+    RecentBtn->setToolTip(QStringLiteral("Open one of the projects opened or saved last"));
+    RecentBtn->setAutoRaise(true);
+    RecentBtn->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(RecentBtn);
+    menu->setObjectName(QStringLiteral("RecentMenu"));
+    RecentBtn->setMenu(menu);
+    auto* strip = static_cast<QHBoxLayout*>(Panel34->layout());
+    strip->insertWidget(strip->indexOf(OpenBtn) + 1, RecentBtn);
+    // Built when it opens: projects that are gone since are shown greyed.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        menu->clear();
+        const QStringList recent = settings_->RecentProjects();
+        if (recent.isEmpty())
+            menu->addAction(QStringLiteral("No recent projects"))->setEnabled(false);
+        int n = 0;
+        for (const QString& file : recent) {
+            const QFileInfo info(file);
+            QAction* action = menu->addAction(
+                QStringLiteral("&%1 %2   (%3)")
+                    .arg(++n)
+                    .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
+            action->setData(file);
+            action->setEnabled(info.isFile());
+            connect(action, &QAction::triggered, this, [this, file] { OpenRecentProject(file); });
+        }
+    });
+
+    // The window as it was left, within the screens there are now.
+    if (const std::optional<TDesktopSettings::TWindowState> state = settings_->WindowState()) {
+        QList<QRect> screens;
+        for (const QScreen* screen : QGuiApplication::screens())
+            screens << screen->availableGeometry();
+        setGeometry(FitOnScreens(state->geometry, screens));
+        Split1Percent = state->split1;
+        Split2Percent = state->split2;
+        if (state->maximised) setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    installEventFilter(new THideWatch(*this));
+}
+
+void TMainForm::StoreWindowState() {
+    if (!settings_) return;
+    TDesktopSettings::TWindowState state;
+    state.geometry = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    state.maximised = isMaximized();
+    state.split1 = Split1Percent;
+    state.split2 = Split2Percent;
+    settings_->SetWindowState(state);
+    settings_->Sync();
+}
+
+void TMainForm::RememberProject(const QString& name) {
+    if (!settings_) return;
+    settings_->AddRecentProject(QFileInfo(name).absoluteFilePath());
+    settings_->Sync();
+}
+
+void TMainForm::OpenRecentProject(const QString& name) {
+    if (!AskOkCancel(QStringLiteral("You will lost all not saved information!"),
+                     QStringLiteral("File/Open")))
+        return;
+    OpenFile(QFileInfo(name).absoluteFilePath());
 }
 
 void TMainForm::SetUpKeys() {

@@ -54,6 +54,7 @@ void TMainForm::Setsavedfilename(const QString& name) {
     const QString shown =
         name.isEmpty() ? QStringLiteral("noname.mor") : QFileInfo(name).fileName();
     setWindowTitle(QStringLiteral("Vellora 1.0 - [") + shown + QStringLiteral("]"));
+    if (!name.isEmpty()) RememberProject(name);
 }
 
 void TMainForm::RepaintPanes() {

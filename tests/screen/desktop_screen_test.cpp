@@ -9,7 +9,9 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +23,7 @@
 #include <iterator>
 #include <set>
 
+#include "app/settings.h"
 #include "controls/bitbtnxp.h"
 #include "controls/imagebtn.h"
 #include "controls/spinedit.h"
@@ -226,4 +229,59 @@ TEST(DesktopScreen, TypingAWebmNameWithTheNumberedTypeSelectedWritesAWebmVideo) 
     const QString out = QString::fromUtf8(probe.readAllStandardOutput());
     EXPECT_TRUE(out.contains(QStringLiteral("vp9"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("webm"))) << out.toStdString();
+}
+
+TEST(DesktopScreen, RecentProjectsTheLastFolderAndTheWindowSurviveARestart) {
+    const QString dir = testing_support::OutDir(QStringLiteral("desktop_restart"));
+    std::vector<std::uint8_t> bytes;
+    core::WriteProject({"", "", {}}, bytes);
+    for (const char* name : {"/one.mor", "/two.mor"}) {
+        std::ofstream out((dir + name).toStdString(), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    QRect placed;
+    {
+        auto f = testing_support::MakeForm();  // starts without settings
+        TMainForm& w = *f.form;
+        ShowActive(w);
+        for (const char* name : {"/two.mor", "/one.mor"}) {
+            f.prompter->fileAnswers = {dir + name};
+            XKey(QStringLiteral("ctrl+o"));
+            QTRY_COMPARE(w.SavedFileName(), dir + name);
+        }
+        w.setGeometry(QRect(60, 70, 700, 560));
+        QTRY_COMPARE(w.geometry().size(), QSize(700, 560));
+        w.Splitter1->setSizes({100, 300});
+        emit w.Splitter1->splitterMoved(100, 1);
+        placed = w.geometry();
+        f.prompter->messageAnswers = {true};
+        XKey(QStringLiteral("ctrl+q"));
+        QTRY_VERIFY(!w.isVisible());
+    }
+    // The next run: a window of its own on the same settings.
+    auto* prompter = new TScriptedPrompter;
+    TMainForm w{std::unique_ptr<TPrompter>(prompter)};
+    ShowActive(w);
+    EXPECT_EQ(w.geometry(), placed);
+    EXPECT_EQ(w.Splitter1Percent(), 25);
+    QTRY_COMPARE(w.Panel33->height(), w.Panel1->height() * 25 / 100);
+    ASSERT_EQ(w.Settings().RecentProjects(), (QStringList{dir + "/one.mor", dir + "/two.mor"}));
+    XKey(QStringLiteral("ctrl+o"));
+    QTRY_COMPARE(prompter->dialogsShown.size(), std::size_t{1});
+    EXPECT_EQ(prompter->dialogsShown.back().initialDir, dir) << "the folder used last";
+
+    // The menu beside "Open..." opens a recent project after the question.
+    QFile::remove(dir + "/two.mor");
+    QTest::mouseClick(w.RecentBtn, Qt::LeftButton);
+    QMenu* menu = w.RecentBtn->menu();
+    QTRY_VERIFY(menu->isVisible());
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_TRUE(actions[0]->text().contains(QStringLiteral("one.mor")));
+    EXPECT_FALSE(actions[1]->isEnabled()) << "a project that is gone is greyed";
+    w.Setsavedfilename(QString());
+    XKey(QStringLiteral("Return"));
+    QTRY_COMPARE(w.SavedFileName(), dir + "/one.mor");
+    EXPECT_EQ(prompter->Messages().back().caption, QStringLiteral("File/Open"));
 }
