@@ -60,6 +60,14 @@ public:
     void StoreWindowState();
     // Opens a project as "Open..." does after its dialog, the question first.
     void OpenRecentProject(const QString& name);
+    // Files from outside (the command line, a drop): a project is opened
+    // (after the question when askFirst), pictures are loaded, into the slot
+    // of `slot` (1 or 2) for one picture dropped on a pane, otherwise into
+    // picture 1 and picture 2 in turn.
+    void OpenOutsideFiles(const QStringList& files, bool askFirst, int slot = 0);
+    // Loads a picture file into slot 1 or 2 as "Open picture 1..." does
+    // after its dialog.
+    void LoadNamedPicture(int slot, const QString& name);
     void SetTickSource(TickSource source) { tickSource_ = std::move(source); }
 
     // ---- The document and the window's state, as others see it ---------------
@@ -312,6 +320,8 @@ private:
     // After a project was opened or saved under name.
     void RememberProject(const QString& name);
     void ShowMissingPictures();
+    void LoadNamedPictureInto(raster::DibRecord& slot, QString& fileName, TZoomPane& pane,
+                              const QString& name);
 
     // The document and the window's state.
     int ProgressPercent = 0;

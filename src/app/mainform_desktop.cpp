@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -22,6 +25,7 @@
 #include <initializer_list>
 
 #include "app/mainform.h"
+#include "app/outsidefiles.h"
 #include "app/settings.h"
 #include "controls/bitbtnxp.h"
 #include "controls/imagebtn.h"
@@ -125,15 +129,57 @@ private:
     TDesktopSettings& settings_;
 };
 
-// Stores the window's state when it is hidden (closed).
+// Stores the window's state when it is hidden (closed), and takes the files
+// dropped on it: a project, one picture on a picture pane, or two pictures.
 class THideWatch : public QObject {
 public:
     explicit THideWatch(TMainForm& form) : QObject(&form), form_(form) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &form_ && event->type() == QEvent::Hide) form_.StoreWindowState();
-        return false;
+        if (watched != &form_) return false;
+        switch (event->type()) {
+            case QEvent::Hide:
+                form_.StoreWindowState();
+                return false;
+            case QEvent::DragEnter:
+            case QEvent::DragMove: {
+                auto* drag = static_cast<QDropEvent*>(event);
+                const TOutsideFiles files = SortOutsideFiles(LocalFiles(drag->mimeData()->urls()));
+                if (files.project.isEmpty() && files.pictures.isEmpty()) return false;
+                drag->acceptProposedAction();
+                return true;
+            }
+            case QEvent::Drop: {
+                auto* drop = static_cast<QDropEvent*>(event);
+                const QStringList files = LocalFiles(drop->mimeData()->urls());
+                drop->acceptProposedAction();
+                // Opened once the drop has ended, so the dragging program is
+                // not kept waiting by a question or a load.
+                const QPoint at = drop->position().toPoint();
+                QMetaObject::invokeMethod(
+                    &form_,
+                    [form = &form_, files, slot = PaneAt(at)] {
+                        form->OpenOutsideFiles(files, true, slot);
+                    },
+                    Qt::QueuedConnection);
+                return true;
+            }
+            default:
+                return false;
+        }
+    }
+
+    // 1 or 2 over the visible pane of that picture, 0 elsewhere.
+    int PaneAt(QPoint at) const {
+        const std::pair<QWidget*, int> panes[] = {{form_.ScrollBox1, 1},
+                                                  {form_.ScrollBox2, 2},
+                                                  {form_.ScrollBox3, 1},
+                                                  {form_.ScrollBox4, 2}};
+        for (const auto& [pane, which] : panes) {
+            if (pane->isVisible() && pane->rect().contains(pane->mapFrom(&form_, at))) return which;
+        }
+        return 0;
     }
 
 private:
@@ -202,6 +248,23 @@ void TMainForm::SetUpSettings() {
         if (state->maximised) setWindowState(windowState() | Qt::WindowMaximized);
     }
     installEventFilter(new THideWatch(*this));
+    setAcceptDrops(true);
+}
+
+void TMainForm::OpenOutsideFiles(const QStringList& files, bool askFirst, int slot) {
+    const TOutsideFiles sorted = SortOutsideFiles(files);
+    if (!sorted.project.isEmpty()) {
+        if (askFirst && !AskOkCancel(QStringLiteral("You will lost all not saved information!"),
+                                     QStringLiteral("File/Open")))
+            return;
+        OpenFile(sorted.project);
+        return;
+    }
+    if (sorted.pictures.size() == 1 && slot != 0) {
+        LoadNamedPicture(slot, sorted.pictures[0]);
+        return;
+    }
+    for (int i = 0; i < sorted.pictures.size(); ++i) LoadNamedPicture(i + 1, sorted.pictures[i]);
 }
 
 void TMainForm::StoreWindowState() {

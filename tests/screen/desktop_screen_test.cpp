@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QSplitter>
 #include <QTabWidget>
@@ -27,6 +28,7 @@
 #include "controls/bitbtnxp.h"
 #include "controls/imagebtn.h"
 #include "controls/spinedit.h"
+#include "controls/zoompane.h"
 #include "core/projectfile.h"
 #include "support/test_support.h"
 
@@ -284,4 +286,79 @@ TEST(DesktopScreen, RecentProjectsTheLastFolderAndTheWindowSurviveARestart) {
     XKey(QStringLiteral("Return"));
     QTRY_COMPARE(w.SavedFileName(), dir + "/one.mor");
     EXPECT_EQ(prompter->Messages().back().caption, QStringLiteral("File/Open"));
+}
+
+TEST(DesktopScreen, DroppedFilesLoadWhereTheyAreDropped) {
+    const QString dir = testing_support::OutDir(QStringLiteral("desktop_drop"));
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(dir + "/red.png"));
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(dir + "/blue.png"));
+    std::vector<std::uint8_t> bytes;
+    core::WriteProject({"red.png", "blue.png", {}}, bytes);
+    {
+        std::ofstream out((dir + "/p.mor").toStdString(), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    auto f = testing_support::MakeForm();
+    TMainForm& w = *f.form;
+    ShowActive(w);
+    // Qt's own drag events, delivered to the window at a point of a pane.
+    const auto drop = [&w](QWidget* target, const QStringList& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& file : files) urls << QUrl::fromLocalFile(file);
+        data.setUrls(urls);
+        const QPointF at = w.mapFromGlobal(target->mapToGlobal(target->rect().center()));
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &dropped);
+        EXPECT_TRUE(dropped.isAccepted());
+    };
+    drop(w.ScrollBox2, {dir + "/red.png"});
+    QTRY_COMPARE(w.Picture2FileName(), dir + "/red.png");
+    EXPECT_TRUE(w.Picture1FileName().isEmpty());
+    drop(w.PicOpenBtn1, {dir + "/blue.png", dir + "/red.png"});
+    QTRY_COMPARE(w.Picture1FileName(), dir + "/blue.png");
+    QTRY_COMPARE(w.Picture2FileName(), dir + "/red.png");
+    f.prompter->messageAnswers = {true};
+    drop(w.ScrollBox1, {dir + "/p.mor"});
+    QTRY_COMPARE(w.SavedFileName(), dir + "/p.mor");
+    EXPECT_EQ(f.prompter->Messages().back().caption, QStringLiteral("File/Open"));
+}
+
+TEST(DesktopScreen, TheProgramOpensAProjectNamedOnItsCommandLine) {
+    const QString dir = testing_support::OutDir(QStringLiteral("desktop_argument"));
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    ASSERT_TRUE(picture.save(dir + "/green.png"));
+    std::vector<std::uint8_t> bytes;
+    core::WriteProject({"green.png", "green.png", {{1, 2, 3, 4, 5, 6, 7, 8}}}, bytes);
+    {
+        std::ofstream out((dir + "/p.mor").toStdString(), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    QProcess program;
+    program.setWorkingDirectory(dir);
+    program.start(QStringLiteral(VELLORA_BIN), {QStringLiteral("p.mor")});
+    ASSERT_TRUE(program.waitForStarted());
+    // The window appears with the project's name in its caption.
+    QString found;
+    for (int i = 0; i < 100 && found.isEmpty(); ++i) {
+        QTest::qWait(100);
+        QProcess search;
+        search.start(QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--name"),
+                      QStringLiteral("^Vellora 1\\.0 - \\[p\\.mor\\]$")});
+        search.waitForFinished();
+        found = QString::fromUtf8(search.readAllStandardOutput()).trimmed();
+    }
+    program.kill();
+    program.waitForFinished();
+    EXPECT_FALSE(found.isEmpty()) << "no window captioned Vellora 1.0 - [p.mor]";
 }
