@@ -21,9 +21,11 @@
 #include "app/prompter.h"
 #include "core/areapair.h"
 #include "core/dynaarray.h"
+#include "core/playback.h"
 #include "core/projectfile.h"
 #include "raster/dib.h"
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSplitter;
@@ -185,6 +187,8 @@ public:
     void Timer1Timer();
     void SavePicBtnClick();
     void SaveAVIBtnClick();
+    // Once, or as the Loop and Back and forth boxes say.
+    core::TPlayMode PlayMode() const;
 
     // ---- Document ------------------------------------------------------------
     void NewBtnClick();
@@ -264,6 +268,10 @@ public:
     TBitBtnXP* StopBtn = nullptr;
     TBitBtnXP* SavePicBtn = nullptr;
     TBitBtnXP* SaveAVIBtn = nullptr;
+    // Beside "Play": playback starts again after the last picture, or turns
+    // there and goes back to picture 1.
+    QCheckBox* LoopBox = nullptr;
+    QCheckBox* BackForthBox = nullptr;
     TZoomPane* ScrollBox5 = nullptr;
     TPaintBox* PaintBox5 = nullptr;
     QTimer* Timer1 = nullptr;

@@ -3,11 +3,13 @@
 // remembered settings, files given on the command line or dropped.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -200,7 +202,25 @@ void TMainForm::SetUpDesktop() {
     Missing1Label = MissingLabel(QStringLiteral("Missing1Label"), PicOpenBtn1->parentWidget());
     Missing2Label = MissingLabel(QStringLiteral("Missing2Label"), PicOpenBtn2->parentWidget());
     SetUpSettings();
+
+    LoopBox = new QCheckBox(QStringLiteral("Loop"));
+    LoopBox->setObjectName(QStringLiteral("LoopBox"));
+    LoopBox->setToolTip(QStringLiteral("Play starts again from picture 1 after the last picture"));
+    BackForthBox = new QCheckBox(QStringLiteral("Back and forth"));
+    BackForthBox->setObjectName(QStringLiteral("BackForthBox"));
+    BackForthBox->setToolTip(
+        QStringLiteral("Looping plays from picture 1 to the last and back to picture 1"));
+    BackForthBox->setEnabled(false);
+    connect(LoopBox, &QCheckBox::toggled, BackForthBox, &QWidget::setEnabled);
+    auto* grid = static_cast<QGridLayout*>(PlayBtn->parentWidget()->layout());
+    grid->addWidget(LoopBox, 1, 4);
+    grid->addWidget(BackForthBox, 3, 4);
     SetUpKeys();
+}
+
+core::TPlayMode TMainForm::PlayMode() const {
+    if (!LoopBox || !LoopBox->isChecked()) return core::TPlayMode::Once;
+    return BackForthBox->isChecked() ? core::TPlayMode::BackAndForth : core::TPlayMode::Loop;
 }
 
 void TMainForm::SetUpSettings() {
@@ -341,43 +361,16 @@ void TMainForm::SetUpKeys() {
     for (QWidget* w : {static_cast<QWidget*>(ueberbtn), static_cast<QWidget*>(endebtn),
                        static_cast<QWidget*>(wwwBtn)})
         w->setFocusPolicy(Qt::StrongFocus);
-    Chain({NewBtn,
-           OpenBtn,
-           SaveBtn,
-           SaveAsBtn,
-           UndoBtn,
-           RedoBtn,
-           PageControl2->tabBar(),
-           PicOpenBtn1,
-           Zoom1Ed,
-           ScrollBox1,
-           PicOpenBtn2,
-           Zoom2Ed,
-           ScrollBox2,
-           SpeedPointer,
-           SpeedZoom,
-           SpeedHand,
-           SpeedRect,
-           Zoom3Ed,
-           ScrollBox3,
-           Zoom4Ed,
-           ScrollBox4,
-           DelObjBtn,
-           PrevBtn,
-           NextBtn,
-           MatchBtn,
-           TimeEd,
-           PPSEd,
-           PicEd,
-           Zoom5Ed,
-           BkColor,
-           PlayBtn,
-           StopBtn,
-           SavePicBtn,
-           SaveAVIBtn,
-           ScrollBox5,
-           wwwBtn,
-           ueberbtn,
+    Chain({NewBtn,      OpenBtn,    RecentBtn,    SaveBtn,
+           SaveAsBtn,   UndoBtn,    RedoBtn,      PageControl2->tabBar(),
+           PicOpenBtn1, Zoom1Ed,    ScrollBox1,   PicOpenBtn2,
+           Zoom2Ed,     ScrollBox2, SpeedPointer, SpeedZoom,
+           SpeedHand,   SpeedRect,  Zoom3Ed,      ScrollBox3,
+           Zoom4Ed,     ScrollBox4, DelObjBtn,    PrevBtn,
+           NextBtn,     MatchBtn,   TimeEd,       PPSEd,
+           PicEd,       Zoom5Ed,    BkColor,      PlayBtn,
+           StopBtn,     LoopBox,    BackForthBox, SavePicBtn,
+           SaveAVIBtn,  ScrollBox5, wwwBtn,       ueberbtn,
            endebtn});
 }
 

@@ -16,6 +16,7 @@
 #include "controls/spinedit.h"
 #include "controls/tintacolorcombobox.h"
 #include "controls/zoompane.h"
+#include "core/playback.h"
 #include "core/renderer.h"
 #include "export/picturefile.h"
 #include "export/pictureseries.h"
@@ -184,15 +185,20 @@ void TMainForm::StopBtnClick() {
 
 void TMainForm::Timer1Timer() {
     const int N = PicEd->MaxValue();
-    if (PicEd->Value() >= N) {
+    const core::TPlayMode mode = PlayMode();
+    if (mode == core::TPlayMode::Once && PicEd->Value() >= N) {
         Timer1->stop();
         return;
     }
     // Unsigned difference: correct across one wrap of the tick count.
     const std::uint32_t elapsed = tickSource_() - PlayStartTick;
     double t = std::trunc(static_cast<double>(PPSEd->Value()) * elapsed / 1000.0 + PlayStartPic);
-    if (t > N) t = N;
-    PicEd->SetValue(ToInt(t));
+    if (mode == core::TPlayMode::Once) {
+        if (t > N) t = N;
+        PicEd->SetValue(ToInt(t));
+        return;
+    }
+    PicEd->SetValue(core::PlaybackPicture(static_cast<std::int64_t>(std::max(t, 1.0)), N, mode));
 }
 
 void TMainForm::SavePicBtnClick() {
