@@ -37,6 +37,7 @@
 #include "core/process.h"
 #include "core/projectfile.h"
 #include "core/renderer.h"
+#include "export/morphframes.h"
 #include "export/picturefile.h"
 #include "export/pictureseries.h"
 #include "export/videoexport.h"
@@ -393,7 +394,7 @@ private:
 // pictures. A signal stops it cleanly: the partly written video is removed
 // and OUTPUT stays untouched; of numbered pictures, those the run created
 // are removed and the old ones it replaced are told.
-std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput input) {
+std::optional<TFailure> WriteSequence(const TOptions& options, const core::TMorphInput& input) {
     if (input.N > INT_MAX)
         return TFailure{kExitUsage,
                         "N = " + std::to_string(input.N) + " pictures are too many for a sequence"};
@@ -403,14 +404,6 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
         return TFailure{kExitUsage,
                         "--frames must be A-B with 1 <= A <= B <= N = " + std::to_string(input.N) +
                             ", not " + std::to_string(first) + "-" + std::to_string(last)};
-    input.secondThread =
-        options.kind == TOptions::Kind::Series || !exporting::EncoderFillsTheCores(options.codec);
-    raster::DibRecord frame;
-    auto render = [&](int n) -> const raster::DibRecord& {
-        input.n = n;
-        core::RenderMorphInto(input, frame);
-        return frame;
-    };
     std::optional<TProgressLine> line;
     line.emplace(!options.quiet && ::isatty(STDERR_FILENO) != 0);
     auto progress = [&](int written, int total) {
@@ -418,23 +411,20 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphInput
         if (written == 1) interruption::Hold("frame");
         return !interruption::Requested();
     };
-    exporting::ExportResult result;
-    if (options.kind == TOptions::Kind::Series) {
-        result = exporting::WritePictureSeries(options.output, options.pictureFormat,
-                                               static_cast<int>(first), static_cast<int>(last),
-                                               render, progress, &interruption::Flag());
-    } else {
-        exporting::TVideoOptions video;
-        video.codec = options.codec;
-        video.fps = static_cast<int>(options.rate);
-        video.first = static_cast<int>(first);
-        video.last = static_cast<int>(last);
-        video.quality = options.quality;
-        video.background = options.background;
-        video.stop = &interruption::Flag();
-        result = exporting::WriteVideo(QString::fromLocal8Bit(options.output.c_str()), video,
-                                       render, progress);
-    }
+    // The same road as the window's "Save AVI video...".
+    exporting::TSequenceJob job;
+    job.series = options.kind == TOptions::Kind::Series;
+    job.pattern = options.output;
+    job.format = options.pictureFormat;
+    job.video = QString::fromLocal8Bit(options.output.c_str());
+    job.options.codec = options.codec;
+    job.options.fps = static_cast<int>(options.rate);
+    job.options.first = static_cast<int>(first);
+    job.options.last = static_cast<int>(last);
+    job.options.quality = options.quality;
+    job.options.background = options.background;
+    const exporting::ExportResult result =
+        exporting::WriteMorphSequence(job, input, progress, &interruption::Flag());
     line.reset();
     if (result.status == exporting::ExportStatus::Done) return std::nullopt;
     if (interruption::Requested()) {

@@ -18,6 +18,7 @@
 #include "controls/zoompane.h"
 #include "core/playback.h"
 #include "core/renderer.h"
+#include "export/morphframes.h"
 #include "export/picturefile.h"
 #include "export/pictureseries.h"
 #include "export/savenames.h"
@@ -247,21 +248,29 @@ void TMainForm::SaveAVIBtnClick() {
     // Playback would move the picture number under the export's feet.
     Timer1->stop();
     Exporting = true;
-    const int rate = std::max(1, PPSEd->Value());
-    const int shown = PicEd->Value();
 
-    // Each picture is rendered by RenderPic with the picture number shown in
-    // the field; the field's change handler is held back so that nothing is
-    // rendered twice.
-    auto render = [this](int n) -> const raster::DibRecord& {
-        {
-            const QSignalBlocker quiet(PicEd);
-            PicEd->SetValue(n);
-        }
-        RenderPic();
-        PaintBox5Paint();
-        return ResultDib;
-    };
+    // The same road as vellora-render's: rendered straight from the
+    // document, the shown picture and the fields untouched.
+    std::vector<TAreaPair> areas;
+    ObjList->First();
+    while (ObjList->Next()) areas.push_back(*ObjPtr);
+    core::TMorphInput input;
+    input.pic1 = &Pic1Dib;
+    input.pic2 = &Pic2Dib;
+    input.areas = areas;
+    input.N = static_cast<std::int64_t>(static_cast<long double>(TimeEd->Value()) * PPSEd->Value());
+    input.background = BkColor->ColorValue();
+    exporting::TSequenceJob job;
+    job.series = target.series;
+    job.pattern = QFile::encodeName(*name).toStdString();
+    job.format = target.format;
+    job.video = *name;
+    job.options.codec = target.codec;
+    job.options.fps = std::max(1, PPSEd->Value());
+    job.options.first = 1;
+    job.options.last = count;
+    job.options.background = input.background;
+
     std::unique_ptr<TProgress> progress =
         Prompter().BeginProgress(this,
                                  (target.series ? QStringLiteral("Writing the pictures \"%1\"...")
@@ -281,30 +290,17 @@ void TMainForm::SaveAVIBtnClick() {
         QCoreApplication::processEvents();
         return !progress->Cancelled();
     };
-    // The video writer catches running out of memory while it writes; a
-    // render that runs out gives no picture, which ends the export.
+    // The writers catch running out of memory while they write; a render
+    // that runs out ends the export with that message.
     exporting::ExportResult result;
-    if (target.series) {
-        result = exporting::WritePictureSeries(QFile::encodeName(*name).toStdString(),
-                                               target.format, 1, count, render, report);
-    } else {
-        exporting::TVideoOptions options;
-        options.codec = target.codec;
-        options.fps = rate;
-        options.last = count;
-        options.background = BkColor->ColorValue();
-        result = exporting::WriteVideo(*name, options, render, report);
+    try {
+        result = exporting::WriteMorphSequence(job, input, report);
+    } catch (const std::bad_alloc&) {
+        result = {exporting::ExportStatus::Failed,
+                  QStringLiteral("The sequence cannot be saved: not enough memory.")};
     }
     progress.reset();
     Exporting = false;
-
-    // Back to the picture shown before the export.
-    {
-        const QSignalBlocker quiet(PicEd);
-        PicEd->SetValue(shown);
-    }
-    RenderPic();
-    PaintBox5Paint();
     SetProStatus(0);
 
     switch (result.status) {

@@ -156,7 +156,7 @@ TEST(SaveVideo, NumberedPicturesHoldEveryPictureOfTheSequence) {
     EXPECT_EQ(p.f.prompter->progressPercents.back(), 100);
     EXPECT_EQ(w.Progress(), 0);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
-    EXPECT_EQ(w.Renders(), rendersBefore + 4 + 1);
+    EXPECT_EQ(w.Renders(), rendersBefore) << "the export renders beside the shown picture";
     EXPECT_TRUE(
         std::ranges::equal(w.Result().Bits(), testing_support::RenderedFromForm(w, 3, 4).Bits()));
 }
