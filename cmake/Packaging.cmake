@@ -9,6 +9,10 @@
 set(VELLORA_DOC_DIR share/doc/vellora)
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/vellora.desktop DESTINATION share/applications)
+# The project files' type, so that a file manager opens .mor files with the
+# program; Debian's triggers update the MIME and desktop databases.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/vellora-mime.xml DESTINATION share/mime/packages
+        RENAME vellora.xml)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/icons/hicolor DESTINATION share/icons
         FILES_MATCHING PATTERN "vellora.png" PATTERN "vellora.svg")
 
@@ -44,8 +48,9 @@ corresponding areas (an eye and the same eye, a mouth and the same mouth) and
 computes the in-between pictures, in which every marked area travels and
 changes its size from its place in the first picture to its place in the
 second. Any in-between picture can be shown and saved, the sequence can be
-played back and saved as an AVI video (Motion JPEG or uncompressed), and the
-project is kept in a .mor file.
+played back and saved as a video (AVI with Motion JPEG, MP4 with H.264, WebM
+with VP9, animated GIF) or as numbered pictures, and the project is kept in a
+.mor file, which the desktop opens with Vellora.
 
 The package holds the program, the command-line renderer vellora-render, a
 user guide and an example project.")
@@ -54,6 +59,6 @@ user guide and an example project.")
 # the TIFF reader comes with the image format plugins.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, desktop-file-utils")
 
 include(CPack)

@@ -41,6 +41,7 @@
 #include "core/renderer.h"
 #include "core/sequence.h"
 #include "core/sequencefile.h"
+#include "export/morphframes.h"
 #include "export/picturefile.h"
 #include "export/pictureseries.h"
 #include "export/videoexport.h"
@@ -469,13 +470,6 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphSeque
         return TFailure{kExitUsage,
                         "--frames must be A-B with 1 <= A <= B <= N = " + std::to_string(N) +
                             ", not " + std::to_string(first) + "-" + std::to_string(last)};
-    const bool secondThread =
-        options.kind == TOptions::Kind::Series || !exporting::EncoderFillsTheCores(options.codec);
-    raster::DibRecord frame;
-    auto render = [&](int n) -> const raster::DibRecord& {
-        sequence.RenderFrame(n - 1, frame, secondThread);
-        return frame;
-    };
     std::optional<TProgressLine> line;
     line.emplace(!options.quiet && ::isatty(STDERR_FILENO) != 0);
     auto progress = [&](int written, int total) {
@@ -483,22 +477,32 @@ std::optional<TFailure> WriteSequence(const TOptions& options, core::TMorphSeque
         if (written == 1) interruption::Hold("frame");
         return !interruption::Requested();
     };
+    exporting::TSequenceJob job;
+    job.series = options.kind == TOptions::Kind::Series;
+    job.pattern = options.output;
+    job.format = options.pictureFormat;
+    job.video = QString::fromLocal8Bit(options.output.c_str());
+    job.options.codec = options.codec;
+    job.options.fps = static_cast<int>(options.rate);
+    job.options.first = static_cast<int>(first);
+    job.options.last = static_cast<int>(last);
+    job.options.quality = options.quality;
+    job.options.background = options.background;
     exporting::ExportResult result;
-    if (options.kind == TOptions::Kind::Series) {
-        result = exporting::WritePictureSeries(options.output, options.pictureFormat,
-                                               static_cast<int>(first), static_cast<int>(last),
-                                               render, progress, &interruption::Flag());
+    if (sequence.Segments().size() == 1) {
+        // One project: the same road as the window's "Save AVI video...".
+        job.hold = sequence.Segments().front().hold;
+        result = exporting::WriteMorphSequence(job, sequence.Input(0, 1), progress,
+                                               &interruption::Flag());
     } else {
-        exporting::TVideoOptions video;
-        video.codec = options.codec;
-        video.fps = static_cast<int>(options.rate);
-        video.first = static_cast<int>(first);
-        video.last = static_cast<int>(last);
-        video.quality = options.quality;
-        video.background = options.background;
-        video.stop = &interruption::Flag();
-        result = exporting::WriteVideo(QString::fromLocal8Bit(options.output.c_str()), video,
-                                       render, progress);
+        const bool secondThread = options.kind == TOptions::Kind::Series ||
+                                  !exporting::EncoderFillsTheCores(options.codec);
+        raster::DibRecord frame;
+        auto render = [&](int n) -> const raster::DibRecord& {
+            sequence.RenderFrame(n - 1, frame, secondThread);
+            return frame;
+        };
+        result = exporting::WriteSequenceFrames(job, render, progress, &interruption::Flag());
     }
     line.reset();
     if (result.status == exporting::ExportStatus::Done) return std::nullopt;

@@ -1,5 +1,6 @@
 // The main window: layout, start-up, shut-down, status bar and splitters.
 #include "app/mainform.h"
+#include "app/settings.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -159,12 +160,15 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
     WireZoom();
     WireLive();
     FormCreate();
+    SetUpDesktop();
     // Every pane shows its picture from the start.
     RepaintPanes();
 }
 
 TMainForm::~TMainForm() {
     FormDestroy();
+    // Hiding the destroyed window stores nothing.
+    settings_.reset();
 }
 
 void TMainForm::BuildLayout() {

@@ -22,9 +22,12 @@
 #include "core/areapair.h"
 #include "core/dynaarray.h"
 #include "core/morphtiming.h"
+#include "core/playback.h"
+#include "core/projectfile.h"
 #include "core/sequencefile.h"
 #include "raster/dib.h"
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSplitter;
@@ -48,6 +51,7 @@ class TLoadWatch;
 class TZoomActions;
 class TLiveView;
 class TSequenceHost;
+class TDesktopSettings;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -60,6 +64,19 @@ public:
     ~TMainForm() override;
 
     TPrompter& Prompter() { return *prompter_; }
+    TDesktopSettings& Settings() { return *settings_; }
+    // Remembers the window's place, size and splitters for the next run.
+    void StoreWindowState();
+    // Opens a project as "Open..." does after its dialog, the question first.
+    void OpenRecentProject(const QString& name);
+    // Files from outside (the command line, a drop): a project is opened
+    // (after the question when askFirst), pictures are loaded, into the slot
+    // of `slot` (1 or 2) for one picture dropped on a pane, otherwise into
+    // picture 1 and picture 2 in turn.
+    void OpenOutsideFiles(const QStringList& files, bool askFirst, int slot = 0);
+    // Loads a picture file into slot 1 or 2 as "Open picture 1..." does
+    // after its dialog.
+    void LoadNamedPicture(int slot, const QString& name);
     void SetTickSource(TickSource source) { tickSource_ = std::move(source); }
 
     // ---- The document and the window's state, as others see it ---------------
@@ -73,6 +90,11 @@ public:
     // How long a picture may load before its progress display appears.
     void SetLoadProgressDelay(int ms) { loadProgressDelayMs_ = ms; }
     const QString& Picture2FileName() const { return Pic2FileName; }
+    // The stored name of a picture an opened project could not load, kept
+    // for Save; empty when the slot holds a loaded or blank picture.
+    const core::TMissingPicture& MissingPicture(int slot) const {
+        return slot == 1 ? Pic1Missing : Pic2Missing;
+    }
     // The document's file name; empty for a document never saved or opened.
     const QString& SavedFileName() const { return savedfilename; }
     const TDynaArray<TAreaPair>& Areas() const { return *ObjList; }
@@ -172,6 +194,8 @@ public:
     void Timer1Timer();
     void SavePicBtnClick();
     void SaveAVIBtnClick();
+    // Once, or as the Loop and Back and forth boxes say.
+    core::TPlayMode PlayMode() const;
 
     // ---- Zoom ----------------------------------------------------------------
     // "Fit" beside each zoom field; F on "Similar areas" fits both its panes.
@@ -220,6 +244,8 @@ public:
     QToolButton* OpenBtn = nullptr;
     QToolButton* SaveBtn = nullptr;
     QToolButton* SaveAsBtn = nullptr;
+    // Beside "Open...": the projects opened or saved last.
+    QToolButton* RecentBtn = nullptr;
     QToolButton* UndoBtn = nullptr;
     QToolButton* RedoBtn = nullptr;
     QToolButton* SequenceBtn = nullptr;
@@ -264,6 +290,10 @@ public:
     QLabel* PosLabel = nullptr;
     // Below the object buttons: what "Match object" found, or why not.
     QLabel* StatusLabel = nullptr;
+    // Beside the zoom fields of the first page: the file a picture of the
+    // opened project is missing.
+    QLabel* Missing1Label = nullptr;
+    QLabel* Missing2Label = nullptr;
 
     TSpinEdit* TimeEd = nullptr;
     TSpinEdit* PPSEd = nullptr;
@@ -277,6 +307,10 @@ public:
     QComboBox* TimingBox = nullptr;
     TSpinEdit* HoldEd = nullptr;
     QComboBox* ModeBox = nullptr;
+    // Beside "Play": playback starts again after the last picture, or turns
+    // there and goes back to picture 1.
+    QCheckBox* LoopBox = nullptr;
+    QCheckBox* BackForthBox = nullptr;
     TZoomPane* ScrollBox5 = nullptr;
     TPaintBox* PaintBox5 = nullptr;
     QTimer* Timer1 = nullptr;
@@ -340,6 +374,16 @@ private:
     // The keys of the "Similar areas" page; true when the key was one.
     bool AreaPageKey(QKeyEvent* event);
     void ShowPosition();
+    // The desktop's habits: keys, tooltips, remembered settings, dropped
+    // files, the missing-picture notes (mainform_desktop.cpp).
+    void SetUpDesktop();
+    void SetUpKeys();
+    void SetUpSettings();
+    // After a project was opened or saved under name.
+    void RememberProject(const QString& name);
+    void ShowMissingPictures();
+    void LoadNamedPictureInto(raster::DibRecord& slot, QString& fileName, TZoomPane& pane,
+                              const QString& name);
 
     // The document and the window's state.
     int ProgressPercent = 0;
@@ -368,12 +412,15 @@ private:
     QString savedfilename;
     QString Pic1FileName;
     QString Pic2FileName;
+    core::TMissingPicture Pic1Missing;
+    core::TMissingPicture Pic2Missing;
     // Cursor table, entries 1 to 13 (entry 0 unused).
     std::array<QCursor, 14> Cursors;
     // Number of RenderPic calls so far.
     int RenderCount = 0;
 
     std::unique_ptr<TPrompter> prompter_;
+    std::unique_ptr<TDesktopSettings> settings_;
     TickSource tickSource_;
     QElapsedTimer monotonic_;
     bool destroyed_ = false;

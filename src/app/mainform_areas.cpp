@@ -216,7 +216,10 @@ void TMainForm::SetCurrentArea(int index) {
 
 void TMainForm::EnableObjButtons() {
     const bool valid = ValidIndex(ObjList.get(), CurObj);
-    for (TBitBtnXP* b : {NextBtn, PrevBtn, DelObjBtn, MatchBtn}) b->setEnabled(valid);
+    for (TBitBtnXP* b : {DelObjBtn, MatchBtn}) b->setEnabled(valid);
+    // Previous and Next select the last or first area when none is current.
+    const bool any = ObjList && ObjList->Count() > 0;
+    for (TBitBtnXP* b : {NextBtn, PrevBtn}) b->setEnabled(any);
 }
 
 void TMainForm::PrevBtnClick() {

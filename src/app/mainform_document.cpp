@@ -55,6 +55,7 @@ void TMainForm::Setsavedfilename(const QString& name) {
     const QString shown =
         name.isEmpty() ? QStringLiteral("noname.mor") : QFileInfo(name).fileName();
     setWindowTitle(QStringLiteral("Vellora 1.0 - [") + shown + QStringLiteral("]"));
+    if (!name.isEmpty()) RememberProject(name);
 }
 
 void TMainForm::RepaintPanes() {
@@ -104,8 +105,9 @@ void TMainForm::SaveAsBtnClick() {
 void TMainForm::SaveFile(const QString& name) {
     const std::filesystem::path file = ToPath(name);
     core::TProjectData data;
-    data.pic1Name = core::StoredNameFor(file, Pic1FileName.toStdString());
-    data.pic2Name = core::StoredNameFor(file, Pic2FileName.toStdString());
+    // A picture the project could not load keeps the name it was stored under.
+    data.pic1Name = core::KeptStoredName(file, Pic1FileName.toStdString(), Pic1Missing);
+    data.pic2Name = core::KeptStoredName(file, Pic2FileName.toStdString(), Pic2Missing);
     data.areas.reserve(ObjList->Count());
     ObjList->First();
     while (ObjList->Next()) data.areas.push_back(*ObjPtr);
@@ -130,6 +132,9 @@ void TMainForm::SaveFile(const QString& name) {
                   kErrorCaption);
         return;
     }
+    // A missing picture's name is now the one stored in this file.
+    if (!Pic1Missing.storedName.empty()) Pic1Missing = {data.pic1Name, file};
+    if (!Pic2Missing.storedName.empty()) Pic2Missing = {data.pic2Name, file};
     Setsavedfilename(name);
 }
 
@@ -172,22 +177,27 @@ void TMainForm::OpenFile(const QString& name) {
         const std::string& stored;
         raster::DibRecord& dib;
         QString& fileName;
+        core::TMissingPicture& missing;
     };
-    for (Slot slot : {Slot{read.data.pic1Name, Pic1Dib, Pic1FileName},
-                      Slot{read.data.pic2Name, Pic2Dib, Pic2FileName}}) {
+    for (Slot slot : {Slot{read.data.pic1Name, Pic1Dib, Pic1FileName, Pic1Missing},
+                      Slot{read.data.pic2Name, Pic2Dib, Pic2FileName, Pic2Missing}}) {
         const std::string full = core::ResolveStoredName(file, slot.stored);
         raster::DibRecord loaded = LoadPictureFile(full);
         if (loaded.HasPixels()) {
             slot.dib = std::move(loaded);
             slot.fileName = QString::fromStdString(full);
         } else {
-            ShowLoadError(loaded, slot.stored);
+            // The slot stays white; the project keeps the name, and the
+            // message says where the picture was looked for.
+            ShowLoadError(loaded, full.empty() ? slot.stored : full);
             slot.fileName.clear();
+            if (!slot.stored.empty()) slot.missing = {slot.stored, file};
         }
     }
     // No area is current after an open.
     SetAreas(read.data.areas);
 
+    ShowMissingPictures();
     Setsavedfilename(name);
     RenderPic();
     RepaintPanes();
@@ -201,6 +211,9 @@ void TMainForm::DelAll() {
     raster::deldib(ResultDib);
     Pic1FileName.clear();
     Pic2FileName.clear();
+    Pic1Missing = {};
+    Pic2Missing = {};
+    ShowMissingPictures();
     Pic1Dib = MakeBlankPicture();
     Pic2Dib = MakeBlankPicture();
     ResultDib = MakeBlankPicture();

@@ -16,77 +16,15 @@
 #include "controls/spinedit.h"
 #include "controls/tintacolorcombobox.h"
 #include "controls/zoompane.h"
+#include "core/playback.h"
 #include "core/renderer.h"
+#include "export/morphframes.h"
 #include "export/picturefile.h"
 #include "export/pictureseries.h"
+#include "export/savenames.h"
 #include "export/videoexport.h"
 
 namespace {
-
-// SaveDialog1's filter entries after "All pictures", in this order.
-constexpr exporting::PictureFormat kPictureFilterFormats[] = {
-    exporting::PictureFormat::Bmp, exporting::PictureFormat::Png, exporting::PictureFormat::Jpeg,
-    exporting::PictureFormat::Tiff};
-// SaveDialog2's entries: the two AVI variants, then the other video kinds
-// and the numbered pictures.
-constexpr int kUncompressedFilterIndex = 2;
-struct TVideoEntry {
-    int filterIndex;
-    exporting::VideoCodec codec;
-    const char* extension;
-};
-constexpr TVideoEntry kVideoEntries[] = {
-    {3, exporting::VideoCodec::H264, "mp4"},
-    {4, exporting::VideoCodec::Vp9, "webm"},
-    {5, exporting::VideoCodec::Gif, "gif"},
-};
-constexpr int kSeriesFilterIndex = 6;
-
-// What "Save AVI video..." writes: a video of a kind, or numbered pictures.
-struct TSequenceTarget {
-    QString name;  // the file, or the pattern of the numbered pictures
-    bool series = false;
-    exporting::VideoCodec codec = exporting::VideoCodec::MotionJpeg;
-    exporting::PictureFormat format = exporting::PictureFormat::Png;
-};
-
-// The typed name's extension chooses the kind when it names one; otherwise
-// the chosen entry does, and its extension is added. Numbered pictures get
-// "_0001" etc. before the extension unless the name holds a number field.
-TSequenceTarget SequenceTarget(const QString& typed, int filterIndex, int count) {
-    TSequenceTarget t;
-    if (filterIndex == kSeriesFilterIndex) {
-        t.series = true;
-        QString name = typed;
-        if (!exporting::FormatForName(name)) name += QStringLiteral(".png");
-        t.format = exporting::FormatForName(name).value_or(exporting::PictureFormat::Png);
-        if (!exporting::IsNumberPattern(
-                QFile::encodeName(QFileInfo(name).fileName()).toStdString())) {
-            const int digits = std::max(4, static_cast<int>(QString::number(count).size()));
-            const int dot = static_cast<int>(name.lastIndexOf(QLatin1Char('.')));
-            // Built by hand: QString::arg would read "%0" as a place marker.
-            name.insert(dot, QStringLiteral("_%0") + QString::number(digits) + QLatin1Char('d'));
-        }
-        t.name = name;
-        return t;
-    }
-    if (const std::optional<exporting::VideoCodec> codec = exporting::VideoCodecForName(typed)) {
-        t.name = typed;
-        t.codec = *codec;
-    } else {
-        t.codec = exporting::VideoCodec::MotionJpeg;
-        QString ext = QStringLiteral("AVI");
-        for (const TVideoEntry& entry : kVideoEntries) {
-            if (entry.filterIndex != filterIndex) continue;
-            t.codec = entry.codec;
-            ext = QLatin1String(entry.extension);
-        }
-        t.name = WithDefaultExt(typed, ext);
-    }
-    if (t.codec == exporting::VideoCodec::MotionJpeg && filterIndex == kUncompressedFilterIndex)
-        t.codec = exporting::VideoCodec::Uncompressed;
-    return t;
-}
 
 QColor ToQColor(std::uint32_t v) {
     return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
@@ -149,22 +87,16 @@ void TMainForm::WireMorph() {
     SaveDialog1.objectName = QStringLiteral("SaveDialog1");
     SaveDialog1.save = true;
     SaveDialog1.overwritePrompt = true;
-    SaveDialog1.filter = QStringLiteral(
-        "All pictures|*.BMP;*.PNG;*.JPG;*.JPEG;*.TIF;*.TIFF|BMP - Windows Bitmap|*.BMP|"
-        "PNG - Portable Network Graphics|*.PNG|JPEG - JFIF Compliant|*.JPG;*.JPEG|"
-        "TIF - Tagged Image File Format|*.TIF;*.TIFF");
+    SaveDialog1.filter = exporting::PictureFilter();
     SaveDialog1.filterIndex = 1;
 
+    // No default extension: the chosen type supplies it (SequenceTargetFor).
     SaveDialog2.objectName = QStringLiteral("SaveDialog2");
+    SaveDialog2.title = QStringLiteral("Save video");
     SaveDialog2.save = true;
     SaveDialog2.overwritePrompt = true;
-    SaveDialog2.filter = QStringLiteral(
-        "AVI files (*.AVI)|*.AVI|AVI files, uncompressed (*.AVI)|*.AVI|"
-        "MP4 video, H.264 (*.MP4)|*.MP4|WebM video, VP9 (*.WEBM)|*.WEBM|"
-        "Animated GIF (*.GIF)|*.GIF|"
-        "Numbered pictures, name_0001.png ... (*.PNG;*.BMP;*.JPG;*.TIF)|*.PNG;*.BMP;*.JPG;*.TIF");
+    SaveDialog2.filter = exporting::SequenceFilter();
     SaveDialog2.filterIndex = 1;
-    SaveDialog2.defaultExt = QStringLiteral("AVI");
 }
 
 void TMainForm::RenderPic() {
@@ -259,31 +191,36 @@ void TMainForm::StopBtnClick() {
 void TMainForm::Timer1Timer() {
     if (HeldPlaybackTick()) return;
     const int N = PicEd->MaxValue();
-    if (PicEd->Value() >= N) {
+    const core::TPlayMode mode = PlayMode();
+    if (mode == core::TPlayMode::Once && PicEd->Value() >= N) {
         Timer1->stop();
         return;
     }
     // Unsigned difference: correct across one wrap of the tick count.
     const std::uint32_t elapsed = tickSource_() - PlayStartTick;
     double t = std::trunc(static_cast<double>(PPSEd->Value()) * elapsed / 1000.0 + PlayStartPic);
-    if (t > N) t = N;
-    PicEd->SetValue(ToInt(t));
+    if (mode == core::TPlayMode::Once) {
+        if (t > N) t = N;
+        PicEd->SetValue(ToInt(t));
+        return;
+    }
+    PicEd->SetValue(core::PlaybackPicture(static_cast<std::int64_t>(std::max(t, 1.0)), N, mode));
 }
 
 void TMainForm::SavePicBtnClick() {
     const QString caption = QStringLiteral("Save picture");
     if (!ResultCanBeSaved(QStringLiteral("The picture"), caption)) return;
+    exporting::TPictureTarget target;
     const std::optional<QString> name =
-        ChooseSaveName(*this, SaveDialog1, caption, [this](const QString& typed) {
-            // A name without a picture extension takes the one of the chosen
-            // filter entry, and ".bmp" with "All pictures".
-            if (exporting::FormatForName(typed)) return typed;
-            const int entry = SaveDialog1.filterIndex - 2;
-            if (entry >= 0 && entry < static_cast<int>(std::size(kPictureFilterFormats)))
-                return typed + exporting::ExtensionOf(kPictureFilterFormats[entry]);
-            return exporting::PictureFileName(typed);
+        ChooseSaveName(*this, SaveDialog1, caption, [&](const QString& typed) {
+            target = exporting::PictureTargetFor(typed, SaveDialog1.filterIndex);
+            return target.name.isEmpty() ? typed : target.name;
         });
     if (!name) return;
+    if (!target.refusal.isEmpty()) {
+        ShowError(target.refusal, caption);
+        return;
+    }
     // Encoding catches running out of memory itself (nothing is written then).
     const QString error = exporting::SavePicture(ResultDib, *name);
     if (!error.isEmpty()) ShowError(error, caption);
@@ -296,10 +233,10 @@ void TMainForm::SaveAVIBtnClick() {
     if (!ResultCanBeSaved(QStringLiteral("The sequence"), caption)) return;
     // The held pictures are frames of their own.
     const int count = HeldFrames();
-    TSequenceTarget target;
+    exporting::TSequenceTarget target;
     const std::optional<QString> name =
         ChooseSaveName(*this, SaveDialog2, caption, [&](const QString& typed) {
-            target = SequenceTarget(typed, SaveDialog2.filterIndex, count);
+            target = exporting::SequenceTargetFor(typed, SaveDialog2.filterIndex, count);
             return target.name;
         });
     if (!name) return;
@@ -317,25 +254,32 @@ void TMainForm::SaveAVIBtnClick() {
     // Playback would move the picture number under the export's feet.
     Timer1->stop();
     Exporting = true;
-    const int rate = std::max(1, PPSEd->Value());
-    const int shown = PicEd->Value();
 
-    // Each picture is rendered by RenderPic with the picture number shown in
-    // the field; the field's change handler is held back so that nothing is
-    // rendered twice.
-    int lastPicture = 0;
-    auto render = [&](int frame) -> const raster::DibRecord& {
-        const int n = HeldPicture(frame);
-        if (n == lastPicture) return ResultDib;  // a held picture, as rendered
-        lastPicture = n;
-        {
-            const QSignalBlocker quiet(PicEd);
-            PicEd->SetValue(n);
-        }
-        RenderPic();
-        PaintBox5Paint();
-        return ResultDib;
-    };
+    // The same road as vellora-render's: rendered straight from the
+    // document, the shown picture and the fields untouched.
+    std::vector<TAreaPair> areas;
+    ObjList->First();
+    while (ObjList->Next()) areas.push_back(*ObjPtr);
+    core::TMorphInput input;
+    input.pic1 = &Pic1Dib;
+    input.pic2 = &Pic2Dib;
+    input.areas = areas;
+    input.N = static_cast<std::int64_t>(static_cast<long double>(TimeEd->Value()) * PPSEd->Value());
+    input.background = BkColor->ColorValue();
+    input.timing = MorphTiming();
+    input.mode = MorphMode();
+    exporting::TSequenceJob job;
+    job.series = target.series;
+    job.pattern = QFile::encodeName(*name).toStdString();
+    job.format = target.format;
+    job.video = *name;
+    job.options.codec = target.codec;
+    job.options.fps = std::max(1, PPSEd->Value());
+    job.options.first = 1;
+    job.options.last = count;
+    job.options.background = input.background;
+    job.hold = HoldPictures();
+
     std::unique_ptr<TProgress> progress =
         Prompter().BeginProgress(this,
                                  (target.series ? QStringLiteral("Writing the pictures \"%1\"...")
@@ -355,30 +299,17 @@ void TMainForm::SaveAVIBtnClick() {
         QCoreApplication::processEvents();
         return !progress->Cancelled();
     };
-    // The video writer catches running out of memory while it writes; a
-    // render that runs out gives no picture, which ends the export.
+    // The writers catch running out of memory while they write; a render
+    // that runs out ends the export with that message.
     exporting::ExportResult result;
-    if (target.series) {
-        result = exporting::WritePictureSeries(QFile::encodeName(*name).toStdString(),
-                                               target.format, 1, count, render, report);
-    } else {
-        exporting::TVideoOptions options;
-        options.codec = target.codec;
-        options.fps = rate;
-        options.last = count;
-        options.background = BkColor->ColorValue();
-        result = exporting::WriteVideo(*name, options, render, report);
+    try {
+        result = exporting::WriteMorphSequence(job, input, report);
+    } catch (const std::bad_alloc&) {
+        result = {exporting::ExportStatus::Failed,
+                  QStringLiteral("The sequence cannot be saved: not enough memory.")};
     }
     progress.reset();
     Exporting = false;
-
-    // Back to the picture shown before the export.
-    {
-        const QSignalBlocker quiet(PicEd);
-        PicEd->SetValue(shown);
-    }
-    RenderPic();
-    PaintBox5Paint();
     SetProStatus(0);
 
     switch (result.status) {

@@ -43,14 +43,31 @@ void TMainForm::WirePictures() {
 void TMainForm::LoadPictureIntoSlot(raster::DibRecord& slot, QString& fileName, TZoomPane& pane) {
     const std::optional<QString> chosen = RunFileDialog(OpenDialog1);
     if (!chosen) return;
-    raster::DibRecord loaded = LoadPictureFile(QFileInfo(*chosen).absoluteFilePath().toStdString());
+    LoadNamedPictureInto(slot, fileName, pane, *chosen);
+}
+
+void TMainForm::LoadNamedPicture(int slot, const QString& name) {
+    if (slot == 1)
+        LoadNamedPictureInto(Pic1Dib, Pic1FileName, *ScrollBox1, name);
+    else
+        LoadNamedPictureInto(Pic2Dib, Pic2FileName, *ScrollBox2, name);
+}
+
+void TMainForm::LoadNamedPictureInto(raster::DibRecord& slot, QString& fileName, TZoomPane& pane,
+                                     const QString& name) {
+    const QString full = QFileInfo(name).absoluteFilePath();
+    raster::DibRecord loaded = LoadPictureFile(full.toStdString());
     if (loaded.HasPixels()) {
         slot = std::move(loaded);  // the old bitmap is released here, once
-        fileName = QFileInfo(*chosen).absoluteFilePath();
+        fileName = full;
+        // A picture loaded by hand replaces the name a project could not load.
+        core::TMissingPicture& missing = &slot == &Pic1Dib ? Pic1Missing : Pic2Missing;
+        missing = core::TMissingPicture();
+        ShowMissingPictures();
         pane.Paint();
         PictureLoaded(&slot == &Pic1Dib ? 0 : 1);
     } else if (loaded.ErrorText() != raster::kLoadCancelled) {
-        ShowLoadError(loaded, chosen->toStdString());
+        ShowLoadError(loaded, name.toStdString());
     }
 }
 

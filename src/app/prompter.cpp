@@ -113,6 +113,10 @@ public:
     TDialogProgress(QWidget* parent, const QString& text, const QString& caption)
         : dialog_(text, QStringLiteral("Cancel"), 0, 100, parent) {
         dialog_.setWindowTitle(caption);
+        // Wide enough for the whole title beside the window manager's buttons.
+        dialog_.setMinimumWidth(
+            std::max(dialog_.sizeHint().width(),
+                     dialog_.fontMetrics().horizontalAdvance(caption) * 3 / 2 + 160));
         dialog_.setWindowModality(Qt::WindowModal);
         dialog_.setMinimumDuration(0);
         dialog_.setAutoClose(false);

@@ -279,6 +279,22 @@ std::string StoredNameFor(const std::filesystem::path& projectFile, std::string_
     return RelativePath(StoredFolderOf(project), ToStoredForm(name));
 }
 
+std::string KeptStoredName(const std::filesystem::path& projectFile, std::string_view pictureName,
+                           const TMissingPicture& missing) {
+    if (!pictureName.empty() || missing.storedName.empty())
+        return StoredNameFor(projectFile, pictureName);
+    const std::string_view stored = missing.storedName;
+    // Rooted ("\x", "\\server\share") or with a drive ("C:"): the same
+    // wherever the project lies.
+    const bool relative = stored.front() != kSep && stored.front() != '/' &&
+                          stored.find(':') == std::string_view::npos;
+    const auto folderOf = [](const std::filesystem::path& file) {
+        return std::filesystem::absolute(file).lexically_normal().parent_path();
+    };
+    if (!relative || folderOf(projectFile) == folderOf(missing.project)) return missing.storedName;
+    return StoredNameFor(projectFile, ResolveStoredName(missing.project, stored));
+}
+
 // ---- Files ----------------------------------------------------------------------
 
 namespace {

@@ -123,6 +123,24 @@ std::string ResolveStoredName(const std::filesystem::path& projectFile,
 // empty) for a project to be saved as projectFile.
 std::string StoredNameFor(const std::filesystem::path& projectFile, std::string_view pictureName);
 
+// A picture of an opened project that could not be loaded: the name exactly
+// as the project stored it and the project file it came from. Empty when the
+// slot holds a loaded or a blank picture.
+struct TMissingPicture {
+    std::string storedName;
+    std::filesystem::path project;
+    bool operator==(const TMissingPicture&) const = default;
+};
+
+// The name Save writes for one picture slot of a project saved as
+// projectFile. A loaded picture (pictureName, a full path) is stored as
+// StoredNameFor says. A picture that was missing when the project was opened
+// keeps its stored name: byte for byte when the project is saved into the
+// folder it was opened from (or the name is not relative), otherwise
+// re-relativised to the new folder so that it still names the same file.
+std::string KeptStoredName(const std::filesystem::path& projectFile, std::string_view pictureName,
+                           const TMissingPicture& missing);
+
 // ---- Files ----------------------------------------------------------------------
 
 // Reads and checks a project file. Reads only what the header says the file

@@ -424,16 +424,20 @@ void TAreaEditor::Select(int index) {
     PaintBoth();
 }
 
+// With no current area the first press selects the last area (Previous) or
+// the first (Next), so the keyboard reaches every pair after an open.
 void TAreaEditor::SelectPrevious() {
+    const int count = static_cast<int>(host_.AreaList().Count());
+    if (count == 0) return;
     const int current = host_.CurrentArea();
-    if (!ValidIndex(current)) return;
-    Select(current == 0 ? static_cast<int>(host_.AreaList().Count()) - 1 : current - 1);
+    Select(!ValidIndex(current) || current == 0 ? count - 1 : current - 1);
 }
 
 void TAreaEditor::SelectNext() {
+    const int count = static_cast<int>(host_.AreaList().Count());
+    if (count == 0) return;
     const int current = host_.CurrentArea();
-    if (!ValidIndex(current)) return;
-    Select(static_cast<std::uint32_t>(current) + 1 == host_.AreaList().Count() ? 0 : current + 1);
+    Select(!ValidIndex(current) || current + 1 == count ? 0 : current + 1);
 }
 
 std::vector<int> TAreaEditor::AreasAt(int pane, int x, int y) {

@@ -2,6 +2,7 @@
 // Save as..., with real project and picture files and scripted answers.
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -168,7 +169,12 @@ TEST_F(Document, SaveWritesExactBytesAndOpenRestoresTheProject) {
     EXPECT_EQ(w().Picture2FileName(), pic2);
     EXPECT_EQ(Areas(w()), kAreas);
     EXPECT_EQ(w().CurrentArea(), -1);
-    EXPECT_FALSE(w().NextBtn->isEnabled());
+    EXPECT_FALSE(w().DelObjBtn->isEnabled());
+    // The keyboard reaches the pairs: the first Next selects the first.
+    ASSERT_TRUE(w().NextBtn->isEnabled());
+    w().NextBtn->click();
+    EXPECT_EQ(w().CurrentArea(), 0);
+    w().SetCurrentArea(-1);
     EXPECT_EQ(w().SavedFileName(), project);
     EXPECT_EQ(w().windowTitle(), QStringLiteral("Vellora 1.0 - [face.mor]"));
     const raster::DibRecord pic1Again = raster::OpenDib(pic1.toStdString());
@@ -301,7 +307,7 @@ TEST_F(Document, RefusedFilesLeaveTheDocumentExactlyAsItWas) {
     EXPECT_EQ(Snapshot(w()), before);
 }
 
-TEST_F(Document, PictureThatCannotBeLoadedIsReportedWithItsStoredName) {
+TEST_F(Document, PictureThatCannotBeLoadedIsReportedWithItsFullPath) {
     // Names the way another system may have written them: a missing file, an
     // empty name, and bytes that are not UTF-8.
     std::vector<std::uint8_t> bytes;
@@ -311,11 +317,15 @@ TEST_F(Document, PictureThatCannotBeLoadedIsReportedWithItsStoredName) {
     w().OpenFile(dir + "/p.mor");
     const auto messages = p().Messages();
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].caption, QStringLiteral("Error while the loading (gone\\missing.png)"));
+    EXPECT_EQ(messages[0].caption, "Error while the loading (" + dir + "/gone/missing.png)");
     EXPECT_FALSE(messages[0].text.isEmpty());
     EXPECT_EQ(messages[1].caption, QStringLiteral("Error while the loading ()"));
-    // The open goes on: white slots, empty names, the file's areas only.
+    // The open goes on: white slots, no loaded file, the file's areas only;
+    // the stored name is kept for Save.
     EXPECT_TRUE(w().Picture1FileName().isEmpty());
+    EXPECT_EQ(w().MissingPicture(1).storedName, "gone\\missing.png");
+    EXPECT_TRUE(w().MissingPicture(2).storedName.empty());
+    EXPECT_TRUE(w().Missing1Label->text().endsWith(QStringLiteral("/gone/missing.png")));
     EXPECT_EQ(w().Picture1().Width(), 320);
     EXPECT_EQ(raster::getpixel(w().Picture1(), 0, 0), 0xFFFFFFu);
     EXPECT_EQ(Areas(w()), std::vector<TAreaPair>{kAreas[0]});
@@ -326,8 +336,47 @@ TEST_F(Document, PictureThatCannotBeLoadedIsReportedWithItsStoredName) {
     p().asked.clear();
     w().OpenFile(dir + "/latin.mor");
     ASSERT_EQ(p().Messages().size(), 2u);
-    EXPECT_TRUE(
-        p().Messages()[0].caption.startsWith(QStringLiteral("Error while the loading (caf")));
+    EXPECT_TRUE(p().Messages()[0].caption.startsWith("Error while the loading (" + dir + "/caf"));
+}
+
+TEST_F(Document, MissingPicturesKeepTheirStoredNamesUntilAnotherIsLoaded) {
+    const QString pic = MakePicture(dir + "/here.png", 9, 7, 3);
+    std::vector<std::uint8_t> original;
+    core::WriteProject({"pics\\face1.png", "..\\elsewhere\\Face 2.png", kAreas}, original);
+    WriteBytes(dir + "/p.mor", original);
+    w().OpenFile(dir + "/p.mor");
+    ASSERT_EQ(p().Messages().size(), 2u);
+    EXPECT_FALSE(w().Missing2Label->isHidden());
+
+    // Save into the same file writes every byte back unchanged.
+    w().SaveBtnClick();
+    EXPECT_EQ(FileBytes(dir + "/p.mor"), original);
+
+    // Saved into a subfolder, the names are made relative to it and still
+    // name the same files; Save there keeps them.
+    QDir().mkpath(dir + "/sub");
+    w().SaveFile(dir + "/sub/q.mor");
+    core::TProjectReadResult read = core::ReadProjectFile((dir + "/sub/q.mor").toStdString());
+    EXPECT_EQ(read.data.pic1Name, "..\\pics\\face1.png");
+    EXPECT_EQ(read.data.pic2Name, "..\\..\\elsewhere\\Face 2.png");
+    const auto q = FileBytes(dir + "/sub/q.mor");
+    w().SaveBtnClick();
+    EXPECT_EQ(FileBytes(dir + "/sub/q.mor"), q);
+
+    // A picture loaded into the slot replaces the kept name; New forgets both.
+    p().fileAnswers = {pic};
+    w().PicOpenBtn1->click();
+    EXPECT_TRUE(w().MissingPicture(1).storedName.empty());
+    EXPECT_TRUE(w().Missing1Label->isHidden());
+    w().SaveBtnClick();
+    read = core::ReadProjectFile((dir + "/sub/q.mor").toStdString());
+    EXPECT_EQ(read.data.pic1Name, "..\\here.png");
+    EXPECT_EQ(read.data.pic2Name, "..\\..\\elsewhere\\Face 2.png");
+    w().NewBtnClick();
+    EXPECT_TRUE(w().MissingPicture(2).storedName.empty());
+    w().SaveFile(dir + "/new.mor");
+    read = core::ReadProjectFile((dir + "/new.mor").toStdString());
+    EXPECT_EQ(read.data.pic2Name, "");
 }
 
 TEST_F(Document, FailedSaveKeepsTheOldFileAndTheDocumentName) {

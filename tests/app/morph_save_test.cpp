@@ -88,6 +88,17 @@ TEST(SavePicture, WritesTheShownPictureInTheFormatOfTheName) {
     w.SaveDialog1.filterIndex = 1;
     EXPECT_TRUE(p.f.prompter->Messages().empty());
 
+    // An extension no picture writer knows is refused, nothing is written.
+    const QStringList known = p.Files();
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("e.webp")));
+    QTest::mouseClick(w.SavePicBtn, Qt::LeftButton);
+    EXPECT_EQ(p.Files(), known);
+    ASSERT_EQ(p.f.prompter->Messages().size(), 1u);
+    EXPECT_EQ(p.f.prompter->Messages()[0].text,
+              QStringLiteral("Pictures cannot be saved as .webp files. Choose a name ending in "
+                             ".png, .bmp, .jpg or .tif."));
+    p.f.prompter->asked.clear();
+
     // "b" again: the dialog asked about "b", not about "b.bmp", so the
     // window asks; declining keeps the old file.
     w.PicEd->SetValue(1);
@@ -110,48 +121,57 @@ TEST(SavePicture, WritesTheShownPictureInTheFormatOfTheName) {
     EXPECT_TRUE(p.f.prompter->Messages()[1].text.contains(QStringLiteral("d.png")));
 }
 
-TEST(SaveVideo, UncompressedVideoHoldsEveryPictureOfTheSequence) {
+TEST(SaveVideo, NumberedPicturesHoldEveryPictureOfTheSequence) {
     SavePage p(QStringLiteral("save_video_raw"));
     TMainForm& w = p.w;
     const int rendersBefore = w.Renders();
-    w.SaveDialog2.filterIndex = 2;
-    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("movie")));
+    w.SaveDialog2.filterIndex = 5;
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("m")));
     QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
 
     const TFileDialog& dlg = p.f.prompter->dialogsShown.back();
     EXPECT_EQ(dlg.objectName, QStringLiteral("SaveDialog2"));
-    EXPECT_TRUE(dlg.filter.startsWith(QStringLiteral("AVI files (*.AVI)|*.AVI|")));
-    EXPECT_EQ(dlg.defaultExt, QStringLiteral("AVI"));
+    EXPECT_EQ(dlg.title, QStringLiteral("Save video"));
+    EXPECT_EQ(QtFilter(dlg.filter),
+              QStringLiteral("AVI video (*.avi);;MP4 video, H.264 (*.mp4);;"
+                             "WebM video, VP9 (*.webm);;Animated GIF (*.gif);;"
+                             "Numbered pictures (*.png *.bmp *.jpg *.tif)"));
+    EXPECT_TRUE(dlg.defaultExt.isEmpty());
     EXPECT_TRUE(dlg.overwritePrompt);
     EXPECT_TRUE(p.f.prompter->Messages().empty());
-    EXPECT_EQ(p.Files(), QStringList{QStringLiteral("movie.AVI")});
-
-    const avi_decode::TVideo v = avi_decode::Read(p.Path(QStringLiteral("movie.AVI")));
-    ASSERT_EQ(v.error, "");
-    EXPECT_EQ(v.codec, "rawvideo");
-    EXPECT_EQ(v.width, 21);
-    EXPECT_EQ(v.height, 13);
-    EXPECT_EQ(v.frameRate.num, 4 * v.frameRate.den);
-    ASSERT_EQ(v.frames.size(), 4u);
+    ASSERT_EQ(p.Files(), (QStringList{"m_0001.png", "m_0002.png", "m_0003.png", "m_0004.png"}));
     for (int n = 1; n <= 4; ++n) {
+        const QImage frame = QImage(p.Path(QStringLiteral("m_000%1.png").arg(n)))
+                                 .convertToFormat(QImage::Format_RGB888);
         const QImage expected = avi_decode::ToImage(testing_support::RenderedFromForm(w, n, 4));
-        EXPECT_TRUE(v.frames[static_cast<std::size_t>(n - 1)] == expected)
-            << "frame " << n << ", saved in "
-            << testing_support::SaveFailure(QStringLiteral("video-frame-%1").arg(n),
-                                            v.frames[n - 1], expected)
+        EXPECT_TRUE(frame == expected)
+            << "picture " << n << ", saved in "
+            << testing_support::SaveFailure(QStringLiteral("series-picture-%1").arg(n), frame,
+                                            expected)
                    .toStdString();
     }
-    EXPECT_FALSE(v.frames.front() == v.frames.back())
-        << "the frames must follow the picture number";
 
     // Progress went to 100 and is cleared; picture 3 is shown again.
     EXPECT_EQ(p.f.prompter->progressShown.size(), 1u);
     EXPECT_EQ(p.f.prompter->progressPercents.back(), 100);
     EXPECT_EQ(w.Progress(), 0);
     EXPECT_EQ(w.PicEd->Text(), QStringLiteral("3"));
-    EXPECT_EQ(w.Renders(), rendersBefore + 4 + 1);
+    EXPECT_EQ(w.Renders(), rendersBefore) << "the export renders beside the shown picture";
     EXPECT_TRUE(
         std::ranges::equal(w.Result().Bits(), testing_support::RenderedFromForm(w, 3, 4).Bits()));
+}
+
+TEST(SaveVideo, TheTypedVideoExtensionWinsOverTheNumberedType) {
+    SavePage p(QStringLiteral("save_video_typed"));
+    TMainForm& w = p.w;
+    w.SaveDialog2.filterIndex = 5;
+    p.f.prompter->fileAnswers.push_back(p.Path(QStringLiteral("clip.webm")));
+    QTest::mouseClick(w.SaveAVIBtn, Qt::LeftButton);
+    EXPECT_EQ(p.Files(), QStringList{QStringLiteral("clip.webm")});
+    const avi_decode::TVideo v = avi_decode::Read(p.Path(QStringLiteral("clip.webm")));
+    ASSERT_EQ(v.error, "");
+    EXPECT_EQ(v.codec, "vp9");
+    EXPECT_EQ(v.frames.size(), 4u);
 }
 
 TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
@@ -172,8 +192,8 @@ TEST(SaveVideo, MotionJpegIsCloseToEveryPicture) {
             << n;
 }
 
-// The entries after the two AVI ones: each kind by its entry, its extension
-// added to a typed name without one.
+// Each kind by its entry, its extension added to a typed name without one;
+// a typed picture extension writes numbered pictures whatever the entry.
 struct TDialogEntry {
     int filterIndex;
     const char* typed;
@@ -211,11 +231,11 @@ TEST_P(SaveVideoEntries, WriteTheirKindOfEveryPicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, SaveVideoEntries,
-                         ::testing::Values(TDialogEntry{3, "movie", "movie.mp4", "h264"},
-                                           TDialogEntry{4, "movie", "movie.webm", "vp9"},
-                                           TDialogEntry{5, "movie", "movie.gif", "gif"},
-                                           TDialogEntry{1, "movie.webm", "movie.webm", "vp9"},
-                                           TDialogEntry{6, "m", "", ""}),
+                         ::testing::Values(TDialogEntry{2, "movie", "movie.mp4", "h264"},
+                                           TDialogEntry{3, "movie", "movie.webm", "vp9"},
+                                           TDialogEntry{4, "movie", "movie.gif", "gif"},
+                                           TDialogEntry{1, "movie", "movie.avi", "mjpeg"},
+                                           TDialogEntry{2, "m.png", "", ""}),
                          [](const auto& info) {
                              return "Entry" + std::to_string(info.param.filterIndex) + "_" +
                                     (*info.param.codec ? info.param.codec : "numbered");

@@ -1,6 +1,7 @@
 // The "Morphing" page: the number fields and what they render, the background
 // colour box, and playback driven by a clock the test controls.
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QScrollBar>
@@ -188,6 +189,36 @@ TEST(MorphPlayback, FollowsTheClockAndEndsAfterTheLastPicture) {
     QTest::mouseClick(w.PlayBtn, Qt::LeftButton);
     p.Tick(60000);
     EXPECT_EQ(p.Pic(), 25);
+}
+
+TEST(MorphPlayback, LoopStartsAgainAndBackAndForthTurnsAtTheEnds) {
+    MorphPage p;
+    TMainForm& w = p.w;
+    EXPECT_FALSE(w.LoopBox->isChecked());
+    EXPECT_FALSE(w.BackForthBox->isEnabled());
+    w.LoopBox->click();
+    ASSERT_TRUE(w.BackForthBox->isEnabled());
+    QTest::mouseClick(w.PlayBtn, Qt::LeftButton);  // at 5000 ms, picture 1 of 25
+    p.Tick(9800);
+    EXPECT_EQ(p.Pic(), 25);
+    p.Tick(10000);  // picture 26 would follow: 1 again, and playback goes on
+    EXPECT_EQ(p.Pic(), 1);
+    p.Tick(10400);
+    EXPECT_EQ(p.Pic(), 3);
+    EXPECT_TRUE(w.Timer1->isActive());
+
+    w.BackForthBox->click();
+    p.Tick(10000);  // 25 steps on from 1: back at 24
+    EXPECT_EQ(p.Pic(), 24);
+    p.Tick(14600);  // 48 steps: round once, at 1
+    EXPECT_EQ(p.Pic(), 1);
+    EXPECT_TRUE(w.Timer1->isActive());
+    // Without Loop, Back and forth has no effect and playback ends at N.
+    w.LoopBox->click();
+    p.Tick(60000);
+    EXPECT_EQ(p.Pic(), 25);
+    p.Tick(60100);
+    EXPECT_FALSE(w.Timer1->isActive());
 }
 
 TEST(MorphPlayback, ElapsedTimeIsRightAcrossTheClockWrapping) {

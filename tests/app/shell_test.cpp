@@ -50,7 +50,7 @@ TEST(Shell, StartUpStateBeforeAnyWork) {
         EXPECT_NE(w.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     }
     EXPECT_EQ(w.ueberbtn->toolTip(), QStringLiteral("Information about the program"));
-    EXPECT_EQ(w.endebtn->toolTip(), QStringLiteral("Hereby you leave the program"));
+    EXPECT_EQ(w.endebtn->toolTip(), QStringLiteral("Hereby you leave the program (Ctrl+Q)"));
     EXPECT_EQ(w.endebtn->size(), QSize(101, 30));
 }
 

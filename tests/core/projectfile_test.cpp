@@ -188,6 +188,21 @@ TEST(PictureNames, StoredFormAndResolvingAgainstTheProjectFolder) {
     EXPECT_EQ(core::ResolveStoredName("/home/u/proj/p.mor", "sub/b.png"), "/home/u/proj/sub/b.png");
     EXPECT_EQ(core::ResolveStoredName("/home/u/proj/p.mor", "\\abs\\c.png"), "/abs/c.png");
     EXPECT_EQ(core::ResolveStoredName("/home/u/proj/p.mor", ""), "");
+
+    // Names of pictures a project could not load: kept byte for byte in
+    // their own folder (even spelled oddly), re-relativised elsewhere;
+    // rooted names and names with a drive stay as they are; a loaded
+    // picture always wins.
+    const core::TMissingPicture odd{"x\\..\\Pics//a.PNG", "/home/u/proj/p.mor"};
+    EXPECT_EQ(core::KeptStoredName("/home/u/proj/other.mor", "", odd), odd.storedName);
+    EXPECT_EQ(core::KeptStoredName("/home/u/proj/sub/q.mor", "", odd), "..\\Pics\\a.PNG");
+    EXPECT_EQ(core::KeptStoredName("/tmp/q.mor", "", {"C:\\pics\\a.png", "/home/u/p.mor"}),
+              "C:\\pics\\a.png");
+    EXPECT_EQ(core::KeptStoredName("/tmp/q.mor", "", {"\\\\srv\\s\\a.png", "/home/u/p.mor"}),
+              "\\\\srv\\s\\a.png");
+    EXPECT_EQ(core::KeptStoredName("/home/u/proj/q.mor", "/home/u/pics/b.png", odd),
+              "..\\pics\\b.png");
+    EXPECT_EQ(core::KeptStoredName("/home/u/proj/q.mor", "", {}), "");
 }
 
 class ProjectFiles : public ::testing::Test {

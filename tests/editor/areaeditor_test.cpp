@@ -360,9 +360,11 @@ TEST_F(AreaEditorTest, ThePagesKeysMoveDeleteMatchChooseToolsAndLeaveOthersAlone
 
 TEST_F(AreaEditorTest, PreviousAndNextGoRoundTheListAndEndAGesture) {
     for (int i = 0; i < 3; ++i) Add({i, i, i + 9, i + 9, i, i, i + 9, i + 9});
-    editor.SelectNext();  // nothing current: nothing to go from
-    EXPECT_EQ(host.current, -1);
-    host.current = 2;
+    editor.SelectNext();  // nothing current: the first press takes the first or the last
+    EXPECT_EQ(host.current, 0);
+    host.current = -1;
+    editor.SelectPrevious();
+    EXPECT_EQ(host.current, 2);
     editor.SelectNext();
     EXPECT_EQ(host.current, 0);
     editor.SelectPrevious();

@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DialogCase{"OpenDialog1", &TMainForm::OpenDialog1, "PNG"},
                       DialogCase{"OpenDialog3", &TMainForm::OpenDialog3, "mor"},
                       DialogCase{"SaveDialog1", &TMainForm::SaveDialog1, "bmp"},
-                      DialogCase{"SaveDialog2", &TMainForm::SaveDialog2, "AVI"},
+                      DialogCase{"SaveDialog2", &TMainForm::SaveDialog2, "avi"},
                       DialogCase{"SaveDialog3", &TMainForm::SaveDialog3, "mor"}),
     [](const auto& info) { return std::string(info.param.name); });
 

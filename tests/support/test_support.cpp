@@ -1,11 +1,17 @@
 // The window as the tests build and read it.
 #include "support/test_support.h"
+
+#include <QFile>
+
+#include "app/settings.h"
 #include "controls/tintacolorcombobox.h"
 #include "core/renderer.h"
 
 namespace testing_support {
 
 FormFixture MakeForm() {
+    // Every window starts without remembered settings.
+    QFile::remove(TDesktopSettings::DefaultFile());
     auto prompter = std::make_unique<TScriptedPrompter>();
     FormFixture f;
     f.prompter = prompter.get();

@@ -31,6 +31,31 @@ exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$stage/$desktop")
 icon_name=$(sed -n 's/^Icon=//p' "$stage/$desktop")
 [[ -x "$stage/bin/$exec_name" ]] || fail "the menu entry starts '$exec_name', which is not installed"
 grep -qx 'Name=Vellora' "$stage/$desktop" || fail "the menu entry is not named Vellora"
+# A file manager hands the entry the files the user opens with it.
+grep -q '^Exec=vellora %F$' "$stage/$desktop" || fail "the menu entry takes no files (%F)"
+grep -qx 'MimeType=application/x-vellora-project;' "$stage/$desktop" ||
+    fail "the menu entry does not name the project type"
+mime=share/mime/packages/vellora.xml
+need "$mime"
+if command -v xmllint >/dev/null; then
+    xmllint --noout "$stage/$mime" || fail "$mime is not well-formed"
+fi
+grep -q 'type="application/x-vellora-project"' "$stage/$mime" || fail "$mime lacks the project type"
+grep -q 'pattern="\*.mor"' "$stage/$mime" || fail "$mime does not claim *.mor"
+# The type as the desktop sees it once the databases are updated, as the
+# package's triggers do: .mor files are projects and open with Vellora.
+if command -v update-mime-database >/dev/null && command -v xdg-mime >/dev/null &&
+    command -v update-desktop-database >/dev/null; then
+    update-mime-database "$stage/share/mime" >/dev/null 2>&1 || fail "update-mime-database failed"
+    update-desktop-database "$stage/share/applications" >/dev/null 2>&1 || true
+    home=$(mktemp -d)
+    default=$(HOME=$home XDG_DATA_HOME=$home/data XDG_DATA_DIRS="$stage/share:/usr/share" \
+        xdg-mime query default application/x-vellora-project 2>/dev/null || true)
+    rm -rf "$home"
+    grep -qxF 'application/x-vellora-project:*.mor' "$stage/share/mime/globs" ||
+        fail "the MIME database does not give .mor files the project type"
+    [[ "$default" == vellora.desktop ]] || fail "the project type opens with '$default'"
+fi
 
 icons=0
 while IFS= read -r png; do

@@ -324,12 +324,13 @@ TEST_F(VelloraRender, NamesWithControlCharactersAreShownEscaped) {
     EXPECT_EQ(usage.code, 2);
     EXPECT_TRUE(usage.err.contains(QStringLiteral("out.\\x1b[2J"))) << usage.err.toStdString();
 
-    // The window's load-error caption shows the same, whole.
+    // The window's load-error caption shows the same, whole, with its folder.
     testing_support::FormFixture f = testing_support::MakeForm();
     f.form->OpenFile(dir + "/proj/evil.mor");
     ASSERT_EQ(f.prompter->Messages().size(), 1u);
     EXPECT_EQ(f.prompter->Messages()[0].caption,
-              QStringLiteral("Error while the loading (ev\\x1b[31mil\\x0ana\\x00me.png)"));
+              "Error while the loading (" + dir +
+                  QStringLiteral("/proj/ev\\x1b[31mil\\x0ana\\x00me.png)"));
 }
 
 TEST_F(VelloraRender, RunningOutOfMemoryIsReportedAndWritesNothing) {
