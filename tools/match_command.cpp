@@ -13,8 +13,8 @@
 #include "core/projectfile.h"
 #include "core/replacefile.h"
 #include "interruption.h"
-#include "match/match.h"
 #include "raster/dib.h"
+#include "vision/vision.h"
 
 namespace matchcommand {
 
@@ -100,6 +100,8 @@ std::optional<TFailure> Execute(const TOptions& options) {
     auto interrupted = [] {
         return TFailure{interruption::ExitCode(), interruption::Message("nothing was written")};
     };
+    const vision::TLoaded& matcher = vision::Load();
+    if (!matcher.module) return TFailure{kExitFailure, matcher.message + "; nothing was written"};
     raster::DibRecord pic1;
     raster::DibRecord pic2;
     if (auto f = Load(options.project, data.pic1Name, 1, pic1)) return f;
@@ -111,14 +113,15 @@ std::optional<TFailure> Execute(const TOptions& options) {
         // Searching one pair may take seconds on large pictures.
         if (interruption::Requested()) return interrupted();
         TAreaPair& a = data.areas[i];
-        const match::TResult r = match::Search(pic1, {a.Left1, a.Top1, a.Right1, a.Bottom1}, pic2);
+        const match::TResult r =
+            matcher.module->search(pic1, {a.Left1, a.Top1, a.Right1, a.Bottom1}, pic2);
         if (r.status == match::TStatus::Matched) {
             a.Left2 = r.best.rect.left;
             a.Top2 = r.best.rect.top;
             a.Right2 = r.best.rect.right;
             a.Bottom2 = r.best.rect.bottom;
         }
-        std::printf("pair %zu: %s%s\n", i + 1, match::StatusText(r).c_str(),
+        std::printf("pair %zu: %s%s\n", i + 1, matcher.module->statusText(r).c_str(),
                     r.status == match::TStatus::Matched ? "" : "; left as it was");
     }
 

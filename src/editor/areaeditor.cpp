@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "editor/areatools.h"
-#include "match/match.h"
+#include "vision/vision.h"
 
 // One user step on the area list. The gestures change the list while the
 // mouse moves, so a step pushed for one of them is already done: its first
@@ -370,10 +370,13 @@ QString TAreaEditor::MatchCurrent() {
     const TAreaPair before = Record(current);
     TAreaPair after = before;
     const TAreaHalf from = HalfOf(after, model);
+    const vision::TLoaded& matcher = vision::Load();
+    if (!matcher.module) return QString::fromStdString(matcher.message);
     match::TResult result;
     try {
-        result = match::Search(host_.Picture(model), {from.left, from.top, from.right, from.bottom},
-                               host_.Picture(1 - model));
+        result = matcher.module->search(host_.Picture(model),
+                                        {from.left, from.top, from.right, from.bottom},
+                                        host_.Picture(1 - model));
     } catch (const std::bad_alloc&) {
         return QStringLiteral("not enough memory to match the area");
     }
@@ -387,7 +390,7 @@ QString TAreaEditor::MatchCurrent() {
             history_.push(new TAreaStep(*this, TAreaStep::Kind::Change, current, before, after,
                                         current, current, false));
     }
-    return QString::fromStdString(match::StatusText(result));
+    return QString::fromStdString(matcher.module->statusText(result));
 }
 
 void TAreaEditor::Match() {

@@ -290,12 +290,6 @@ int LevelFor(double ratio) {
 
 }  // namespace
 
-TRect Normalized(TRect r) {
-    if (r.left > r.right) std::swap(r.left, r.right);
-    if (r.top > r.bottom) std::swap(r.top, r.bottom);
-    return r;
-}
-
 namespace {
 
 TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {

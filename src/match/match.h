@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "raster/dib.h"
 
@@ -29,7 +30,11 @@ struct TRect {
 };
 
 // The same rectangle with left <= right and top <= bottom.
-TRect Normalized(TRect r);
+inline TRect Normalized(TRect r) {
+    if (r.left > r.right) std::swap(r.left, r.right);
+    if (r.top > r.bottom) std::swap(r.top, r.bottom);
+    return r;
+}
 
 struct TMatch {
     TRect rect;          // normalised

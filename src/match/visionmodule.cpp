@@ -1,0 +1,15 @@
+// The entry of the vision module, the one symbol it exports.
+#include "match/match.h"
+#include "vision/vision.h"
+
+namespace {
+
+constexpr vision::TVisionModule kModule{vision::kVisionModuleVersion, match::Search,
+                                        match::StatusText};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const vision::TVisionModule*
+vellora_vision_module() {
+    return &kModule;
+}
