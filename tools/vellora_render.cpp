@@ -6,6 +6,7 @@
 //                  [--picture n] [--frames A-B] [--background #RRGGBB]
 //                  [--quality Q] [--uncompressed] [--quiet]
 //   vellora-render PROJECT.mor --match K|all -o NEW.mor   (match_command.h)
+//   vellora-render PROJECT.mor --find-pairs -o NEW.mor
 //
 // Exit codes: 0 done, 1 an input or output failure, 2 a usage error, 128 +
 // the signal's number when SIGINT, SIGTERM, SIGHUP or SIGQUIT ended it
@@ -98,6 +99,7 @@ struct TOptions {
     // --match: the pair to match ("all" or a number from 1); empty renders.
     std::string matchPair;
     bool match = false;
+    bool findPairs = false;  // --find-pairs
     // The first option given that only rendering takes, for --match's message.
     std::string renderOption;
     double length = 5;
@@ -193,8 +195,14 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") return TFailure{kExitOk, {}};
         const bool isOption = a.size() > 1 && a[0] == '-';
-        if (isOption && a != "-o" && a != "--match" && options.renderOption.empty())
+        if (isOption && a != "-o" && a != "--match" && a != "--find-pairs" &&
+            options.renderOption.empty())
             options.renderOption = a;
+        if (a == "--find-pairs") {
+            if (options.findPairs) return usage("--find-pairs is given twice");
+            options.findPairs = true;
+            continue;
+        }
         if (a == "--uncompressed") {
             options.uncompressed = true;
             continue;
@@ -247,9 +255,12 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
         }
     }
     if (options.project.empty()) return usage("no project file given");
-    if (options.match) {
+    if (options.match && options.findPairs)
+        return usage("--match and --find-pairs are separate runs");
+    if (options.match || options.findPairs) {
+        const std::string name = options.match ? "--match" : "--find-pairs";
         if (!options.renderOption.empty())
-            return usage("--match takes only the project and -o, not " +
+            return usage(name + " takes only the project and -o, not " +
                          Shown(options.renderOption));
         if (!haveOutput || options.output.empty())
             return usage("no output file given (-o NEW.mor)");
@@ -527,6 +538,8 @@ int main(int argc, char** argv) {
     }
     if (!failure && options.match)
         return matchcommand::Run(options.project, options.output, options.matchPair);
+    if (!failure && options.findPairs)
+        return matchcommand::RunFindPairs(options.project, options.output);
     if (!failure) {
         // Loading, rendering and encoding a huge picture may each run out of
         // memory; whatever was being written is removed on the way out.

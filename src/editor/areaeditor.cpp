@@ -400,6 +400,49 @@ void TAreaEditor::Match() {
     if (!text.isEmpty()) host_.ShowStatus(text);
 }
 
+QString TAreaEditor::FindPairsNow() {
+    EndGesture();
+    const vision::TLoaded& finder = vision::Load();
+    if (!finder.module) return QString::fromStdString(finder.message);
+    vision::TFaceFound found[2];
+    try {
+        for (int side = 0; side < 2; ++side) {
+            std::string error;
+            found[side] =
+                finder.module->findFace(host_.Picture(side), vision::kCascadeFolder, error);
+            if (!error.empty())
+                return QString::fromStdString(error + "; install the package " +
+                                              vision::kCascadePackage);
+        }
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("not enough memory to find faces");
+    }
+    TDynaArray<TAreaPair>& list = host_.AreaList();
+    std::vector<TAreaPair> existing;
+    for (int i = 0; i < static_cast<int>(list.Count()); ++i) existing.push_back(Record(i));
+    const std::vector<vision::TNewPair> added = vision::NewPairs(
+        vision::PlaceFeatures(found[0]), vision::PlaceFeatures(found[1]), existing);
+    if (!added.empty()) {
+        // One step: Undo removes every pair that was added. The current area
+        // stays as it was.
+        const int current = host_.CurrentArea();
+        history_.beginMacro(QStringLiteral("Find pairs"));
+        int index = static_cast<int>(list.Count());
+        for (const vision::TNewPair& pair : added)
+            history_.push(new TAreaStep(*this, TAreaStep::Kind::Create, index++, {}, pair.area,
+                                        current, current, false));
+        history_.endMacro();
+    }
+    return QString::fromStdString(vision::FindPairsText(found[0], found[1], added));
+}
+
+void TAreaEditor::FindPairs() {
+    host_.Busy(true);
+    const QString text = FindPairsNow();
+    host_.Busy(false);
+    host_.ShowStatus(text);
+}
+
 void TAreaEditor::Select(int index) {
     EndGesture();
     host_.SetCurrentArea(index);
@@ -465,6 +508,10 @@ bool TAreaEditor::Key(int key, Qt::KeyboardModifiers modifiers) {
             default:
                 break;
         }
+    }
+    if (mods == Qt::ControlModifier && key == Qt::Key_F) {
+        FindPairs();
+        return true;
     }
     if (mods != Qt::NoModifier) return false;
     const auto choose = [this](TAreaTool tool) {

@@ -1,5 +1,7 @@
 #include "match/match.h"
 
+#include "match/grey.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -48,8 +50,9 @@ std::uint8_t Luma(int red, int green, int blue) {
     return static_cast<std::uint8_t>((77 * red + 150 * green + 29 * blue + 128) >> 8);
 }
 
-// Grey levels of a part of a picture, rows top-down.
-cv::Mat Grey(const raster::DibRecord& dib, const cv::Rect& part) {
+}  // namespace
+
+cv::Mat GreyPart(const raster::DibRecord& dib, const cv::Rect& part) {
     cv::Mat out(part.height, part.width, CV_8U);
     std::array<std::uint8_t, 256> lut{};
     if (dib.IsPalette())
@@ -84,6 +87,8 @@ cv::Mat Grey(const raster::DibRecord& dib, const cv::Rect& part) {
     }
     return out;
 }
+
+namespace {
 
 // Level l is level l-1 smoothed and halved; stops before a side would drop below 2.
 std::vector<cv::Mat> Pyramid(cv::Mat base, int levels) {
@@ -315,7 +320,7 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         return out;
     }
     cv::Mat modelGrey =
-        Grey(model, cv::Rect(static_cast<int>(left), static_cast<int>(top), mw, mh));
+        GreyPart(model, cv::Rect(static_cast<int>(left), static_cast<int>(top), mw, mh));
     cv::Scalar mean, deviation;
     cv::meanStdDev(modelGrey, mean, deviation);
     if (deviation[0] < kBlankDeviation) {
@@ -341,7 +346,7 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         ++coarse;
 
     const std::vector<cv::Mat> image =
-        Pyramid(Grey(other, cv::Rect(0, 0, other.Width(), other.Height())), coarse);
+        Pyramid(GreyPart(other, cv::Rect(0, 0, other.Width(), other.Height())), coarse);
     coarse = std::min(coarse, static_cast<int>(image.size()) - 1);
     const std::vector<cv::Mat> templ = Pyramid(std::move(modelGrey), coarse + 2);
 

@@ -1,11 +1,12 @@
 // The entry of the vision module, the one symbol it exports.
+#include "match/facefinder.h"
 #include "match/match.h"
 #include "vision/vision.h"
 
 namespace {
 
 constexpr vision::TVisionModule kModule{vision::kVisionModuleVersion, match::Search,
-                                        match::StatusText};
+                                        match::StatusText, match::FindFace};
 
 }  // namespace
 

@@ -106,7 +106,11 @@ TEST_F(MatchCommand, ABadPairOrMissingArgumentWritesNothing) {
                                     {project, "--match", "", "-o", out},
                                     {project, "--match", "1"},
                                     {project, "--match", "1", "-o", out, "--picture", "2"},
-                                    {project, "-o", out, "--match"}}) {
+                                    {project, "-o", out, "--match"},
+                                    {project, "--find-pairs"},
+                                    {project, "--find-pairs", "-o", out, "--match", "1"},
+                                    {project, "--find-pairs", "-o", out, "--find-pairs"},
+                                    {project, "--find-pairs", "-o", out, "--rate", "2"}}) {
         const ProcessRun r = Render(args);
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
         EXPECT_NE(r.err.find("vellora-render: "), std::string::npos);
@@ -116,6 +120,16 @@ TEST_F(MatchCommand, ABadPairOrMissingArgumentWritesNothing) {
     const ProcessRun r = Render({dir + "/missing.mor", "--match", "all", "-o", out});
     EXPECT_EQ(r.code, 1);
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// Find pairs on two pictures without a face: said, and the copy written with
+// the pairs as they were.
+TEST_F(MatchCommand, FindPairsWithoutFacesKeepsThePairs) {
+    const QString copy = dir + "/copies/found.mor";
+    const ProcessRun r = Render({project, "--find-pairs", "-o", copy});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "no face found in pictures 1 and 2\n");
+    EXPECT_EQ(Read(copy).areas, kAreas);
 }
 
 // A vision module that cannot be loaded (here a damaged file where the
@@ -143,6 +157,11 @@ TEST_F(MatchCommand, ABrokenVisionModuleNamesThePackageAndWritesNothing) {
     EXPECT_NE(err.find("install the package libopencv-imgproc406; nothing was written"),
               std::string::npos)
         << err;
+    EXPECT_FALSE(QFile::exists(copy));
+
+    proc.start(program, {project, "--find-pairs", "-o", copy});
+    ASSERT_TRUE(proc.waitForFinished(120000));
+    EXPECT_EQ(proc.exitCode(), 1);
     EXPECT_FALSE(QFile::exists(copy));
 
     proc.start(program, {project, "-o", dir + "/copies/picture.png"});

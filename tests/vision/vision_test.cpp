@@ -3,6 +3,8 @@
 // package to install.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/texture.h"
 #include "vision/vision.h"
 
@@ -29,4 +31,27 @@ TEST(Vision, MessageNamesThePackageOfTheMissingLibrary) {
     EXPECT_EQ(vision::MissingMessage("/x/vellora-vision.so is of another version"),
               "the picture matcher cannot be loaded (/x/vellora-vision.so is of another "
               "version); install the package libopencv-imgproc406");
+}
+
+// The face detector's bad cases: cascades it cannot read name the file, and
+// pictures too small or blank find no face.
+TEST(Vision, FindFaceRefusesMissingCascadesAndFindsNothingInBlankPictures) {
+    const vision::TLoaded& loaded = vision::Load();
+    ASSERT_NE(loaded.module, nullptr) << loaded.message;
+    raster::DibRecord blank = raster::newdib(300, 200, 24);
+    std::fill(blank.Bits().begin(), blank.Bits().end(), std::uint8_t{90});
+    std::string error;
+    vision::TFaceFound found = loaded.module->findFace(blank, "/no/such/folder", error);
+    EXPECT_EQ(found.kind, vision::TFaceFound::Kind::None);
+    EXPECT_EQ(error,
+              "the face detector cannot read /no/such/folder/haarcascade_frontalface_alt2.xml");
+
+    error.clear();
+    found = loaded.module->findFace(blank, vision::kCascadeFolder, error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(found.kind, vision::TFaceFound::Kind::None);
+    const testing_support::TBlobField field(9, 47, 200);
+    found = loaded.module->findFace(testing_support::DrawField(field, 47, 200),
+                                    vision::kCascadeFolder, error);
+    EXPECT_EQ(found.kind, vision::TFaceFound::Kind::None);
 }
