@@ -15,6 +15,7 @@
 #include "controls/bitbtnxp.h"
 #include "controls/spinedit.h"
 #include "export/picturefile.h"
+#include "export/videoexport.h"
 #include "support/fault_injection.h"
 #include "support/test_support.h"
 #include "video/aviwriter.h"
