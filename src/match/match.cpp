@@ -397,7 +397,13 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                      clamp32((c.x + c.w) * f - 1 + (half.right - right) * sx),
                      clamp32((c.y + c.h) * f - 1 + (half.bottom - bottom) * sy)};
     out.best.score = c.score;
-    out.status = c.score >= kMinSimilarity ? TStatus::Matched : TStatus::NotConvincing;
+    for (std::size_t i = 1; i < candidates.size(); ++i)
+        if (Overlap(c, candidates[i]) < 0.25) {
+            out.runnerUp = candidates[i].score;
+            break;
+        }
+    const bool distinct = out.runnerUp < 0 || c.score - out.runnerUp >= kDistinctMargin;
+    out.status = c.score >= kMinSimilarity && distinct ? TStatus::Matched : TStatus::NotConvincing;
     return out;
 }
 
@@ -431,6 +437,13 @@ std::string StatusText(const TResult& result) {
         case TStatus::Matched:
             return "matched with " + similarity + " similarity";
         case TStatus::NotConvincing:
+            if (result.best.score >= kMinSimilarity && result.runnerUp >= 0) {
+                char other[16];
+                const auto e = std::to_chars(other, other + sizeof other, result.runnerUp,
+                                             std::chars_format::fixed, 2);
+                return "nothing convincing found: two places fit about equally (" + similarity +
+                       " and " + std::string(other, e.ptr) + " similarity)";
+            }
             return "nothing convincing found (best " + similarity + " similarity)";
         case TStatus::TooSmall:
             return "the area is too small to match: it needs " + std::to_string(kMinSide) +

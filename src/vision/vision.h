@@ -27,7 +27,7 @@ struct TVisionModule {
     TFaceFound (*findFace)(const raster::DibRecord& picture, const std::string& folder,
                            std::string& error);
 };
-inline constexpr int kVisionModuleVersion = 2;
+inline constexpr int kVisionModuleVersion = 3;
 inline constexpr const char* kVisionModuleEntry = "vellora_vision_module";
 
 struct TLoaded {
