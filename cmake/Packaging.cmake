@@ -56,9 +56,10 @@ The package holds the program, the command-line renderer vellora-render, a
 user guide and an example project.")
 # The libraries the two programs link (Qt 6, FFmpeg) are found by dpkg-shlibdeps;
 # the Qt plugins they load at run time are not linked, so they are named here:
-# the TIFF reader comes with the image format plugins.
+# the TIFF reader comes with the image format plugins, and Find pairs reads the
+# face detector's cascades from opencv-data.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins, opencv-data")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, shared-mime-info, desktop-file-utils")
 
 include(CPack)

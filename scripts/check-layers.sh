@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Checks that every test program links only the layer it tests, and that the
-# command-line program links no part of the window: reads the link command of
-# each target from the Ninja build and fails on a library it must not link.
+# Checks that every test program links only the layer it tests, that the
+# command-line program links no part of the window, and that neither program
+# links OpenCV (only the vision module does, loaded when matching): reads the
+# link command of each target from the Ninja build and fails on a library it
+# must not link. "libopencv_" stands for every OpenCV library.
 #
 #   scripts/check-layers.sh BUILD_DIR
 set -euo pipefail
@@ -11,12 +13,14 @@ build=${1:?usage: check-layers.sh BUILD_DIR}
 declare -A forbidden=(
     [raster]="libcore.a libeditor.a libcontrols.a libapp.a libexporting.a libavivideo.a libmatch.a"
     [core]="libeditor.a libcontrols.a libapp.a libexporting.a libavivideo.a libmatch.a"
-    [editor]="libcontrols.a libapp.a libexporting.a libavivideo.a"
-    [controls]="libapp.a libexporting.a libavivideo.a libmatch.a"
+    [editor]="libcontrols.a libapp.a libexporting.a libavivideo.a libmatch.a libopencv_"
+    [controls]="libapp.a libexporting.a libavivideo.a libmatch.a libopencv_"
     [match]="libeditor.a libcontrols.a libapp.a libexporting.a libavivideo.a"
+    [vision]="libmatch.a libopencv_ libeditor.a libcontrols.a libapp.a libexporting.a libavivideo.a"
     [export]="libeditor.a libcontrols.a libapp.a libavivideo.a libmatch.a"
     [video]="libeditor.a libcontrols.a libapp.a libexporting.a libmatch.a"
-    [tools]="libapp.a libcontrols.a libeditor.a"
+    [tools]="libapp.a libcontrols.a libeditor.a libmatch.a libopencv_"
+    [app]="libmatch.a libopencv_"
 )
 # Tests that compare the command line with the window, and so link it.
 window_tests=" tools_example_test tools_vellora_render_test "
@@ -31,7 +35,7 @@ check() {
     local target=$1 libs=$2 line lib
     line=$(link_line "$target")
     for lib in $libs; do
-        if [[ " $line " == *"/$lib "* ]]; then
+        if [[ "$lib" == *_ && " $line " == *"/$lib"* ]] || [[ " $line " == *"/$lib "* ]]; then
             echo "$target links $lib"
             failures=$((failures + 1))
         fi
@@ -46,7 +50,8 @@ for target in "${targets[@]}"; do
     [[ "$window_tests" == *" $target "* ]] && continue
     check "tests/$target" "${forbidden[$prefix]}"
 done
-check tools/vellora-render "libapp.a libcontrols.a libeditor.a"
+check tools/vellora-render "libapp.a libcontrols.a libeditor.a libmatch.a libopencv_"
+check src/app/vellora "libmatch.a libopencv_"
 
 if ((checked < 10)); then
     echo "check-layers: only $checked targets found in $build"

@@ -10,14 +10,17 @@ packages=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     # the raster library's TIFF and PNG readers; libjpeg-turbo codes Motion JPEG frames
     libtiff-dev libpng-dev libjpeg-dev
-    # "Match object": OpenCV's correlation and pyramids (core and imgproc suffice)
-    libopencv-core-dev libopencv-imgproc-dev
+    # "Match object": OpenCV's correlation and pyramids (core and imgproc); "Find pairs":
+    # its object detection with the cascades of opencv-data
+    libopencv-core-dev libopencv-imgproc-dev libopencv-objdetect-dev opencv-data
     # used by the tests: fixture checks, video decoding, a real X server
     netpbm python3 python3-pil imagemagick ffmpeg xvfb xauth
     # libtiff's tiffcp and tiff2rgba write and check the BigTIFF and tiled fixtures
     libtiff-tools
     # the screenshots (make screenshots) and the Debian package (make package)
     xdotool dpkg-dev desktop-file-utils
+    # the package test checks that a .mor file opens with Vellora (xdg-mime)
+    xdg-utils shared-mime-info
 )
 
 missing=()

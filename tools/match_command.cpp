@@ -13,8 +13,8 @@
 #include "core/projectfile.h"
 #include "core/replacefile.h"
 #include "interruption.h"
-#include "match/match.h"
 #include "raster/dib.h"
+#include "vision/vision.h"
 
 namespace matchcommand {
 
@@ -26,7 +26,12 @@ const char* const kUsage =
     "                             moved to where picture 1's area is found in picture 2\n"
     "                             (K from 1; 'all' for every pair). A pair whose area is\n"
     "                             not convincingly found stays as it was; each pair's\n"
-    "                             result is printed.\n";
+    "                             result is printed.\n"
+    "  vellora-render PROJECT.mor --find-pairs -o NEW.mor\n"
+    "                             writes a copy of the project with area pairs added for the\n"
+    "                             faces found in both pictures (face, eyes, nose, mouth; a\n"
+    "                             cat's face and eyes); pairs already there are kept. What\n"
+    "                             was found is printed.\n";
 
 namespace {
 
@@ -42,7 +47,8 @@ struct TFailure {
 struct TOptions {
     std::string project;
     std::string output;
-    std::string pair;  // "all" or a number from 1
+    std::string pair;  // "all" or a number from 1; empty for Find pairs
+    bool findPairs = false;
 };
 
 std::string Shown(std::string_view text) {
@@ -95,11 +101,14 @@ std::optional<TFailure> Execute(const TOptions& options) {
                                           core::DescribeProjectStatus(read)};
     core::TProjectData data = read.data;
     std::vector<std::size_t> pairs;
-    if (auto f = Selected(options.pair, data.areas.size(), pairs)) return f;
+    if (!options.findPairs)
+        if (auto f = Selected(options.pair, data.areas.size(), pairs)) return f;
 
     auto interrupted = [] {
         return TFailure{interruption::ExitCode(), interruption::Message("nothing was written")};
     };
+    const vision::TLoaded& matcher = vision::Load();
+    if (!matcher.module) return TFailure{kExitFailure, matcher.message + "; nothing was written"};
     raster::DibRecord pic1;
     raster::DibRecord pic2;
     if (auto f = Load(options.project, data.pic1Name, 1, pic1)) return f;
@@ -107,18 +116,37 @@ std::optional<TFailure> Execute(const TOptions& options) {
     if (auto f = Load(options.project, data.pic2Name, 2, pic2)) return f;
     interruption::Hold("match");
 
+    if (options.findPairs) {
+        vision::TFaceFound found[2];
+        for (int side = 0; side < 2; ++side) {
+            std::string error;
+            found[side] =
+                matcher.module->findFace(side == 0 ? pic1 : pic2, vision::kCascadeFolder, error);
+            if (!error.empty())
+                return TFailure{kExitFailure, error + "; install the package " +
+                                                  vision::kCascadePackage +
+                                                  "; nothing was written"};
+            if (interruption::Requested()) return interrupted();
+        }
+        const std::vector<vision::TNewPair> added = vision::NewPairs(
+            vision::PlaceFeatures(found[0]), vision::PlaceFeatures(found[1]), data.areas);
+        for (const vision::TNewPair& pair : added) data.areas.push_back(pair.area);
+        std::printf("%s\n", vision::FindPairsText(found[0], found[1], added).c_str());
+    }
+
     for (const std::size_t i : pairs) {
         // Searching one pair may take seconds on large pictures.
         if (interruption::Requested()) return interrupted();
         TAreaPair& a = data.areas[i];
-        const match::TResult r = match::Search(pic1, {a.Left1, a.Top1, a.Right1, a.Bottom1}, pic2);
+        const match::TResult r =
+            matcher.module->search(pic1, {a.Left1, a.Top1, a.Right1, a.Bottom1}, pic2);
         if (r.status == match::TStatus::Matched) {
             a.Left2 = r.best.rect.left;
             a.Top2 = r.best.rect.top;
             a.Right2 = r.best.rect.right;
             a.Bottom2 = r.best.rect.bottom;
         }
-        std::printf("pair %zu: %s%s\n", i + 1, match::StatusText(r).c_str(),
+        std::printf("pair %zu: %s%s\n", i + 1, matcher.module->statusText(r).c_str(),
                     r.status == match::TStatus::Matched ? "" : "; left as it was");
     }
 
@@ -134,10 +162,7 @@ std::optional<TFailure> Execute(const TOptions& options) {
     return std::nullopt;
 }
 
-}  // namespace
-
-int Run(const std::string& project, const std::string& output, const std::string& pair) {
-    const TOptions options{project, output, pair};
+int RunCommand(const TOptions& options) {
     std::optional<TFailure> failure;
     {
         try {
@@ -154,6 +179,16 @@ int Run(const std::string& project, const std::string& output, const std::string
     std::fflush(stdout);
     std::fprintf(stderr, "vellora-render: %s\n", failure->message.c_str());
     return failure->code;
+}
+
+}  // namespace
+
+int Run(const std::string& project, const std::string& output, const std::string& pair) {
+    return RunCommand(TOptions{project, output, pair, false});
+}
+
+int RunFindPairs(const std::string& project, const std::string& output) {
+    return RunCommand(TOptions{project, output, {}, true});
 }
 
 }  // namespace matchcommand

@@ -8,6 +8,7 @@
 //                  [--picture n] [--frames A-B] [--background #RRGGBB]
 //                  [--quality Q] [--uncompressed] [--quiet]
 //   vellora-render PROJECT.mor --match K|all -o NEW.mor   (match_command.h)
+//   vellora-render PROJECT.mor --find-pairs -o NEW.mor
 //
 // Exit codes: 0 done, 1 an input or output failure, 2 a usage error, 128 +
 // the signal's number when SIGINT, SIGTERM, SIGHUP or SIGQUIT ended it
@@ -121,6 +122,7 @@ struct TOptions {
     // --match: the pair to match ("all" or a number from 1); empty renders.
     std::string matchPair;
     bool match = false;
+    bool findPairs = false;  // --find-pairs
     // The first option given that only rendering takes, for --match's message.
     std::string renderOption;
     double length = 5;
@@ -236,8 +238,14 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") return TFailure{kExitOk, {}};
         const bool isOption = a.size() > 1 && a[0] == '-';
-        if (isOption && a != "-o" && a != "--match" && options.renderOption.empty())
+        if (isOption && a != "-o" && a != "--match" && a != "--find-pairs" &&
+            options.renderOption.empty())
             options.renderOption = a;
+        if (a == "--find-pairs") {
+            if (options.findPairs) return usage("--find-pairs is given twice");
+            options.findPairs = true;
+            continue;
+        }
         if (a == "--uncompressed") {
             options.uncompressed = true;
             continue;
@@ -330,11 +338,14 @@ std::optional<TFailure> ParseArguments(const std::vector<std::string>& args, TOp
     if (options.lengths.size() <= 1) options.lengths.clear();
     if (options.timings.size() <= 1) options.timings.clear();
     if (options.holds.size() <= 1) options.holds.clear();
-    if (options.match) {
+    if (options.match && options.findPairs)
+        return usage("--match and --find-pairs are separate runs");
+    if (options.match || options.findPairs) {
+        const std::string name = options.match ? "--match" : "--find-pairs";
         if (options.projects.size() > 1)
-            return usage("--match takes one project, not " + Shown(options.projects[1]));
+            return usage(name + " takes one project, not " + Shown(options.projects[1]));
         if (!options.renderOption.empty())
-            return usage("--match takes only the project and -o, not " +
+            return usage(name + " takes only the project and -o, not " +
                          Shown(options.renderOption));
         if (!haveOutput || options.output.empty())
             return usage("no output file given (-o NEW.mor)");
@@ -616,6 +627,8 @@ int main(int argc, char** argv) {
     }
     if (!failure && options.match)
         return matchcommand::Run(options.projects.front(), options.output, options.matchPair);
+    if (!failure && options.findPairs)
+        return matchcommand::RunFindPairs(options.projects.front(), options.output);
     if (!failure) {
         // Loading, rendering and encoding a huge picture may each run out of
         // memory; whatever was being written is removed on the way out.

@@ -423,7 +423,11 @@ QWidget* TMainForm::BuildAreasPage() {
     MatchBtn = GlyphButton(QStringLiteral("MatchBtn"), QStringLiteral("&Match object"),
                            artwork::Glyph::Match);
     MatchBtn->setToolTip(QStringLiteral("Find the current area in the other picture"));
-    for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn, MatchBtn}) objs->addWidget(b);
+    FindPairsBtn = GlyphButton(QStringLiteral("FindPairsBtn"), QStringLiteral("&Find pairs"),
+                               artwork::Glyph::Match);
+    FindPairsBtn->setToolTip(
+        QStringLiteral("Place area pairs for the faces found in both pictures"));
+    for (TBitBtnXP* b : {DelObjBtn, PrevBtn, NextBtn, MatchBtn, FindPairsBtn}) objs->addWidget(b);
     objs->addStretch(1);
     PosLabel = new QLabel;
     PosLabel->setObjectName(QStringLiteral("PosLabel"));

@@ -160,6 +160,7 @@ public:
     void NextBtnClick();
     void DelObjBtnClick();
     void MatchBtnClick();
+    void FindPairsBtnClick();
     void PaintBox3Paint();
     void PaintBox4Paint();
     void Zoom3EdChange();
@@ -285,6 +286,7 @@ public:
     TBitBtnXP* PrevBtn = nullptr;
     TBitBtnXP* NextBtn = nullptr;
     TBitBtnXP* MatchBtn = nullptr;
+    TBitBtnXP* FindPairsBtn = nullptr;  // always enabled
     // At the right of the object buttons: the picture point under the mouse
     // and the current area's two halves.
     QLabel* PosLabel = nullptr;

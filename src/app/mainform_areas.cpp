@@ -144,6 +144,7 @@ void TMainForm::WireAreas() {
     connect(PrevBtn, &QPushButton::clicked, this, [this] { PrevBtnClick(); });
     connect(NextBtn, &QPushButton::clicked, this, [this] { NextBtnClick(); });
     connect(MatchBtn, &QPushButton::clicked, this, [this] { MatchBtnClick(); });
+    connect(FindPairsBtn, &QPushButton::clicked, this, [this] { FindPairsBtnClick(); });
     connect(PaintBox3, &TPaintBox::MouseDown, this, &TMainForm::PaintBox3MouseDown);
     connect(PaintBox3, &TPaintBox::MouseMove, this, &TMainForm::PaintBox3MouseMove);
     connect(PaintBox3, &TPaintBox::MouseUp, this, &TMainForm::PaintBox3MouseUp);
@@ -236,6 +237,10 @@ void TMainForm::DelObjBtnClick() {
 
 void TMainForm::MatchBtnClick() {
     editor_->Match();
+}
+
+void TMainForm::FindPairsBtnClick() {
+    editor_->FindPairs();
 }
 
 void TMainForm::UndoBtnClick() {

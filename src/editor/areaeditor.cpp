@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "editor/areatools.h"
-#include "match/match.h"
+#include "vision/vision.h"
 
 // One user step on the area list. The gestures change the list while the
 // mouse moves, so a step pushed for one of them is already done: its first
@@ -391,10 +391,13 @@ QString TAreaEditor::MatchCurrent() {
     const TAreaPair before = Record(current);
     TAreaPair after = before;
     const TAreaHalf from = HalfOf(after, model);
+    const vision::TLoaded& matcher = vision::Load();
+    if (!matcher.module) return QString::fromStdString(matcher.message);
     match::TResult result;
     try {
-        result = match::Search(host_.Picture(model), {from.left, from.top, from.right, from.bottom},
-                               host_.Picture(1 - model));
+        result = matcher.module->search(host_.Picture(model),
+                                        {from.left, from.top, from.right, from.bottom},
+                                        host_.Picture(1 - model));
     } catch (const std::bad_alloc&) {
         return QStringLiteral("not enough memory to match the area");
     }
@@ -408,7 +411,7 @@ QString TAreaEditor::MatchCurrent() {
             history_.push(new TAreaStep(*this, TAreaStep::Kind::Change, current, before, after,
                                         current, current, false));
     }
-    return QString::fromStdString(match::StatusText(result));
+    return QString::fromStdString(matcher.module->statusText(result));
 }
 
 void TAreaEditor::Match() {
@@ -416,6 +419,49 @@ void TAreaEditor::Match() {
     const QString text = MatchCurrent();
     host_.Busy(false);
     if (!text.isEmpty()) host_.ShowStatus(text);
+}
+
+QString TAreaEditor::FindPairsNow() {
+    EndGesture();
+    const vision::TLoaded& finder = vision::Load();
+    if (!finder.module) return QString::fromStdString(finder.message);
+    vision::TFaceFound found[2];
+    try {
+        for (int side = 0; side < 2; ++side) {
+            std::string error;
+            found[side] =
+                finder.module->findFace(host_.Picture(side), vision::kCascadeFolder, error);
+            if (!error.empty())
+                return QString::fromStdString(error + "; install the package " +
+                                              vision::kCascadePackage);
+        }
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("not enough memory to find faces");
+    }
+    TDynaArray<TAreaPair>& list = host_.AreaList();
+    std::vector<TAreaPair> existing;
+    for (int i = 0; i < static_cast<int>(list.Count()); ++i) existing.push_back(Record(i));
+    const std::vector<vision::TNewPair> added = vision::NewPairs(
+        vision::PlaceFeatures(found[0]), vision::PlaceFeatures(found[1]), existing);
+    if (!added.empty()) {
+        // One step: Undo removes every pair that was added. The current area
+        // stays as it was.
+        const int current = host_.CurrentArea();
+        history_.beginMacro(QStringLiteral("Find pairs"));
+        int index = static_cast<int>(list.Count());
+        for (const vision::TNewPair& pair : added)
+            history_.push(new TAreaStep(*this, TAreaStep::Kind::Create, index++, {}, pair.area,
+                                        current, current, false));
+        history_.endMacro();
+    }
+    return QString::fromStdString(vision::FindPairsText(found[0], found[1], added));
+}
+
+void TAreaEditor::FindPairs() {
+    host_.Busy(true);
+    const QString text = FindPairsNow();
+    host_.Busy(false);
+    host_.ShowStatus(text);
 }
 
 void TAreaEditor::Select(int index) {
@@ -507,6 +553,10 @@ bool TAreaEditor::Key(int key, Qt::KeyboardModifiers modifiers) {
             default:
                 break;
         }
+    }
+    if (mods == Qt::ControlModifier && key == Qt::Key_F) {
+        FindPairs();
+        return true;
     }
     if (mods != Qt::NoModifier) return false;
     const auto choose = [this](TAreaTool tool) {

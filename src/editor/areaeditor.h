@@ -123,11 +123,20 @@ public:
     // on the status line.
     void Match();
 
+    // "&Find pairs": finds the main face in each picture and adds the pairs a
+    // person would draw (face, eyes, nose, mouth; a cat's face and eyes) for
+    // the features found in both, as one undo step, leaving alone the pairs
+    // already there (vision/facepairs.h). Returns the line for the status
+    // label: what was added, or why nothing was ("no face found in picture 2").
+    QString FindPairsNow();
+    // FindPairsNow as the user runs it (Ctrl+F): busy while it looks.
+    void FindPairs();
+
     // The page's keys, wherever the focus is on it: arrows (with Shift ten
     // pixels) move the current half, Delete deletes, Esc is the object
-    // buttons' cancel (it deletes the current area), M matches, P, Z, H, A
-    // choose the tool, F fits both panes and V shows or hides the live
-    // result. False for a key that is not the page's.
+    // buttons' cancel (it deletes the current area), M matches, Ctrl+F finds
+    // pairs, P, Z, H, A choose the tool, F fits both panes and V shows or
+    // hides the live result. False for a key that is not the page's.
     bool Key(int key, Qt::KeyboardModifiers modifiers);
 
     // Draws the pane's half of every area over canvas, which covers pane

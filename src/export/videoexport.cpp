@@ -2,31 +2,13 @@
 
 #include <QFileInfo>
 
-#include <dlfcn.h>
-
-#include <filesystem>
-#include <mutex>
 #include <string>
-#include <vector>
+
+#include "core/module.h"
 
 namespace exporting {
 
 namespace {
-
-// Beside the installed programs first (bin/../lib/vellora), then where this
-// build made it, for the programs and tests run from the build tree.
-std::vector<std::string> ModuleCandidates() {
-    std::vector<std::string> candidates;
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec)
-        candidates.push_back(
-            (exe.parent_path() / ".." / "lib" / "vellora" / "vellora-video.so").string());
-#ifdef VELLORA_VIDEO_MODULE_BUILD
-    candidates.emplace_back(VELLORA_VIDEO_MODULE_BUILD);
-#endif
-    return candidates;
-}
 
 struct TLoaded {
     const video::TVideoModule* module = nullptr;
@@ -34,32 +16,22 @@ struct TLoaded {
 };
 
 const TLoaded& LoadVideoModule() {
-    static TLoaded loaded;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        std::string why = "it is not installed";
-        for (const std::string& path : ModuleCandidates()) {
-            if (!std::filesystem::exists(path)) continue;
-            // Never closed: the module stays for the life of the process.
-            void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (!handle) {
-                const char* e = ::dlerror();
-                why = e ? e : "it cannot be loaded";
-                continue;
-            }
-            using Entry = const video::TVideoModule* (*)();
-            auto entry = reinterpret_cast<Entry>(::dlsym(handle, video::kVideoModuleEntry));
-            const video::TVideoModule* module = entry ? entry() : nullptr;
-            if (!module || module->version != video::kVideoModuleVersion) {
-                why = path + " is of another version";
-                continue;
-            }
-            loaded.module = module;
-            return;
-        }
-        loaded.error = QStringLiteral("the video writer is missing (%1)")
-                           .arg(QString::fromLocal8Bit(why.c_str()));
-    });
+    static const TLoaded loaded = [] {
+#ifdef VELLORA_VIDEO_MODULE_BUILD
+        const char* build = VELLORA_VIDEO_MODULE_BUILD;
+#else
+        const char* build = nullptr;
+#endif
+        std::string why;
+        TLoaded result;
+        result.module = core::LoadModuleTable<video::TVideoModule>(
+            core::ModulePath("vellora-video.so", build), video::kVideoModuleEntry,
+            video::kVideoModuleVersion, why);
+        if (!result.module)
+            result.error = QStringLiteral("the video writer is missing (%1)")
+                               .arg(QString::fromLocal8Bit(why.c_str()));
+        return result;
+    }();
     return loaded;
 }
 

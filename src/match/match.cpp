@@ -1,5 +1,7 @@
 #include "match/match.h"
 
+#include "match/grey.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -48,8 +50,9 @@ std::uint8_t Luma(int red, int green, int blue) {
     return static_cast<std::uint8_t>((77 * red + 150 * green + 29 * blue + 128) >> 8);
 }
 
-// Grey levels of a part of a picture, rows top-down.
-cv::Mat Grey(const raster::DibRecord& dib, const cv::Rect& part) {
+}  // namespace
+
+cv::Mat GreyPart(const raster::DibRecord& dib, const cv::Rect& part) {
     cv::Mat out(part.height, part.width, CV_8U);
     std::array<std::uint8_t, 256> lut{};
     if (dib.IsPalette())
@@ -84,6 +87,8 @@ cv::Mat Grey(const raster::DibRecord& dib, const cv::Rect& part) {
     }
     return out;
 }
+
+namespace {
 
 // Level l is level l-1 smoothed and halved; stops before a side would drop below 2.
 std::vector<cv::Mat> Pyramid(cv::Mat base, int levels) {
@@ -290,12 +295,6 @@ int LevelFor(double ratio) {
 
 }  // namespace
 
-TRect Normalized(TRect r) {
-    if (r.left > r.right) std::swap(r.left, r.right);
-    if (r.top > r.bottom) std::swap(r.top, r.bottom);
-    return r;
-}
-
 namespace {
 
 TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
@@ -321,7 +320,7 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         return out;
     }
     cv::Mat modelGrey =
-        Grey(model, cv::Rect(static_cast<int>(left), static_cast<int>(top), mw, mh));
+        GreyPart(model, cv::Rect(static_cast<int>(left), static_cast<int>(top), mw, mh));
     cv::Scalar mean, deviation;
     cv::meanStdDev(modelGrey, mean, deviation);
     if (deviation[0] < kBlankDeviation) {
@@ -347,7 +346,7 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         ++coarse;
 
     const std::vector<cv::Mat> image =
-        Pyramid(Grey(other, cv::Rect(0, 0, other.Width(), other.Height())), coarse);
+        Pyramid(GreyPart(other, cv::Rect(0, 0, other.Width(), other.Height())), coarse);
     coarse = std::min(coarse, static_cast<int>(image.size()) - 1);
     const std::vector<cv::Mat> templ = Pyramid(std::move(modelGrey), coarse + 2);
 
@@ -398,7 +397,13 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                      clamp32((c.x + c.w) * f - 1 + (half.right - right) * sx),
                      clamp32((c.y + c.h) * f - 1 + (half.bottom - bottom) * sy)};
     out.best.score = c.score;
-    out.status = c.score >= kMinSimilarity ? TStatus::Matched : TStatus::NotConvincing;
+    for (std::size_t i = 1; i < candidates.size(); ++i)
+        if (Overlap(c, candidates[i]) < 0.25) {
+            out.runnerUp = candidates[i].score;
+            break;
+        }
+    const bool distinct = out.runnerUp < 0 || c.score - out.runnerUp >= kDistinctMargin;
+    out.status = c.score >= kMinSimilarity && distinct ? TStatus::Matched : TStatus::NotConvincing;
     return out;
 }
 
@@ -432,6 +437,13 @@ std::string StatusText(const TResult& result) {
         case TStatus::Matched:
             return "matched with " + similarity + " similarity";
         case TStatus::NotConvincing:
+            if (result.best.score >= kMinSimilarity && result.runnerUp >= 0) {
+                char other[16];
+                const auto e = std::to_chars(other, other + sizeof other, result.runnerUp,
+                                             std::chars_format::fixed, 2);
+                return "nothing convincing found: two places fit about equally (" + similarity +
+                       " and " + std::string(other, e.ptr) + " similarity)";
+            }
             return "nothing convincing found (best " + similarity + " similarity)";
         case TStatus::TooSmall:
             return "the area is too small to match: it needs " + std::to_string(kMinSide) +

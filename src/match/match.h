@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "raster/dib.h"
 
@@ -29,7 +30,11 @@ struct TRect {
 };
 
 // The same rectangle with left <= right and top <= bottom.
-TRect Normalized(TRect r);
+inline TRect Normalized(TRect r) {
+    if (r.left > r.right) std::swap(r.left, r.right);
+    if (r.top > r.bottom) std::swap(r.top, r.bottom);
+    return r;
+}
 
 struct TMatch {
     TRect rect;          // normalised
@@ -53,9 +58,17 @@ inline constexpr int kMinSide = 8;
 // scored below 0.8 nine times in ten (smooth areas fit any smooth patch).
 inline constexpr double kMinSimilarity = 0.8;
 
+// The best must beat the best other place (one overlapping it by less than a
+// quarter) by this much: content that fits two places about equally, an edge,
+// a smooth blob or a repeated pattern, is as likely found by chance.
+inline constexpr double kDistinctMargin = 0.05;
+
 struct TResult {
     TStatus status = TStatus::Outside;
     TMatch best;  // the best candidate, for Matched and NotConvincing
+    // The best other place's score, -1 when none came near; a NotConvincing
+    // best above kMinSimilarity was refused for it.
+    double runnerUp = -1.0;
 };
 
 // Searches `other` for the content of `half` in `model`. A half that reaches

@@ -174,3 +174,23 @@ TEST(Match, StatusTextGivesTheSimilarityWithTwoDecimals) {
 }
 
 }  // namespace
+
+// Repeated content: the half fits two places of the other picture equally
+// well, so neither is taken, and the status line says why.
+TEST(Match, ContentThatFitsTwoPlacesIsNotTaken) {
+    const TBlobField field(11, 140, 110);
+    const raster::DibRecord a = DrawField(field, 140, 110);
+    raster::DibRecord twice = raster::newdib(300, 110, 24);
+    for (int y = 0; y < 110; ++y)
+        for (int x = 0; x < 300; ++x)
+            raster::setpixel(twice, x, y,
+                             raster::getpixel(a, x < 150 ? x % 140 : (x - 150) % 140, y));
+    const match::TResult r = match::Search(a, {40, 30, 79, 69}, twice);
+    EXPECT_EQ(r.status, TStatus::NotConvincing) << match::StatusText(r);
+    EXPECT_GT(r.best.score, 0.95);
+    EXPECT_GT(r.runnerUp, 0.95);
+    EXPECT_EQ(
+        match::StatusText(r).rfind("nothing convincing found: two places fit about equally (", 0),
+        0u)
+        << match::StatusText(r);
+}

@@ -21,6 +21,8 @@ need bin/vellora-render
 [[ -x "$stage/bin/vellora" && -x "$stage/bin/vellora-render" ]] || fail "the programs are not executable"
 # The video writer, loaded from bin/../lib/vellora when a video is written.
 need lib/vellora/vellora-video.so
+# The picture matcher (OpenCV), loaded from there when matching.
+need lib/vellora/vellora-vision.so
 
 desktop=share/applications/vellora.desktop
 need "$desktop"

@@ -106,7 +106,11 @@ TEST_F(MatchCommand, ABadPairOrMissingArgumentWritesNothing) {
                                     {project, "--match", "", "-o", out},
                                     {project, "--match", "1"},
                                     {project, "--match", "1", "-o", out, "--picture", "2"},
-                                    {project, "-o", out, "--match"}}) {
+                                    {project, "-o", out, "--match"},
+                                    {project, "--find-pairs"},
+                                    {project, "--find-pairs", "-o", out, "--match", "1"},
+                                    {project, "--find-pairs", "-o", out, "--find-pairs"},
+                                    {project, "--find-pairs", "-o", out, "--rate", "2"}}) {
         const ProcessRun r = Render(args);
         EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
         EXPECT_NE(r.err.find("vellora-render: "), std::string::npos);
@@ -116,4 +120,51 @@ TEST_F(MatchCommand, ABadPairOrMissingArgumentWritesNothing) {
     const ProcessRun r = Render({dir + "/missing.mor", "--match", "all", "-o", out});
     EXPECT_EQ(r.code, 1);
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// Find pairs on two pictures without a face: said, and the copy written with
+// the pairs as they were.
+TEST_F(MatchCommand, FindPairsWithoutFacesKeepsThePairs) {
+    const QString copy = dir + "/copies/found.mor";
+    const ProcessRun r = Render({project, "--find-pairs", "-o", copy});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "no face found in pictures 1 and 2\n");
+    EXPECT_EQ(Read(copy).areas, kAreas);
+}
+
+// A vision module that cannot be loaded (here a damaged file where the
+// installed programs look for it) stops matching with the package to install;
+// the project is not written and rendering still works.
+TEST_F(MatchCommand, ABrokenVisionModuleNamesThePackageAndWritesNothing) {
+    const QString bin = dir + "/install/bin";
+    const QString lib = dir + "/install/lib/vellora";
+    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(lib));
+    const QString program = bin + "/vellora-render";
+    QFile::remove(program);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELLORA_RENDER_BIN), program));
+    QFile damaged(lib + "/vellora-vision.so");
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a library");
+    damaged.close();
+
+    const QString copy = dir + "/copies/broken.mor";
+    QProcess proc;
+    proc.start(program, {project, "--match", "all", "-o", copy});
+    ASSERT_TRUE(proc.waitForFinished(120000));
+    const std::string err = proc.readAllStandardError().toStdString();
+    EXPECT_EQ(proc.exitCode(), 1) << err;
+    EXPECT_NE(err.find("the picture matcher cannot be loaded ("), std::string::npos) << err;
+    EXPECT_NE(err.find("install the package libopencv-imgproc406; nothing was written"),
+              std::string::npos)
+        << err;
+    EXPECT_FALSE(QFile::exists(copy));
+
+    proc.start(program, {project, "--find-pairs", "-o", copy});
+    ASSERT_TRUE(proc.waitForFinished(120000));
+    EXPECT_EQ(proc.exitCode(), 1);
+    EXPECT_FALSE(QFile::exists(copy));
+
+    proc.start(program, {project, "-o", dir + "/copies/picture.png"});
+    ASSERT_TRUE(proc.waitForFinished(120000));
+    EXPECT_EQ(proc.exitCode(), 0) << proc.readAllStandardError().toStdString();
 }

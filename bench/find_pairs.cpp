@@ -1,0 +1,256 @@
+// find_pairs_bench: "Find pairs" measured: its speed on two pictures of 1920 x 1080 and of
+// 3840 x 2160, and its accuracy on portraits with hand-marked truth, each
+// shifted, scaled and mirrored, and on pictures without a face. Goes through
+// the vision module as the program does.
+//
+//   find_pairs_bench speed PORTRAIT [RUNS]
+//   find_pairs_bench accuracy TRUTH.txt PHOTO_FOLDER [NO_FACE_PICTURE...]
+//
+// TRUTH.txt (bench/find_pairs_truth.txt): one portrait a line, "name leftEyeX
+// leftEyeY rightEyeX rightEyeY noseX noseY mouthX mouthY faceLeft faceTop
+// faceRight faceBottom", left and right as the picture shows them.
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "raster/dib.h"
+#include "raster/opendib.h"
+#include "vision/facepairs.h"
+#include "vision/vision.h"
+
+namespace {
+
+cv::Mat ToMat(const raster::DibRecord& dib) {
+    cv::Mat out(dib.Height(), dib.Width(), CV_8UC3);
+    for (int y = 0; y < dib.Height(); ++y)
+        for (int x = 0; x < dib.Width(); ++x) {
+            const std::uint32_t c = raster::PixelColor(dib, x, y);
+            out.at<cv::Vec3b>(y, x) = {static_cast<std::uint8_t>(c >> 16),
+                                       static_cast<std::uint8_t>(c >> 8),
+                                       static_cast<std::uint8_t>(c)};
+        }
+    return out;
+}
+
+raster::DibRecord ToDib(const cv::Mat& bgr) {
+    raster::DibRecord dib = raster::newdib(bgr.cols, bgr.rows, 24);
+    for (int y = 0; y < bgr.rows; ++y)
+        std::copy_n(bgr.ptr<std::uint8_t>(y), 3 * bgr.cols, dib.Row(y));
+    return dib;
+}
+
+const vision::TVisionModule& Module() {
+    const vision::TLoaded& loaded = vision::Load();
+    if (!loaded.module) {
+        std::fprintf(stderr, "find_pairs_bench: %s\n", loaded.message.c_str());
+        std::exit(1);
+    }
+    return *loaded.module;
+}
+
+vision::TFaceFound Find(const raster::DibRecord& picture) {
+    std::string error;
+    const vision::TFaceFound found = Module().findFace(picture, vision::kCascadeFolder, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "find_pairs_bench: %s\n", error.c_str());
+        std::exit(1);
+    }
+    return found;
+}
+
+cv::Mat Photo(const std::string& file) {
+    const raster::DibRecord dib = raster::OpenDib(file);
+    if (!dib.HasPixels()) {
+        std::fprintf(stderr, "find_pairs_bench: cannot load %s\n", file.c_str());
+        std::exit(1);
+    }
+    return ToMat(dib);
+}
+
+// The portrait scaled to fill `fill` of the height, on a grey canvas.
+cv::Mat OnCanvas(const cv::Mat& photo, int width, int height, double fill, int dx) {
+    cv::Mat canvas(height, width, CV_8UC3, cv::Scalar(128, 128, 128));
+    const double s = fill * height / photo.rows;
+    cv::Mat scaled;
+    cv::resize(photo, scaled, cv::Size(), s, s, cv::INTER_AREA);
+    const cv::Rect at((width - scaled.cols) / 2 + dx, (height - scaled.rows) / 2, scaled.cols,
+                      scaled.rows);
+    scaled.copyTo(canvas(at));
+    return canvas;
+}
+
+int Speed(const std::string& portrait, int runs) {
+    const cv::Mat photo = Photo(portrait);
+    std::printf(
+        "== find_pairs speed (two pictures, median of %d; the first call reads the "
+        "cascades)\n",
+        runs);
+    for (const auto& size : {cv::Size(1920, 1080), cv::Size(3840, 2160)}) {
+        const raster::DibRecord one = ToDib(OnCanvas(photo, size.width, size.height, 0.9, -100));
+        const raster::DibRecord two = ToDib(OnCanvas(photo, size.width, size.height, 0.7, 150));
+        std::vector<double> times;
+        std::size_t pairs = 0;
+        for (int i = 0; i <= runs; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            const vision::TFaceFound a = Find(one);
+            const vision::TFaceFound b = Find(two);
+            pairs = vision::NewPairs(vision::PlaceFeatures(a), vision::PlaceFeatures(b), {}).size();
+            const double ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count();
+            if (i == 0)
+                std::printf("%dx%d first call %.1f ms\n", size.width, size.height, ms);
+            else
+                times.push_back(ms);
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("%dx%d  %.1f ms  (%zu pairs)\n", size.width, size.height,
+                    times[times.size() / 2], pairs);
+    }
+    return 0;
+}
+
+struct TTruth {
+    std::string name;
+    cv::Point2d eye[2], nose, mouth;
+    cv::Rect2d face;
+};
+
+// The truth after the photo is scaled by (sx, sy), moved by (tx, ty) and,
+// when mirrored, flipped left to right within `width` (the eyes swap).
+TTruth Moved(const TTruth& t, double sx, double sy, double tx, double ty, bool mirror,
+             double width) {
+    auto p = [&](cv::Point2d q) {
+        cv::Point2d r(q.x * sx + tx, q.y * sy + ty);
+        if (mirror) r.x = width - 1 - r.x;
+        return r;
+    };
+    TTruth m = t;
+    m.eye[0] = p(t.eye[mirror ? 1 : 0]);
+    m.eye[1] = p(t.eye[mirror ? 0 : 1]);
+    m.nose = p(t.nose);
+    m.mouth = p(t.mouth);
+    const cv::Point2d a = p(t.face.tl());
+    const cv::Point2d b = p(t.face.br());
+    m.face = cv::Rect2d(std::min(a.x, b.x), a.y, std::abs(b.x - a.x), b.y - a.y);
+    return m;
+}
+
+int Accuracy(const std::string& truthFile, const std::string& folder,
+             const std::vector<std::string>& noFace) {
+    std::vector<TTruth> truths;
+    std::ifstream in(truthFile);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream s(line);
+        TTruth t;
+        double l, tp, r, b;
+        s >> t.name >> t.eye[0].x >> t.eye[0].y >> t.eye[1].x >> t.eye[1].y >> t.nose.x >>
+            t.nose.y >> t.mouth.x >> t.mouth.y >> l >> tp >> r >> b;
+        t.face = cv::Rect2d(l, tp, r - l + 1, b - tp + 1);
+        truths.push_back(t);
+    }
+    // Shifts, scales per axis and mirroring of each portrait.
+    const struct {
+        double sx, sy;
+        int tx, ty;
+        bool mirror;
+    } variants[] = {{1, 1, 0, 0, false},       {1, 1, 0, 0, true},
+                    {0.8, 0.8, 40, 10, false}, {1.3, 1.3, -30, 20, false},
+                    {1.2, 1.0, 10, 0, true},   {1.0, 1.2, 0, -20, false},
+                    {0.6, 0.6, 90, 60, true},  {1.6, 1.6, -120, -40, false}};
+    int features = 0, featureHits = 0, faces = 0, faceHits = 0, found = 0, pictures = 0;
+    const char* names[] = {"face", "left eye", "right eye", "nose", "mouth"};
+    for (const TTruth& t : truths) {
+        const cv::Mat photo = Photo(folder + "/" + t.name);
+        for (const auto& v : variants) {
+            cv::Mat scaled;
+            cv::resize(photo, scaled, cv::Size(), v.sx, v.sy, cv::INTER_AREA);
+            cv::Mat picture(scaled.rows, scaled.cols, CV_8UC3);
+            const cv::Mat shift = (cv::Mat_<double>(2, 3) << 1, 0, v.tx, 0, 1, v.ty);
+            cv::warpAffine(scaled, picture, shift, picture.size(), cv::INTER_NEAREST,
+                           cv::BORDER_REPLICATE);
+            if (v.mirror) cv::flip(picture, picture, 1);
+            const TTruth m = Moved(t, v.sx, v.sy, v.tx, v.ty, v.mirror, picture.cols);
+            ++pictures;
+            const vision::TFaceFound f = Find(ToDib(picture));
+            const vision::TFeatureHalves h = vision::PlaceFeatures(f);
+            if (f.kind == vision::TFaceFound::Kind::Person) ++found;
+            const double d = cv::norm(m.eye[1] - m.eye[0]);
+            const cv::Point2d truth[5] = {{}, m.eye[0], m.eye[1], m.nose, m.mouth};
+            std::string misses;
+            for (int i = 1; i < 5; ++i) {
+                ++features;
+                if (!h[i]) {
+                    misses += std::string(" ") + names[i] + " (no face)";
+                    continue;
+                }
+                const cv::Point2d c((h[i]->left + h[i]->right) / 2.0,
+                                    (h[i]->top + h[i]->bottom) / 2.0);
+                const double off = cv::norm(c - truth[i]) / d;
+                if (off <= 0.15)
+                    ++featureHits;
+                else {
+                    char text[64];
+                    std::snprintf(text, sizeof text, " %s %.2f", names[i], off);
+                    misses += text;
+                }
+            }
+            ++faces;
+            double iou = 0;
+            if (h[0])
+                iou = vision::IoU(*h[0], {int(std::lround(m.face.x)), int(std::lround(m.face.y)),
+                                          int(std::lround(m.face.x + m.face.width)) - 1,
+                                          int(std::lround(m.face.y + m.face.height)) - 1});
+            if (iou >= 0.7) ++faceHits;
+            std::printf(
+                "%-16s x%.1f,%.1f %+4d,%+4d %s  face IoU %.2f (detector %d,%d-%d,%d; "
+                "truth %.0f,%.0f-%.0f,%.0f)%s%s\n",
+                t.name.c_str(), v.sx, v.sy, v.tx, v.ty, v.mirror ? "mirrored" : "        ", iou,
+                f.face.left, f.face.top, f.face.right, f.face.bottom, m.face.x, m.face.y,
+                m.face.x + m.face.width - 1, m.face.y + m.face.height - 1,
+                misses.empty() ? "" : "  off (of the eye distance):", misses.c_str());
+        }
+    }
+    int falseFaces = 0;
+    for (const std::string& file : noFace) {
+        const vision::TFaceFound f = Find(ToDib(Photo(file)));
+        if (f.kind != vision::TFaceFound::Kind::None) {
+            ++falseFaces;
+            std::printf("no-face picture %s: a %s face found at %d,%d-%d,%d\n", file.c_str(),
+                        f.kind == vision::TFaceFound::Kind::Cat ? "cat's" : "person's", f.face.left,
+                        f.face.top, f.face.right, f.face.bottom);
+        }
+    }
+    std::printf("== find_pairs accuracy: %zu portraits, %d pictures (%d with the face found)\n",
+                truths.size(), pictures, found);
+    std::printf("features within 0.15 eye distance: %d of %d (%.0f %%)\n", featureHits, features,
+                100.0 * featureHits / std::max(1, features));
+    std::printf("face halves with IoU >= 0.7: %d of %d (%.0f %%)\n", faceHits, faces,
+                100.0 * faceHits / std::max(1, faces));
+    std::printf("pictures without a face in which one was found: %d of %zu\n", falseFaces,
+                noFace.size());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "speed" && argc >= 3) return Speed(argv[2], argc > 3 ? std::atoi(argv[3]) : 9);
+    if (mode == "accuracy" && argc >= 4)
+        return Accuracy(argv[2], argv[3], std::vector<std::string>(argv + 4, argv + argc));
+    std::fprintf(stderr,
+                 "usage: find_pairs_bench speed PORTRAIT [RUNS]\n"
+                 "       find_pairs_bench accuracy TRUTH.txt PHOTO_FOLDER [NO_FACE_PICTURE...]\n");
+    return 2;
+}

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# "Find pairs" on Debian's sample photographs: fetches them into the build tree
+# (scripts/fetch-sample-photos.sh; nothing is committed), then measures its
+# speed on two 1920 x 1080 and two 3840 x 2160 pictures and its accuracy on the
+# portraits of bench/find_pairs_truth.txt, shifted, scaled and mirrored, and on
+# the photographs without a face.
+#
+#   find_pairs.sh BUILD_DIR
+set -euo pipefail
+build=${1:-build-bench}
+here=$(cd "$(dirname "$0")" && pwd)
+photos="$build/photos"
+"$here/../scripts/fetch-sample-photos.sh" "$photos"
+"$build/bench/find_pairs_bench" speed "$photos/astronaut.png"
+"$build/bench/find_pairs_bench" accuracy "$here/find_pairs_truth.txt" "$photos" \
+    "$photos/coffee.png" "$photos/rocket.jpg" "$photos/motorcycle_left.png" \
+    "$photos/motorcycle_right.png"
