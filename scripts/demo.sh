@@ -16,7 +16,8 @@ length=4
 rate=25
 expected=$((length * rate))
 
-if ! "$render" --help | grep -qi '\.avi'; then
+help=$("$render" --help)
+if ! grep -qi '\.avi' <<<"$help"; then
     echo "demo: $render cannot write AVI videos" >&2
     exit 77
 fi

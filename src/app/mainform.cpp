@@ -160,6 +160,11 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
     WireZoom();
     WireLive();
     FormCreate();
+    // Centred on the screen at the size its pages need (at least 638 x 512),
+    // unless the settings place it where it was left.
+    resize(size().expandedTo(minimumSizeHint()));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     SetUpDesktop();
     // Every pane shows its picture from the start.
     RepaintPanes();
@@ -176,9 +181,6 @@ void TMainForm::BuildLayout() {
     font.setPointSize(8);
     setFont(font);
     resize(638, 512);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
 
     OuterPanel = new QWidget;
     OuterPanel->setObjectName(QStringLiteral("OuterPanel"));

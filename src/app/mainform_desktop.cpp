@@ -26,6 +26,7 @@
 
 #include <initializer_list>
 
+#include "app/liveview.h"
 #include "app/mainform.h"
 #include "app/outsidefiles.h"
 #include "app/settings.h"
@@ -339,8 +340,11 @@ void TMainForm::SetUpKeys() {
     tip(RedoBtn, QStringLiteral("Redo the change (Ctrl+Y, Ctrl+Shift+Z)"));
     tip(PicOpenBtn1, QStringLiteral("Load picture 1, the start picture, from a file"));
     tip(PicOpenBtn2, QStringLiteral("Load picture 2, the end picture, from a file"));
-    for (TSpinEdit* zoom : {Zoom1Ed, Zoom2Ed, Zoom3Ed, Zoom4Ed, Zoom5Ed})
+    for (TSpinEdit* zoom : {Zoom1Ed, Zoom2Ed, Zoom3Ed, Zoom4Ed, Zoom5Ed, LiveView().Zoom6Ed})
         tip(zoom, QStringLiteral("Zoom of the picture in percent, 10 to 300 (Up, Down)"));
+    tip(HoldEd,
+        QStringLiteral("Pictures the first and the last picture are held in playback and videos, "
+                       "0 to 100 (Up, Down)"));
     tip(DelObjBtn, QStringLiteral("Delete the current pair of areas (Alt+D, Del)"));
     tip(PrevBtn, QStringLiteral("Select the previous pair of areas (Alt+P)"));
     tip(NextBtn, QStringLiteral("Select the next pair of areas (Alt+N)"));
@@ -361,16 +365,30 @@ void TMainForm::SetUpKeys() {
     for (QWidget* w : {static_cast<QWidget*>(ueberbtn), static_cast<QWidget*>(endebtn),
                        static_cast<QWidget*>(wwwBtn)})
         w->setFocusPolicy(Qt::StrongFocus);
-    Chain({NewBtn,      OpenBtn,    RecentBtn,    SaveBtn,
-           SaveAsBtn,   UndoBtn,    RedoBtn,      PageControl2->tabBar(),
-           PicOpenBtn1, Zoom1Ed,    ScrollBox1,   PicOpenBtn2,
-           Zoom2Ed,     ScrollBox2, SpeedPointer, SpeedZoom,
-           SpeedHand,   SpeedRect,  Zoom3Ed,      ScrollBox3,
-           Zoom4Ed,     ScrollBox4, DelObjBtn,    PrevBtn,
-           NextBtn,     MatchBtn,   TimeEd,       PPSEd,
-           PicEd,       Zoom5Ed,    BkColor,      PlayBtn,
-           StopBtn,     LoopBox,    BackForthBox, SavePicBtn,
-           SaveAVIBtn,  ScrollBox5, wwwBtn,       ueberbtn,
+    // The Fit and Live buttons take no focus from a click (the keys stay the
+    // page's), but Tab reaches them.
+    TLiveView& live = LiveView();
+    for (QWidget* w : std::initializer_list<QWidget*>{FitBtn1, FitBtn2, FitBtn3, FitBtn4, FitBtn5,
+                                                      live.FitBtn6, live.LiveBtn})
+        w->setFocusPolicy(Qt::TabFocus);
+    Chain({NewBtn,          OpenBtn,      RecentBtn,
+           SaveBtn,         SaveAsBtn,    UndoBtn,
+           RedoBtn,         SequenceBtn,  PageControl2->tabBar(),
+           PicOpenBtn1,     Zoom1Ed,      FitBtn1,
+           ScrollBox1,      PicOpenBtn2,  Zoom2Ed,
+           FitBtn2,         ScrollBox2,   SpeedPointer,
+           SpeedZoom,       SpeedHand,    SpeedRect,
+           Zoom3Ed,         FitBtn3,      ScrollBox3,
+           Zoom4Ed,         FitBtn4,      ScrollBox4,
+           DelObjBtn,       PrevBtn,      NextBtn,
+           MatchBtn,        FindPairsBtn, live.LiveBtn,
+           live.LiveSlider, live.Zoom6Ed, live.FitBtn6,
+           TimeEd,          PPSEd,        PicEd,
+           Zoom5Ed,         FitBtn5,      BkColor,
+           TimingBox,       HoldEd,       ModeBox,
+           PlayBtn,         StopBtn,      LoopBox,
+           BackForthBox,    SavePicBtn,   SaveAVIBtn,
+           ScrollBox5,      wwwBtn,       ueberbtn,
            endebtn});
 }
 
