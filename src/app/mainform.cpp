@@ -173,6 +173,8 @@ TMainForm::TMainForm(std::unique_ptr<TPrompter> prompter, QWidget* parent)
 TMainForm::~TMainForm() {
     FormDestroy();
     // Hiding the destroyed window stores nothing.
+    delete desktopWatch_;
+    desktopWatch_ = nullptr;
     settings_.reset();
 }
 

@@ -423,6 +423,10 @@ private:
 
     std::unique_ptr<TPrompter> prompter_;
     std::unique_ptr<TDesktopSettings> settings_;
+    // Stores the window's state when it is hidden and takes dropped files;
+    // removed first when the window is destroyed, since hiding a window being
+    // destroyed must not reach it.
+    QObject* desktopWatch_ = nullptr;
     TickSource tickSource_;
     QElapsedTimer monotonic_;
     bool destroyed_ = false;

@@ -268,7 +268,8 @@ void TMainForm::SetUpSettings() {
         Split2Percent = state->split2;
         if (state->maximised) setWindowState(windowState() | Qt::WindowMaximized);
     }
-    installEventFilter(new THideWatch(*this));
+    desktopWatch_ = new THideWatch(*this);
+    installEventFilter(desktopWatch_);
     setAcceptDrops(true);
 }
 

@@ -206,7 +206,8 @@ void TMainForm::WireLive() {
     live_->LiveSplitter->setObjectName(QStringLiteral("LiveSplitter"));
     live_->LiveSplitter->setHandleWidth(3);
     live_->LiveSplitter->setChildrenCollapsible(false);
-    Panel6->layout()->replaceWidget(Splitter2, live_->LiveSplitter);
+    // The layout hands back the item that held the panes; it is ours to free.
+    delete Panel6->layout()->replaceWidget(Splitter2, live_->LiveSplitter);
     live_->LiveSplitter->addWidget(Splitter2);
     live_->LiveSplitter->addWidget(live_->LivePanel);
     live_->LiveSplitter->setStretchFactor(0, 3);
