@@ -8,6 +8,7 @@
 #                           motorcycle stereo pair, textures (BSD/public domain)
 #   python-matplotlib-data  grace_hopper.jpg (a U.S. Navy portrait, public domain)
 #   kphotoalbum             the demo album's portraits and places (GPL-2+)
+#   fotoxx-common           two portraits from its user guide's pictures (GPL-3+)
 #   python3-sklearn         china.jpg and flower.jpg (CC BY 2.0)
 #   r-cran-magick           building.jpg (MIT)
 #   mate-backgrounds        the nature wallpapers (GPL-2+), saved as mate-NAME.jpg
@@ -41,6 +42,8 @@ sources=(
     "kphotoalbum */kphotoalbum/demo skagen_2.jpg"
     "kphotoalbum */kphotoalbum/demo snow.jpg"
     "kphotoalbum */kphotoalbum/demo sunset.jpg"
+    "fotoxx-common */fotoxx/images painting2.jpg"
+    "fotoxx-common */fotoxx/images unwarp-closeup.jpg"
     "python3-sklearn */sklearn/datasets/images china.jpg"
     "python3-sklearn */sklearn/datasets/images flower.jpg"
     "r-cran-magick */magick/images building.jpg"
@@ -74,6 +77,7 @@ for pkg in "${packages[@]}"; do
 done
 for s in "${sources[@]}"; do
     read -r pkg dir file saved <<<"$s"
+    [[ -s "$dest/${saved:-$file}" ]] && continue
     found=$(find "$work/x" -path "$dir/$file" | head -n 1)
     if [[ -z "$found" ]]; then
         echo "fetch-sample-photos: the package $pkg has no $file" >&2
