@@ -16,6 +16,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -191,7 +192,9 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
     int features = 0, featureHits = 0, faces = 0, faceHits = 0, found = 0, pictures = 0,
         leftOut = 0;
     const char* names[] = {"face", "left eye", "right eye", "nose", "mouth"};
+    std::vector<std::array<int, 4>> perPortrait;  // feature hits, features, face hits, faces
     for (const TTruth& t : truths) {
+        perPortrait.push_back({featureHits, features, faceHits, faces});
         cv::Mat photo = Photo(folder + "/" + t.file);
         if (t.turn == 90) cv::rotate(photo, photo, cv::ROTATE_90_CLOCKWISE);
         if (t.turn == 180) cv::rotate(photo, photo, cv::ROTATE_180);
@@ -254,6 +257,14 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
                 m.face.x + m.face.width - 1, m.face.y + m.face.height - 1,
                 misses.empty() ? "" : "  off (of the eye distance):", misses.c_str());
         }
+    }
+    for (std::size_t i = 0; i < truths.size(); ++i) {
+        const std::array<int, 4> end =
+            i + 1 < truths.size() ? perPortrait[i + 1]
+                                  : std::array<int, 4>{featureHits, features, faceHits, faces};
+        std::printf("%-30s features %2d of %2d, faces %d of %d\n", truths[i].name.c_str(),
+                    end[0] - perPortrait[i][0], end[1] - perPortrait[i][1],
+                    end[2] - perPortrait[i][2], end[3] - perPortrait[i][3]);
     }
     // Find pairs between each picture without a face and the first portrait.
     vision::TFeatureHalves portrait;
