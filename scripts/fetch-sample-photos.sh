@@ -2,7 +2,10 @@
 # Fetches sample photographs that Debian ships under free licences and unpacks them, without
 # installing the packages, into a folder of the build tree:
 #
-#   scripts/fetch-sample-photos.sh FOLDER
+#   scripts/fetch-sample-photos.sh FOLDER [PHOTO...]
+#
+# With PHOTO names (as saved, e.g. astronaut.png) only those are fetched, and only their packages
+# downloaded; without, all of them:
 #
 #   python3-skimage         public-domain samples: astronaut.png, coffee.png, rocket.jpg, the
 #                           motorcycle stereo pair, textures (BSD/public domain)
@@ -17,7 +20,9 @@
 # without it the script says so and fails.
 set -euo pipefail
 
-dest=${1:?usage: scripts/fetch-sample-photos.sh FOLDER}
+dest=${1:?usage: scripts/fetch-sample-photos.sh FOLDER [PHOTO...]}
+shift
+wanted=("$@")
 
 # package  folder-inside-the-package  file  [saved-as]
 sources=(
@@ -52,6 +57,19 @@ for n in Aqua Blinds Dune FreshFlower Garden GreenMeadow LadyBird RainDrops Stor
     YellowFlower; do
     sources+=("mate-backgrounds */backgrounds/mate/nature $n.jpg mate-$n.jpg")
 done
+
+if ((${#wanted[@]})); then
+    chosen=()
+    for s in "${sources[@]}"; do
+        read -r pkg dir file saved <<<"$s"
+        for w in "${wanted[@]}"; do [[ "$w" == "${saved:-$file}" ]] && chosen+=("$s"); done
+    done
+    if ((${#chosen[@]} != ${#wanted[@]})); then
+        echo "fetch-sample-photos: unknown photo among: ${wanted[*]}" >&2
+        exit 2
+    fi
+    sources=("${chosen[@]}")
+fi
 
 missing=()
 for s in "${sources[@]}"; do
