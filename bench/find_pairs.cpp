@@ -8,11 +8,15 @@
 //
 // TRUTH.txt (bench/find_pairs_truth.txt): one portrait a line, "name leftEyeX
 // leftEyeY rightEyeX rightEyeY noseX noseY mouthX mouthY faceLeft faceTop
-// faceRight faceBottom", left and right as the picture shows them.
+// faceRight faceBottom", left and right as the picture shows them. The name
+// may end in "^90", "^180" or "^270" (the photo turned clockwise by that much)
+// and then in "@x,y,w,h" (that part of the turned photo, to keep one person of
+// a group); the truth is in pixels of the turned, uncropped photo.
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -120,7 +124,10 @@ int Speed(const std::string& portrait, int runs) {
 }
 
 struct TTruth {
-    std::string name;
+    std::string name;  // as written, with its turn and part
+    std::string file;
+    int turn = 0;
+    cv::Rect part;  // empty: the whole photo
     cv::Point2d eye[2], nose, mouth;
     cv::Rect2d face;
 };
@@ -157,6 +164,20 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
         s >> t.name >> t.eye[0].x >> t.eye[0].y >> t.eye[1].x >> t.eye[1].y >> t.nose.x >>
             t.nose.y >> t.mouth.x >> t.mouth.y >> l >> tp >> r >> b;
         t.face = cv::Rect2d(l, tp, r - l + 1, b - tp + 1);
+        t.file = t.name;
+        if (const auto at = t.file.find('@'); at != std::string::npos) {
+            char comma;
+            std::istringstream(t.file.substr(at + 1)) >> t.part.x >> comma >> t.part.y >> comma >>
+                t.part.width >> comma >> t.part.height;
+            t.file.erase(at);
+            const cv::Point2d o(t.part.x, t.part.y);
+            t.eye[0] -= o, t.eye[1] -= o, t.nose -= o, t.mouth -= o;
+            t.face.x -= o.x, t.face.y -= o.y;
+        }
+        if (const auto hat = t.file.find('^'); hat != std::string::npos) {
+            t.turn = std::atoi(t.file.c_str() + hat + 1);
+            t.file.erase(hat);
+        }
         truths.push_back(t);
     }
     // Shifts, scales per axis and mirroring of each portrait.
@@ -168,10 +189,17 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
                     {0.8, 0.8, 40, 10, false}, {1.3, 1.3, -30, 20, false},
                     {1.2, 1.0, 10, 0, true},   {1.0, 1.2, 0, -20, false},
                     {0.6, 0.6, 90, 60, true},  {1.6, 1.6, -120, -40, false}};
-    int features = 0, featureHits = 0, faces = 0, faceHits = 0, found = 0, pictures = 0;
+    int features = 0, featureHits = 0, faces = 0, faceHits = 0, found = 0, pictures = 0,
+        leftOut = 0;
     const char* names[] = {"face", "left eye", "right eye", "nose", "mouth"};
+    std::vector<std::array<int, 4>> perPortrait;  // feature hits, features, face hits, faces
     for (const TTruth& t : truths) {
-        const cv::Mat photo = Photo(folder + "/" + t.name);
+        perPortrait.push_back({featureHits, features, faceHits, faces});
+        cv::Mat photo = Photo(folder + "/" + t.file);
+        if (t.turn == 90) cv::rotate(photo, photo, cv::ROTATE_90_CLOCKWISE);
+        if (t.turn == 180) cv::rotate(photo, photo, cv::ROTATE_180);
+        if (t.turn == 270) cv::rotate(photo, photo, cv::ROTATE_90_COUNTERCLOCKWISE);
+        if (!t.part.empty()) photo = photo(t.part & cv::Rect(0, 0, photo.cols, photo.rows)).clone();
         for (const auto& v : variants) {
             cv::Mat scaled;
             cv::resize(photo, scaled, cv::Size(), v.sx, v.sy, cv::INTER_AREA);
@@ -181,6 +209,15 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
                            cv::BORDER_REPLICATE);
             if (v.mirror) cv::flip(picture, picture, 1);
             const TTruth m = Moved(t, v.sx, v.sy, v.tx, v.ty, v.mirror, picture.cols);
+            // A face pushed partly out of a small picture by the shift is no portrait.
+            if ((m.face & cv::Rect2d(0, 0, picture.cols, picture.rows)).area() <
+                m.face.area() - 1) {
+                ++leftOut;
+                std::printf(
+                    "%-30s x%.1f,%.1f %+4d,%+4d %s  left out: the face leaves the picture\n",
+                    t.name.c_str(), v.sx, v.sy, v.tx, v.ty, v.mirror ? "mirrored" : "        ");
+                continue;
+            }
             ++pictures;
             const vision::TFaceFound f = Find(ToDib(picture));
             const vision::TFeatureHalves h = vision::PlaceFeatures(f);
@@ -213,7 +250,7 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
                                           int(std::lround(m.face.y + m.face.height)) - 1});
             if (iou >= 0.7) ++faceHits;
             std::printf(
-                "%-16s x%.1f,%.1f %+4d,%+4d %s  face IoU %.2f (detector %d,%d-%d,%d; "
+                "%-30s x%.1f,%.1f %+4d,%+4d %s  face IoU %.2f (detector %d,%d-%d,%d; "
                 "truth %.0f,%.0f-%.0f,%.0f)%s%s\n",
                 t.name.c_str(), v.sx, v.sy, v.tx, v.ty, v.mirror ? "mirrored" : "        ", iou,
                 f.face.left, f.face.top, f.face.right, f.face.bottom, m.face.x, m.face.y,
@@ -221,9 +258,23 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
                 misses.empty() ? "" : "  off (of the eye distance):", misses.c_str());
         }
     }
+    for (std::size_t i = 0; i < truths.size(); ++i) {
+        const std::array<int, 4> end =
+            i + 1 < truths.size() ? perPortrait[i + 1]
+                                  : std::array<int, 4>{featureHits, features, faceHits, faces};
+        std::printf("%-30s features %2d of %2d, faces %d of %d\n", truths[i].name.c_str(),
+                    end[0] - perPortrait[i][0], end[1] - perPortrait[i][1],
+                    end[2] - perPortrait[i][2], end[3] - perPortrait[i][3]);
+    }
+    // Find pairs between each picture without a face and the first portrait.
+    vision::TFeatureHalves portrait;
+    if (!truths.empty())
+        portrait = vision::PlaceFeatures(Find(ToDib(Photo(folder + "/" + truths[0].file))));
     int falseFaces = 0;
+    std::size_t falsePairs = 0;
     for (const std::string& file : noFace) {
         const vision::TFaceFound f = Find(ToDib(Photo(file)));
+        falsePairs += vision::NewPairs(vision::PlaceFeatures(f), portrait, {}).size();
         if (f.kind != vision::TFaceFound::Kind::None) {
             ++falseFaces;
             std::printf("no-face picture %s: a %s face found at %d,%d-%d,%d\n", file.c_str(),
@@ -231,14 +282,18 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
                         f.face.top, f.face.right, f.face.bottom);
         }
     }
-    std::printf("== find_pairs accuracy: %zu portraits, %d pictures (%d with the face found)\n",
-                truths.size(), pictures, found);
+    std::printf(
+        "== find_pairs accuracy: %zu portraits, %d pictures (%d with the face found; %d left "
+        "out)\n",
+        truths.size(), pictures, found, leftOut);
     std::printf("features within 0.15 eye distance: %d of %d (%.0f %%)\n", featureHits, features,
                 100.0 * featureHits / std::max(1, features));
     std::printf("face halves with IoU >= 0.7: %d of %d (%.0f %%)\n", faceHits, faces,
                 100.0 * faceHits / std::max(1, faces));
     std::printf("pictures without a face in which one was found: %d of %zu\n", falseFaces,
                 noFace.size());
+    std::printf("pairs made between them and %s: %zu\n",
+                truths.empty() ? "-" : truths[0].name.c_str(), falsePairs);
     return 0;
 }
 

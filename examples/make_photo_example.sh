@@ -14,7 +14,7 @@ set -euo pipefail
 render=${1:?usage: examples/make_photo_example.sh VELLORA_RENDER FOLDER}
 folder=${2:?usage: examples/make_photo_example.sh VELLORA_RENDER FOLDER}
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/fetch-sample-photos.sh" "$folder"
+"$here/scripts/fetch-sample-photos.sh" "$folder" motorcycle_left.png motorcycle_right.png
 
 # A project file: the magic, two short strings, the count and 32-byte records of eight
 # little-endian 32-bit integers.
