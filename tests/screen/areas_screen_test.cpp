@@ -39,28 +39,17 @@ QImage Speckled(int width, int height) {
     return img;
 }
 
-class AreasScreen : public ::testing::Test {
+class AreasScreen : public screen_support::WindowOnScreen {
 protected:
     void SetUp() override {
-        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
-            << "these tests look at a real X server (scripts/with-xvfb.sh)";
-        fx_ = testing_support::MakeForm();
-        w().setGeometry(20, 40, 1200, 900);
-        w().show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
-        // Keys go to the active window; without a window manager nobody
-        // activates it.
-        w().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
-        dir_ = testing_support::OutDir(QString::fromStdString(
-            ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        WindowOnScreen::SetUp();
+        if (HasFatalFailure()) return;
         Load(w().PicOpenBtn1, 320, 200, QStringLiteral("one.png"));
         Load(w().PicOpenBtn2, 640, 400, QStringLiteral("two.png"));
         QTabBar* bar = w().PageControl2->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
         ASSERT_EQ(w().PageControl2->currentIndex(), 1);
     }
-    TMainForm& w() { return *fx_.form; }
 
     void Load(QAbstractButton* button, int width, int height, const QString& name) {
         QImage img(width, height, QImage::Format_RGB32);
@@ -111,9 +100,6 @@ protected:
         }
         return ::testing::AssertionSuccess();
     }
-
-    testing_support::FormFixture fx_;
-    QString dir_;
 };
 
 }  // namespace

@@ -51,21 +51,12 @@ QImage FromDib(const raster::DibRecord& dib) {
     return img;
 }
 
-class LiveScreen : public ::testing::Test {
+class LiveScreen : public screen_support::WindowOnScreen {
 protected:
     void SetUp() override {
-        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
-            << "these tests look at a real X server (scripts/with-xvfb.sh)";
-        fx_ = testing_support::MakeForm();
-        w().setGeometry(20, 40, 1200, 900);
-        w().show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
-        w().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
-        dir_ = testing_support::OutDir(QString::fromStdString(
-            ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        WindowOnScreen::SetUp();
+        if (HasFatalFailure()) return;
     }
-    TMainForm& w() { return *fx_.form; }
     TLiveView& live() { return w().LiveView(); }
 
     void Load(QAbstractButton* button, const QImage& img, const QString& name) {
@@ -125,9 +116,6 @@ protected:
             },
             name);
     }
-
-    testing_support::FormFixture fx_;
-    QString dir_;
 };
 
 }  // namespace

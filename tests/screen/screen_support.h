@@ -77,4 +77,27 @@ inline ::testing::AssertionResult ScreenShows(const TZoomPane& pane,
            << testing_support::SaveFailure(name, shown, expected).toStdString();
 }
 
+// The window shown at a fixed place on the real X server and made active (keys
+// go to the active window; without a window manager nobody activates it),
+// with an output folder named after the test.
+class WindowOnScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
+            << "these tests look at a real X server (scripts/with-xvfb.sh)";
+        fx_ = testing_support::MakeForm();
+        w().setGeometry(20, 40, 1200, 900);
+        w().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
+        w().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
+        dir_ = testing_support::OutDir(QString::fromStdString(
+            ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    }
+    TMainForm& w() { return *fx_.form; }
+
+    testing_support::FormFixture fx_;
+    QString dir_;
+};
+
 }  // namespace screen_support

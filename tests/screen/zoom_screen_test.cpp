@@ -26,26 +26,17 @@ QImage Pattern(int w, int h, int seed) {
     return img;
 }
 
-class ZoomScreen : public ::testing::Test {
+class ZoomScreen : public screen_support::WindowOnScreen {
 protected:
     void SetUp() override {
-        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
-            << "these tests look at a real X server (scripts/with-xvfb.sh)";
-        fx_ = testing_support::MakeForm();
-        w().setGeometry(20, 40, 1200, 900);
-        w().show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w()));
-        w().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
-        dir_ = testing_support::OutDir(QString::fromStdString(
-            ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        WindowOnScreen::SetUp();
+        if (HasFatalFailure()) return;
         Load(w().PicOpenBtn1, Pattern(1600, 1200, 1), QStringLiteral("one.png"));
         Load(w().PicOpenBtn2, Pattern(1920, 1080, 2), QStringLiteral("two.png"));
         QTabBar* bar = w().PageControl2->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
         ASSERT_EQ(w().PageControl2->currentIndex(), 1);
     }
-    TMainForm& w() { return *fx_.form; }
 
     void Load(QAbstractButton* button, const QImage& img, const QString& name) {
         ASSERT_TRUE(img.save(dir_ + QLatin1Char('/') + name));
@@ -84,9 +75,6 @@ protected:
         QTest::keyClick(focus != nullptr ? focus : &w(), static_cast<Qt::Key>(key),
                         Qt::ControlModifier);
     }
-
-    testing_support::FormFixture fx_;
-    QString dir_;
 };
 
 }  // namespace
