@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "match/grey.h"
 
@@ -21,9 +23,16 @@ namespace {
 constexpr int kDetectSide = 512;
 // Eyes and smiles are looked for in the face cut out at this width.
 constexpr int kFaceWidth = 180;
+// How far a pixel's colour may be from the skin's and still be skin, in
+// chroma levels.
+constexpr double kLipReach = 0.3;
+constexpr double kSkinTolerance = 12.0;
 
 struct TDetectors {
     cv::CascadeClassifier face;
+    cv::CascadeClassifier faceDefault;
+    cv::CascadeClassifier profile;
+    cv::CascadeClassifier faceLbp;
     cv::CascadeClassifier cat;
     cv::CascadeClassifier eye;
     cv::CascadeClassifier smile;
@@ -39,6 +48,9 @@ TDetectors& DetectorsIn(const std::string& folder) {
     d = std::make_unique<TDetectors>();
     const std::pair<cv::CascadeClassifier*, const char*> files[] = {
         {&d->face, "haarcascade_frontalface_alt2.xml"},
+        {&d->faceDefault, "haarcascade_frontalface_default.xml"},
+        {&d->profile, "haarcascade_profileface.xml"},
+        {&d->faceLbp, "../lbpcascades/lbpcascade_frontalface_improved.xml"},
         {&d->cat, "haarcascade_frontalcatface.xml"},
         {&d->eye, "haarcascade_eye.xml"},
         {&d->smile, "haarcascade_smile.xml"}};
@@ -69,6 +81,132 @@ vision::TRect ToPicture(const cv::Rect& r, double scale, cv::Point offset = {}) 
     return {at((offset.x + r.x) * scale), at((offset.y + r.y) * scale),
             at((offset.x + r.x + r.width) * scale) - 1,
             at((offset.y + r.y + r.height) * scale) - 1};
+}
+
+// The faces of a second-choice detector that have an eye in their upper half:
+// without it, they are as often a patterned wall as a face.
+std::vector<cv::Rect> ConfirmedByEyes(const std::vector<cv::Rect>& faces, const cv::Mat& grey,
+                                      cv::CascadeClassifier& eye) {
+    std::vector<cv::Rect> confirmed;
+    for (const cv::Rect& f : faces) {
+        const cv::Rect upper =
+            cv::Rect(f.x, f.y, f.width, f.height * 6 / 10) & cv::Rect(0, 0, grey.cols, grey.rows);
+        if (upper.width < 20 || upper.height < 12) continue;
+        std::vector<cv::Rect> eyes;
+        eye.detectMultiScale(grey(upper), eyes, 1.1, 3, 0, cv::Size(f.width / 10, f.width / 10),
+                             cv::Size(f.width / 3, f.width / 3));
+        if (!eyes.empty()) confirmed.push_back(f);
+    }
+    return confirmed;
+}
+
+// Where the skin ends left and right of the nose, at the height of the
+// cheeks and ears: the face's sides, also when it is turned. The skin's
+// colour is taken from the nose; a grey picture has no skin colour to follow.
+std::optional<vision::TFaceFound::TSides> SkinSides(const raster::DibRecord& picture,
+                                                    const vision::TFeatureHalves& halves) {
+    using vision::TFeature;
+    const auto& le = halves[static_cast<int>(TFeature::LeftEye)];
+    const auto& re = halves[static_cast<int>(TFeature::RightEye)];
+    const auto& no = halves[static_cast<int>(TFeature::Nose)];
+    if (!le || !re || !no) return std::nullopt;
+    auto centre = [](const vision::TRect& r) {
+        return cv::Point2d((r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0);
+    };
+    const cv::Point2d mid = (centre(*le) + centre(*re)) / 2;
+    const cv::Point2d nose = centre(*no);
+    const double d = cv::norm(centre(*re) - centre(*le));
+    if (d < 8) return std::nullopt;
+    const int width = raster::DibWidth(picture);
+    const int height = raster::DibHeight(picture);
+    // About 24 samples per eye distance.
+    const double step = std::max(1.0, d / 24);
+    auto yCrCb = [&](double x, double y) {
+        const int px = std::clamp(static_cast<int>(x), 0, width - 1);
+        const int py = std::clamp(static_cast<int>(y), 0, height - 1);
+        const std::uint32_t c = raster::PixelColor(picture, px, py);
+        const double r = c & 0xff, g = (c >> 8) & 0xff, b = (c >> 16) & 0xff;
+        const double luma = 0.299 * r + 0.587 * g + 0.114 * b;
+        return cv::Vec3d(luma, 0.713 * (r - luma), 0.564 * (b - luma));
+    };
+    // The skin: the middle of the nose half.
+    cv::Vec3d sum, sum2;
+    int n = 0;
+    for (double y = no->top + 0.2 * (no->bottom - no->top); y <= no->bottom; y += step)
+        for (double x = no->left + 0.25 * (no->right - no->left);
+             x <= no->right - 0.25 * (no->right - no->left); x += step) {
+            const cv::Vec3d v = yCrCb(x, y);
+            sum += v;
+            sum2 += v.mul(v);
+            ++n;
+        }
+    if (n < 4) return std::nullopt;
+    const cv::Vec3d mean = sum / n;
+    const cv::Vec3d var = sum2 / n - mean.mul(mean);
+    // Skin has colour: near-grey is a grey picture or a bad light.
+    if (std::hypot(mean[1], mean[2]) < 4) return std::nullopt;
+    const double tolCr = std::max(kSkinTolerance, 2.5 * std::sqrt(std::max(0.0, var[1])));
+    const double tolCb = std::max(kSkinTolerance, 2.5 * std::sqrt(std::max(0.0, var[2])));
+    auto skin = [&](double x, double y) {
+        const cv::Vec3d v = yCrCb(x, y);
+        return v[0] > 0.25 * mean[0] && std::abs(v[1] - mean[1]) <= tolCr &&
+               std::abs(v[2] - mean[2]) <= tolCb;
+    };
+    const int gap = std::max(2, static_cast<int>(std::lround(0.1 * d / step)));
+    std::vector<double> lefts, rights;
+    for (double y = mid.y + 0.1 * d; y <= mid.y + 0.7 * d; y += step) {
+        if (y < 0 || y >= height) continue;
+        for (const int dir : {-1, 1}) {
+            double edge = nose.x;
+            int misses = 0;
+            for (double x = nose.x; x >= 0 && x < width && std::abs(x - mid.x) < 2.4 * d;
+                 x += dir * step) {
+                if (skin(x, y)) {
+                    edge = x;
+                    misses = 0;
+                } else if (++misses >= gap) {
+                    break;
+                }
+            }
+            (dir < 0 ? lefts : rights).push_back(edge);
+        }
+    }
+    if (lefts.size() < 3) return std::nullopt;
+    auto median = [](std::vector<double>& v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    };
+    return vision::TFaceFound::TSides{static_cast<std::int32_t>(std::lround(median(lefts))),
+                                      static_cast<std::int32_t>(std::lround(median(rights)))};
+}
+
+// The line between the lips: the darkest row across the middle of the mouth
+// within a third of the eyes' distance of where the mouth was placed.
+std::optional<vision::TRect> LipLine(const raster::DibRecord& picture,
+                                     const vision::TFeatureHalves& halves) {
+    using vision::TFeature;
+    const auto& le = halves[static_cast<int>(TFeature::LeftEye)];
+    const auto& re = halves[static_cast<int>(TFeature::RightEye)];
+    const auto& mo = halves[static_cast<int>(TFeature::Mouth)];
+    if (!le || !re || !mo) return std::nullopt;
+    const double d = std::hypot((re->left + re->right - le->left - le->right) / 2.0,
+                                (re->top + re->bottom - le->top - le->bottom) / 2.0);
+    const double cx = (mo->left + mo->right) / 2.0;
+    const double cy = (mo->top + mo->bottom) / 2.0;
+    const cv::Rect around =
+        cv::Rect(cv::Point(static_cast<int>(cx - 0.25 * d), static_cast<int>(cy - kLipReach * d)),
+                 cv::Point(static_cast<int>(cx + 0.25 * d) + 1,
+                           static_cast<int>(cy + kLipReach * d) + 1)) &
+        cv::Rect(0, 0, raster::DibWidth(picture), raster::DibHeight(picture));
+    if (around.width < 4 || around.height < 8) return std::nullopt;
+    cv::Mat rows;
+    cv::reduce(GreyPart(picture, around), rows, 1, cv::REDUCE_AVG, CV_32F);
+    cv::GaussianBlur(rows, rows, cv::Size(1, 5), 0);
+    cv::Point darkest;
+    cv::minMaxLoc(rows, nullptr, nullptr, &darkest, nullptr);
+    const int y = around.y + darkest.y;
+    const int half = static_cast<int>(0.1 * d);
+    return vision::TRect{mo->left, y - half, mo->right, y + half};
 }
 
 }  // namespace
@@ -106,11 +244,27 @@ vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string&
     }
     cv::equalizeHist(small, small);
     const int minSide = std::max(24, std::min(small.cols, small.rows) / 10);
-    std::vector<cv::Rect> faces;
-    d.face.detectMultiScale(small, faces, 1.15, 5, 0, cv::Size(minSide, minSide));
+    cv::Mat mirrored;
+    cv::flip(small, mirrored, 1);
+    // The cascades are not quite symmetric: a face turned a little one way is
+    // found in the mirrored picture when it is missed in the picture itself.
+    auto detect = [&](cv::CascadeClassifier& cascade, int neighbours) {
+        std::vector<cv::Rect> found;
+        cascade.detectMultiScale(small, found, 1.15, neighbours, 0, cv::Size(minSide, minSide));
+        if (found.empty()) {
+            cascade.detectMultiScale(mirrored, found, 1.15, neighbours, 0,
+                                     cv::Size(minSide, minSide));
+            for (cv::Rect& r : found) r.x = small.cols - r.x - r.width;
+        }
+        return found;
+    };
+    std::vector<cv::Rect> faces = detect(d.face, 5);
     found.kind = vision::TFaceFound::Kind::Person;
+    if (faces.empty()) faces = ConfirmedByEyes(detect(d.faceDefault, 8), small, d.eye);
+    if (faces.empty()) faces = ConfirmedByEyes(detect(d.profile, 5), small, d.eye);
+    if (faces.empty()) faces = ConfirmedByEyes(detect(d.faceLbp, 5), small, d.eye);
     if (faces.empty()) {
-        d.cat.detectMultiScale(small, faces, 1.15, 5, 0, cv::Size(minSide, minSide));
+        faces = detect(d.cat, 5);
         found.kind = vision::TFaceFound::Kind::Cat;
     }
     if (faces.empty()) {
@@ -147,7 +301,16 @@ vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string&
                            cv::Size(cut.cols / 3, cut.cols / 3));
     std::vector<vision::TRect> eyeBoxes;
     for (const cv::Rect& e : eyes) eyeBoxes.push_back(toPicture(e));
-    vision::SortEyes(found.face, eyeBoxes, found);
+    std::vector<vision::TRect> weakBoxes;
+    {
+        // Again with less evidence, for an eye whose partner is in shadow,
+        // behind glasses or turned away.
+        std::vector<cv::Rect> weak;
+        d.eye.detectMultiScale(cut(upper), weak, 1.05, 1, 0, cv::Size(cut.cols / 12, cut.cols / 12),
+                               cv::Size(cut.cols / 3, cut.cols / 3));
+        for (const cv::Rect& e : weak) weakBoxes.push_back(toPicture(e));
+    }
+    vision::SortEyes(found.face, eyeBoxes, found, weakBoxes);
 
     const cv::Rect lower(0, cut.rows * 6 / 10, cut.cols, cut.rows - cut.rows * 6 / 10);
     std::vector<cv::Rect> smiles;
@@ -158,6 +321,11 @@ vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string&
         s.y += lower.y;
         found.mouth = toPicture(s);
     }
+    const vision::TFeatureHalves placed = vision::PlaceFeatures(found);
+    found.sides = SkinSides(picture, placed);
+    // A smile found is the mouth; else the lips' line near where it was placed.
+    if (!found.mouth)
+        if (const auto lips = LipLine(picture, placed)) found.mouth = lips;
     return found;
 }
 

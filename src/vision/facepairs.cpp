@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <vector>
 
 namespace vision {
 
@@ -41,6 +43,17 @@ constexpr TLayout kPerson{0.30, 0.38, {0.02, -0.08, 0.02, 0.18}};
 // A cat's box leaves out the ears.
 constexpr TLayout kCat{0.30, 0.42, {0.05, 0.18, 0.05, 0.05}};
 
+// A person's face half is set from the eyes, in eye distances: each side
+// from their middle, and up to the hairline and down to the chin. The skin's
+// edges measured in the picture move a side when they lie between kSkinMin
+// and kSkinMax (plus kSkinGrow for the ear's rim).
+constexpr double kFaceSide = 1.15;
+constexpr double kFaceTop = 0.8;
+constexpr double kFaceBottom = 1.75;
+constexpr double kSkinMin = 0.6;
+constexpr double kSkinMax = 2.1;
+constexpr double kSkinGrow = 0.05;
+
 }  // namespace
 
 double IoU(const TRect& a0, const TRect& b0) {
@@ -53,19 +66,57 @@ double IoU(const TRect& a0, const TRect& b0) {
     return inter / (Width(a) * Height(a) + Width(b) * Height(b) - inter);
 }
 
-void SortEyes(const TRect& face, std::span<const TRect> candidates, TFaceFound& found) {
+void SortEyes(const TRect& face, std::span<const TRect> candidates, TFaceFound& found,
+              std::span<const TRect> weak) {
+    const double w = Width(face);
+    // Eyes lie in the upper part of the face; anything lower is a nostril or
+    // a mouth corner.
+    auto upper = [&](const TRect& c) {
+        const double y = Centre(c).y;
+        return y >= face.top && y <= face.top + 0.6 * Height(face);
+    };
+    // Two boxes that can be a face's two eyes: side by side at about one
+    // height, a fifth to two thirds of the face apart, of like sizes. Of all
+    // such pairs, the one with the most confident finds, then the most level
+    // and alike.
+    struct TEye {
+        TRect box;
+        bool sure;
+    };
+    std::vector<TEye> all;
+    for (const TRect& c : candidates)
+        if (upper(c)) all.push_back({c, true});
+    for (const TRect& c : weak)
+        if (upper(c)) all.push_back({c, false});
+    double best = -1e9;
+    for (const TEye& a : all)
+        for (const TEye& b : all) {
+            const TPoint pa = Centre(a.box);
+            const TPoint pb = Centre(b.box);
+            const double dx = pb.x - pa.x;
+            if (dx < 0.2 * w || dx > 0.65 * w) continue;
+            const double dy = std::abs(pb.y - pa.y);
+            if (dy > 0.35 * dx) continue;
+            const double ratio = std::log(Width(a.box) / Width(b.box));
+            if (std::abs(ratio) > std::log(1.8)) continue;
+            const double score = 10.0 * (a.sure + b.sure) - 5.0 * dy / dx - 2.0 * std::abs(ratio);
+            if (score > best) {
+                best = score;
+                found.leftEye = a.box;
+                found.rightEye = b.box;
+            }
+        }
+    if (best > -1e9 && best >= 10.0 - 5.0) return;  // at least one confident eye
+    // No pair: the largest confident find on each side of the face's middle.
     const TPoint mid = Centre(face);
-    std::optional<TRect> best[2];
+    std::optional<TRect> side[2];
     for (const TRect& c : candidates) {
-        const TPoint p = Centre(c);
-        // Eyes lie in the upper part of the face; anything lower is a nostril
-        // or a mouth corner.
-        if (p.y < face.top || p.y > face.top + 0.6 * Height(face)) continue;
-        std::optional<TRect>& side = best[p.x < mid.x ? 0 : 1];
-        if (!side || Width(c) * Height(c) > Width(*side) * Height(*side)) side = c;
+        if (!upper(c)) continue;
+        std::optional<TRect>& s = side[Centre(c).x < mid.x ? 0 : 1];
+        if (!s || Width(c) * Height(c) > Width(*s) * Height(*s)) s = c;
     }
-    found.leftEye = best[0];
-    found.rightEye = best[1];
+    found.leftEye = side[0];
+    found.rightEye = side[1];
 }
 
 TFeatureHalves PlaceFeatures(const TFaceFound& found) {
@@ -101,11 +152,50 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
         return TPoint{mid.x + by * d * down.x, mid.y + by * d * down.y};
     };
 
-    halves[static_cast<int>(TFeature::Face)] =
-        TRect{static_cast<std::int32_t>(std::lround(f.left - layout.grow[0] * w)),
-              static_cast<std::int32_t>(std::lround(f.top - layout.grow[1] * h)),
-              static_cast<std::int32_t>(std::lround(f.right + layout.grow[2] * w)),
-              static_cast<std::int32_t>(std::lround(f.bottom + layout.grow[3] * h))};
+    TPoint mouth = below(1.05);
+    if (found.mouth) {
+        // A smile near where the mouth should be moves it there.
+        const TPoint smile = Centre(*found.mouth);
+        if (std::hypot(smile.x - mouth.x, smile.y - mouth.y) < 0.4 * d) mouth = smile;
+    }
+    if (cat) {
+        halves[static_cast<int>(TFeature::Face)] =
+            TRect{static_cast<std::int32_t>(std::lround(f.left - layout.grow[0] * w)),
+                  static_cast<std::int32_t>(std::lround(f.top - layout.grow[1] * h)),
+                  static_cast<std::int32_t>(std::lround(f.right + layout.grow[2] * w)),
+                  static_cast<std::int32_t>(std::lround(f.bottom + layout.grow[3] * h))};
+    } else {
+        // A face is about as wide as 2.3 times the eyes' distance, its
+        // hairline 0.8 of it above the eyes and its chin 1.75 below; a longer
+        // face shows in the eyes-to-mouth distance.
+        const double along = (mouth.x - mid.x) * down.x + (mouth.y - mid.y) * down.y;
+        const double tall = std::clamp(along / 1.05, 0.8 * d, 1.3 * d);
+        // The skin's edges, where they are a face's.
+        double left = mid.x - kFaceSide * d;
+        double right = mid.x + kFaceSide * d;
+        if (found.sides) {
+            // The skin is followed only to widen a side: shadows and hair
+            // stop it early more often than the ears let it run on. A side
+            // that widens is a turned face, whose other side is narrower.
+            const double l = mid.x - found.sides->left;
+            const double r = found.sides->right - mid.x;
+            const bool wideL = l > kFaceSide * d && l <= kSkinMax * d;
+            const bool wideR = r > kFaceSide * d && r <= kSkinMax * d;
+            if (wideL) left = found.sides->left - kSkinGrow * d;
+            if (wideR) right = found.sides->right + kSkinGrow * d;
+            if (wideL != wideR) {
+                if (wideL && r >= kSkinMin * d && r < kFaceSide * d)
+                    right = found.sides->right + kSkinGrow * d;
+                if (wideR && l >= kSkinMin * d && l < kFaceSide * d)
+                    left = found.sides->left - kSkinGrow * d;
+            }
+        }
+        halves[static_cast<int>(TFeature::Face)] =
+            TRect{static_cast<std::int32_t>(std::lround(left)),
+                  static_cast<std::int32_t>(std::lround(mid.y - kFaceTop * tall)),
+                  static_cast<std::int32_t>(std::lround(right)) - 1,
+                  static_cast<std::int32_t>(std::lround(mid.y + kFaceBottom * tall)) - 1};
+    }
     // Each eye with its brow above it.
     for (int side = 0; side < 2; ++side) {
         const TPoint c{eye[side].x - 0.06 * d * down.x, eye[side].y - 0.06 * d * down.y};
@@ -113,13 +203,9 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
             Around(c, 0.62 * d, 0.6 * d);
     }
     if (cat) return halves;
-    halves[static_cast<int>(TFeature::Nose)] = Around(below(0.58), 0.6 * d, 0.5 * d);
-    TPoint mouth = below(1.05);
-    if (found.mouth) {
-        // A smile near where the mouth should be moves it there.
-        const TPoint smile = Centre(*found.mouth);
-        if (std::hypot(smile.x - mouth.x, smile.y - mouth.y) < 0.4 * d) mouth = smile;
-    }
+    const double along = (mouth.x - mid.x) * down.x + (mouth.y - mid.y) * down.y;
+    const double tall = std::clamp(along / 1.05, 0.8 * d, 1.3 * d);
+    halves[static_cast<int>(TFeature::Nose)] = Around(below(0.58 * tall / d), 0.6 * d, 0.5 * d);
     halves[static_cast<int>(TFeature::Mouth)] = Around(mouth, 0.85 * d, 0.42 * d);
     return halves;
 }

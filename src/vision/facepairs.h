@@ -25,6 +25,14 @@ struct TFaceFound {
     std::optional<TRect> leftEye;
     std::optional<TRect> rightEye;
     std::optional<TRect> mouth;  // a smile found in the lower face
+    // Where the skin ends on either side at the height of the cheeks and
+    // ears, measured in the picture itself (a turned face is not centred on
+    // its eyes).
+    struct TSides {
+        std::int32_t left;
+        std::int32_t right;
+    };
+    std::optional<TSides> sides;
 };
 
 // The features a pair is made for, in the order the pairs are added.
@@ -62,8 +70,12 @@ std::vector<TNewPair> NewPairs(const TFeatureHalves& one, const TFeatureHalves& 
 std::string FindPairsText(const TFaceFound& one, const TFaceFound& two,
                           const std::vector<TNewPair>& added);
 
-// The detector's eye boxes as the picture's left and right eye: of the
-// candidates in the upper face, the largest on each side of the face's middle.
-void SortEyes(const TRect& face, std::span<const TRect> candidates, TFaceFound& found);
+// The detector's eye boxes as the picture's left and right eye: the pair of
+// boxes in the upper face that can be two eyes (side by side, like sizes),
+// preferring `candidates` (confident finds) over `weak` ones (found with less
+// evidence); without such a pair, the largest candidate on each side of the
+// face's middle.
+void SortEyes(const TRect& face, std::span<const TRect> candidates, TFaceFound& found,
+              std::span<const TRect> weak = {});
 
 }  // namespace vision

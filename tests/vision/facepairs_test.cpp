@@ -34,16 +34,17 @@ const TRect& Half(const vision::TFeatureHalves& h, TFeature f) {
 
 TEST(FacePairs, FeaturesFollowTheEyesLineAndFillWhatTheDetectorMissed) {
     // Only the face box: eyes, nose and mouth from its proportions, top to
-    // bottom in that order; the face half from the hairline (the detector's
-    // box starts in the hair) down past the box to the chin.
+    // bottom in that order; the face half centred on the eyes, from the
+    // hairline (the detector's box starts in the hair) down past the box to
+    // the chin.
     TFaceFound found = Person({100, 100, 299, 299});
     vision::TFeatureHalves h = vision::PlaceFeatures(found);
     for (const auto& half : h) ASSERT_TRUE(half);
     const TRect& face = Half(h, TFeature::Face);
-    EXPECT_LE(face.left, 100);
+    EXPECT_NEAR(CentreX(face), 200, 1);
     EXPECT_GT(face.top, 100);
-    EXPECT_GE(face.right, 299);
-    EXPECT_GT(face.bottom, 320);
+    EXPECT_GT(face.bottom, 299);
+    EXPECT_GT(face.bottom - face.top, face.right - face.left);
     EXPECT_LT(CentreX(Half(h, TFeature::LeftEye)), 200);
     EXPECT_GT(CentreX(Half(h, TFeature::RightEye)), 200);
     EXPECT_LT(CentreY(Half(h, TFeature::LeftEye)), CentreY(Half(h, TFeature::Nose)));
@@ -77,6 +78,45 @@ TEST(FacePairs, FeaturesFollowTheEyesLineAndFillWhatTheDetectorMissed) {
     for (const auto& half : vision::PlaceFeatures(found)) EXPECT_FALSE(half);
 }
 
+TEST(FacePairs, TheFaceHalfFollowsTheSkinOfATurnedFaceAndTheLengthOfALongOne) {
+    // Eyes 80 apart, a smile 84 below them: a face of usual proportions.
+    TFaceFound found = Person({100, 100, 299, 299});
+    found.leftEye = TRect{140, 160, 179, 199};
+    found.rightEye = TRect{220, 160, 259, 199};
+    found.mouth = TRect{170, 254, 229, 273};  // centre (199.5, 263.5)
+    const TRect plain = Half(vision::PlaceFeatures(found), TFeature::Face);
+    EXPECT_NEAR(plain.right - plain.left + 1, 2.3 * 80, 2);
+    EXPECT_NEAR(CentreX(plain), 199.5, 1);
+
+    // Shadow or hair stops the skin short of the default sides on both:
+    // a frontal face is not narrowed.
+    found.sides = TFaceFound::TSides{140, 260};
+    EXPECT_EQ(Half(vision::PlaceFeatures(found), TFeature::Face), plain);
+
+    // Turned: skin runs 150 px to the left (the far cheek and ear) and only
+    // 70 to the right. The half reaches both, not the eyes' symmetry.
+    found.sides = TFaceFound::TSides{50, 270};
+    TRect turned = Half(vision::PlaceFeatures(found), TFeature::Face);
+    EXPECT_NEAR(turned.left, 50 - 4, 1);
+    EXPECT_NEAR(turned.right, 270 + 4, 1);
+    // Skin running past two eye distances is a neck, a hand or a wall.
+    found.sides = TFaceFound::TSides{-100, 270};
+    EXPECT_EQ(Half(vision::PlaceFeatures(found), TFeature::Face), plain);
+    found.sides.reset();
+
+    // The same eyes with the mouth a fifth lower (a longer face): the half
+    // and the nose reach lower in proportion.
+    found.mouth = TRect{170, 271, 229, 290};
+    const vision::TFeatureHalves longer = vision::PlaceFeatures(found);
+    EXPECT_NEAR(Half(longer, TFeature::Face).bottom - plain.bottom, 0.2 * 1.75 * 80, 3);
+    const vision::TFeatureHalves usual = [&] {
+        TFaceFound f = found;
+        f.mouth = TRect{170, 254, 229, 273};
+        return vision::PlaceFeatures(f);
+    }();
+    EXPECT_GT(CentreY(Half(longer, TFeature::Nose)), CentreY(Half(usual, TFeature::Nose)) + 5);
+}
+
 TEST(FacePairs, EyesAreThePicturesLeftAndRightAndOnlyInTheUpperFace) {
     TFaceFound found = Person({0, 0, 199, 199});
     // Given right to left, with a small box on the left, a nostril below and
@@ -90,6 +130,16 @@ TEST(FacePairs, EyesAreThePicturesLeftAndRightAndOnlyInTheUpperFace) {
     const TRect low[] = {{90, 150, 109, 169}};
     vision::SortEyes(found.face, low, found);
     EXPECT_FALSE(found.leftEye || found.rightEye);
+
+    // Two confident boxes on one eye (behind glasses) and a doubtful find of
+    // its partner: the pair is the one that can be two eyes, not the two
+    // boxes side by side on the same eye.
+    const TRect sure[] = {{118, 60, 139, 81}, {112, 56, 141, 85}};
+    const TRect weak[] = {{40, 58, 63, 81}, {90, 140, 105, 155}};
+    vision::SortEyes(found.face, sure, found, weak);
+    ASSERT_TRUE(found.leftEye && found.rightEye);
+    EXPECT_EQ(*found.leftEye, weak[0]);
+    EXPECT_EQ(found.rightEye->left / 10, 11);
 }
 
 TEST(FacePairs, PairsAreMadeOnlyForFeaturesInBothAndNotTwice) {
