@@ -5,6 +5,7 @@
 //
 //   find_pairs_bench speed PORTRAIT [RUNS]
 //   find_pairs_bench accuracy TRUTH.txt PHOTO_FOLDER [NO_FACE_PICTURE...]
+//   find_pairs_bench cats PHOTO_FOLDER NAME...
 //
 // TRUTH.txt (bench/find_pairs_truth.txt): one portrait a line, "name leftEyeX
 // leftEyeY rightEyeX rightEyeY noseX noseY mouthX mouthY faceLeft faceTop
@@ -123,11 +124,41 @@ int Speed(const std::string& portrait, int runs) {
     return 0;
 }
 
-struct TTruth {
-    std::string name;  // as written, with its turn and part
+// A photo's name with its turn ("^90") and part ("@x,y,w,h").
+struct TNamed {
     std::string file;
     int turn = 0;
     cv::Rect part;  // empty: the whole photo
+};
+
+TNamed Named(const std::string& name) {
+    TNamed n;
+    n.file = name;
+    if (const auto at = n.file.find('@'); at != std::string::npos) {
+        char comma;
+        std::istringstream(n.file.substr(at + 1)) >> n.part.x >> comma >> n.part.y >> comma >>
+            n.part.width >> comma >> n.part.height;
+        n.file.erase(at);
+    }
+    if (const auto hat = n.file.find('^'); hat != std::string::npos) {
+        n.turn = std::atoi(n.file.c_str() + hat + 1);
+        n.file.erase(hat);
+    }
+    return n;
+}
+
+cv::Mat NamedPhoto(const std::string& folder, const TNamed& n) {
+    cv::Mat photo = Photo(folder + "/" + n.file);
+    if (n.turn == 90) cv::rotate(photo, photo, cv::ROTATE_90_CLOCKWISE);
+    if (n.turn == 180) cv::rotate(photo, photo, cv::ROTATE_180);
+    if (n.turn == 270) cv::rotate(photo, photo, cv::ROTATE_90_COUNTERCLOCKWISE);
+    if (!n.part.empty()) photo = photo(n.part & cv::Rect(0, 0, photo.cols, photo.rows)).clone();
+    return photo;
+}
+
+struct TTruth {
+    std::string name;  // as written, with its turn and part
+    TNamed photo;
     cv::Point2d eye[2], nose, mouth;
     cv::Rect2d face;
 };
@@ -164,19 +195,11 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
         s >> t.name >> t.eye[0].x >> t.eye[0].y >> t.eye[1].x >> t.eye[1].y >> t.nose.x >>
             t.nose.y >> t.mouth.x >> t.mouth.y >> l >> tp >> r >> b;
         t.face = cv::Rect2d(l, tp, r - l + 1, b - tp + 1);
-        t.file = t.name;
-        if (const auto at = t.file.find('@'); at != std::string::npos) {
-            char comma;
-            std::istringstream(t.file.substr(at + 1)) >> t.part.x >> comma >> t.part.y >> comma >>
-                t.part.width >> comma >> t.part.height;
-            t.file.erase(at);
-            const cv::Point2d o(t.part.x, t.part.y);
+        t.photo = Named(t.name);
+        if (!t.photo.part.empty()) {
+            const cv::Point2d o(t.photo.part.x, t.photo.part.y);
             t.eye[0] -= o, t.eye[1] -= o, t.nose -= o, t.mouth -= o;
             t.face.x -= o.x, t.face.y -= o.y;
-        }
-        if (const auto hat = t.file.find('^'); hat != std::string::npos) {
-            t.turn = std::atoi(t.file.c_str() + hat + 1);
-            t.file.erase(hat);
         }
         truths.push_back(t);
     }
@@ -195,11 +218,7 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
     std::vector<std::array<int, 4>> perPortrait;  // feature hits, features, face hits, faces
     for (const TTruth& t : truths) {
         perPortrait.push_back({featureHits, features, faceHits, faces});
-        cv::Mat photo = Photo(folder + "/" + t.file);
-        if (t.turn == 90) cv::rotate(photo, photo, cv::ROTATE_90_CLOCKWISE);
-        if (t.turn == 180) cv::rotate(photo, photo, cv::ROTATE_180);
-        if (t.turn == 270) cv::rotate(photo, photo, cv::ROTATE_90_COUNTERCLOCKWISE);
-        if (!t.part.empty()) photo = photo(t.part & cv::Rect(0, 0, photo.cols, photo.rows)).clone();
+        const cv::Mat photo = NamedPhoto(folder, t.photo);
         for (const auto& v : variants) {
             cv::Mat scaled;
             cv::resize(photo, scaled, cv::Size(), v.sx, v.sy, cv::INTER_AREA);
@@ -269,7 +288,7 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
     // Find pairs between each picture without a face and the first portrait.
     vision::TFeatureHalves portrait;
     if (!truths.empty())
-        portrait = vision::PlaceFeatures(Find(ToDib(Photo(folder + "/" + truths[0].file))));
+        portrait = vision::PlaceFeatures(Find(ToDib(NamedPhoto(folder, truths[0].photo))));
     int falseFaces = 0;
     std::size_t falsePairs = 0;
     for (const std::string& file : noFace) {
@@ -297,6 +316,32 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
     return 0;
 }
 
+// Cats' faces: which of the pictures a cat's face is found in, and the pairs
+// made between the first and each of the others (a face and two eyes).
+int Cats(const std::string& folder, const std::vector<std::string>& names) {
+    std::vector<vision::TFeatureHalves> halves;
+    int found = 0;
+    for (const std::string& name : names) {
+        const vision::TFaceFound f = Find(ToDib(NamedPhoto(folder, Named(name))));
+        halves.push_back(vision::PlaceFeatures(f));
+        const bool cat = f.kind == vision::TFaceFound::Kind::Cat;
+        found += cat;
+        std::printf("%-32s %s", name.c_str(),
+                    cat                                          ? "a cat's face"
+                    : f.kind == vision::TFaceFound::Kind::Person ? "a person's face (wrong)"
+                                                                 : "no face found");
+        if (cat)
+            std::printf(" at %d,%d-%d,%d", f.face.left, f.face.top, f.face.right, f.face.bottom);
+        if (halves.size() > 1)
+            std::printf(", %zu pairs with the first",
+                        vision::NewPairs(halves.front(), halves.back(), {}).size());
+        std::printf("\n");
+    }
+    std::printf("== find_pairs cats: a cat's face found in %d of %zu pictures\n", found,
+                names.size());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -304,8 +349,11 @@ int main(int argc, char** argv) {
     if (mode == "speed" && argc >= 3) return Speed(argv[2], argc > 3 ? std::atoi(argv[3]) : 9);
     if (mode == "accuracy" && argc >= 4)
         return Accuracy(argv[2], argv[3], std::vector<std::string>(argv + 4, argv + argc));
+    if (mode == "cats" && argc >= 4)
+        return Cats(argv[2], std::vector<std::string>(argv + 3, argv + argc));
     std::fprintf(stderr,
                  "usage: find_pairs_bench speed PORTRAIT [RUNS]\n"
+                 "       find_pairs_bench cats PHOTO_FOLDER NAME...\n"
                  "       find_pairs_bench accuracy TRUTH.txt PHOTO_FOLDER [NO_FACE_PICTURE...]\n");
     return 2;
 }

@@ -19,3 +19,7 @@ no_face=(coffee.png rocket.jpg motorcycle_left.png motorcycle_right.png brick.pn
     mate-Wood.jpg mate-YellowFlower.jpg)
 "$build/bench/find_pairs_bench" accuracy "$here/find_pairs_truth.txt" "$photos" \
     "${no_face[@]/#/$photos/}"
+# Six cats of one photo, each cut out: the face of the first and of each other paired.
+cats=(cats.jpg@300,0,100,130 cats.jpg@0,0,215,130 cats.jpg@215,0,85,130 cats.jpg@300,130,100,130
+    cats.jpg@0,130,115,130 cats.jpg@115,130,185,130)
+"$build/bench/find_pairs_bench" cats "$photos" "${cats[@]}"

@@ -14,6 +14,7 @@
 #   fotoxx-common           two portraits from its user guide's pictures (GPL-3+)
 #   python3-sklearn         china.jpg and flower.jpg (CC BY 2.0)
 #   r-cran-magick           building.jpg (MIT)
+#   r-cran-emayili          cats.jpg, six cats (GPL-3)
 #   mate-backgrounds        the nature wallpapers (GPL-2+), saved as mate-NAME.jpg
 #
 # Nothing is fetched when every file already exists. Needs apt-get's access to a Debian mirror;
@@ -52,6 +53,7 @@ sources=(
     "python3-sklearn */sklearn/datasets/images china.jpg"
     "python3-sklearn */sklearn/datasets/images flower.jpg"
     "r-cran-magick */magick/images building.jpg"
+    "r-cran-emayili */emayili cats.jpg"
 )
 for n in Aqua Blinds Dune FreshFlower Garden GreenMeadow LadyBird RainDrops Storm TwoWings Wood \
     YellowFlower; do
