@@ -104,6 +104,8 @@ std::vector<cv::Rect> ConfirmedByEyes(const std::vector<cv::Rect>& faces, const 
     return confirmed;
 }
 
+}  // namespace
+
 // Where the skin ends left and right of the nose, at the height of the
 // cheeks and ears: the face's sides, also when it is turned. The skin's
 // colour is taken from the nose; a grey picture has no skin colour to follow.
@@ -212,8 +214,6 @@ std::optional<vision::TRect> LipLine(const raster::DibRecord& picture,
     const int half = static_cast<int>(0.1 * d);
     return vision::TRect{mo->left, y - half, mo->right, y + half};
 }
-
-}  // namespace
 
 vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string& folder,
                             std::string& error) {

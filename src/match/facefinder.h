@@ -2,6 +2,7 @@
 // cascades from Debian's opencv-data, loaded once per folder.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "raster/dib.h"
@@ -15,5 +16,17 @@ namespace match {
 // cannot be read, Kind::None and `error` names the file.
 vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string& folder,
                             std::string& error);
+
+// Measured in the picture itself, from the halves placed so far:
+
+// Where the skin ends left and right of the nose at the height of the cheeks
+// and ears, following the nose's colour. None for a grey picture or halves
+// without both eyes and the nose.
+std::optional<vision::TFaceFound::TSides> SkinSides(const raster::DibRecord& picture,
+                                                    const vision::TFeatureHalves& halves);
+
+// The line between the lips near the placed mouth, as a small box around it.
+std::optional<vision::TRect> LipLine(const raster::DibRecord& picture,
+                                     const vision::TFeatureHalves& halves);
 
 }  // namespace match
