@@ -15,6 +15,8 @@
 #   python3-sklearn         china.jpg and flower.jpg (CC BY 2.0)
 #   r-cran-magick           building.jpg (MIT)
 #   r-cran-emayili          cats.jpg, six cats (GPL-3)
+#   wordpress-theme-twentytwentyone
+#                           two painted portraits of 1885 (public domain)
 #   mate-backgrounds        the nature wallpapers (GPL-2+), saved as mate-NAME.jpg
 #
 # Nothing is fetched when every file already exists. Needs apt-get's access to a Debian mirror;
@@ -54,6 +56,8 @@ sources=(
     "python3-sklearn */sklearn/datasets/images flower.jpg"
     "r-cran-magick */magick/images building.jpg"
     "r-cran-emayili */emayili cats.jpg"
+    "wordpress-theme-twentytwentyone */twentytwentyone/assets/images self-portrait-1885.jpg"
+    "wordpress-theme-twentytwentyone */twentytwentyone/assets/images young-woman-in-mauve.jpg"
 )
 for n in Aqua Blinds Dune FreshFlower Garden GreenMeadow LadyBird RainDrops Storm TwoWings Wood \
     YellowFlower; do

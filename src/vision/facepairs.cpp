@@ -196,12 +196,11 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
                   static_cast<std::int32_t>(std::lround(right)) - 1,
                   static_cast<std::int32_t>(std::lround(mid.y + kFaceBottom * tall)) - 1};
     }
-    // Each eye with its brow above it.
-    for (int side = 0; side < 2; ++side) {
-        const TPoint c{eye[side].x - 0.06 * d * down.x, eye[side].y - 0.06 * d * down.y};
+    // Each eye with its brow above it: the half reaches 0.3 eye distances
+    // above and below the eye.
+    for (int side = 0; side < 2; ++side)
         halves[static_cast<int>(side == 0 ? TFeature::LeftEye : TFeature::RightEye)] =
-            Around(c, 0.62 * d, 0.6 * d);
-    }
+            Around(eye[side], 0.62 * d, 0.6 * d);
     if (cat) return halves;
     const double along = (mouth.x - mid.x) * down.x + (mouth.y - mid.y) * down.y;
     const double tall = std::clamp(along / 1.05, 0.8 * d, 1.3 * d);
