@@ -297,7 +297,8 @@ int LevelFor(double ratio) {
 
 namespace {
 
-TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
+TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster::DibRecord& other,
+                       std::optional<TRect> present) {
     TResult out;
     half = Normalized(half);
     // The half's part inside its picture, in 64 bits: corners may be far out.
@@ -409,11 +410,12 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
 
 }  // namespace
 
-TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
+TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other,
+               std::optional<TRect> present) {
     // OpenCV reports running out of memory with its own exception; callers
     // handle that as everywhere else in the program.
     try {
-        return SearchPictures(model, half, other);
+        return SearchPictures(model, half, other, present);
     } catch (const cv::Exception& e) {
         if (e.code == cv::Error::StsNoMem) throw std::bad_alloc();
         throw std::runtime_error(e.what());

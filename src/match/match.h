@@ -73,9 +73,12 @@ struct TResult {
 
 // Searches `other` for the content of `half` in `model`. A half that reaches
 // past its picture's edge is matched by its part inside, and the result
-// extended past the found rectangle in proportion. Throws std::bad_alloc when
-// memory runs out.
-TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other);
+// extended past the found rectangle in proportion. `present` is where the
+// other half lies now, when it has a place: among places that fit about
+// equally well (repeated content) the one clearly nearest it is taken.
+// Throws std::bad_alloc when memory runs out.
+TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other,
+               std::optional<TRect> present = std::nullopt);
 
 // The match, only when it is convincing.
 std::optional<TMatch> FindArea(const raster::DibRecord& model, TRect half,
