@@ -1,6 +1,6 @@
 // Accuracy of "Match object" on real photographs, and its time on large pictures.
 //
-//   match_accuracy PHOTO_FOLDER [CASES]
+//   match_accuracy PHOTO_FOLDER [CASES [SET]]
 //
 // Each case takes a random rectangle of a photo; picture 2 is the photo scaled by 0.6-1.6
 // independently per axis, shifted, with brightness and contrast changed and noise added, so the
@@ -8,8 +8,8 @@
 // 2 pixels of the truth. Misses are listed with why they miss; unrelated pairs (the rectangle
 // searched for in a different photo) show what the similarity threshold rejects.
 //
-// Further sets, each with its own figures: small halves (24-48 pixels) in large wallpapers and in
-// a 4K picture; long thin halves; repeated content (bricks, blinds) with and without the other
+// Further sets, each with its own figures: small halves (24-48 pixels) in large pictures (photos
+// side by side); long thin halves; repeated content (bricks, blinds) with and without the other
 // half's present place; and the motorcycle stereo pair, whose true places come from its
 // ground-truth disparity (motorcycle_disp.npz, as Debian's python3-skimage ships it).
 #include <QCoreApplication>
@@ -25,11 +25,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -175,7 +175,8 @@ cv::Mat ReadNpz(const std::string& path) {
     // {'descr': '<f4', 'fortran_order': False, 'shape': (500, 741), }
     if (npy.size() < 10 || npy.compare(1, 5, "NUMPY") != 0) return {};
     const std::size_t headerLength = static_cast<std::uint8_t>(npy[8]) |
-                                     static_cast<std::size_t>(static_cast<std::uint8_t>(npy[9])) << 8;
+                                     static_cast<std::size_t>(static_cast<std::uint8_t>(npy[9]))
+                                         << 8;
     const std::string header = npy.substr(10, headerLength);
     if (header.find("'<f4'") == std::string::npos ||
         header.find("'fortran_order': False") == std::string::npos)
@@ -187,7 +188,8 @@ cv::Mat ReadNpz(const std::string& path) {
         10 + headerLength + 4 * static_cast<std::size_t>(rows) * cols > npy.size())
         return {};
     cv::Mat out(rows, cols, CV_32F);
-    std::memcpy(out.data, npy.data() + 10 + headerLength, 4 * static_cast<std::size_t>(rows) * cols);
+    std::memcpy(out.data, npy.data() + 10 + headerLength,
+                4 * static_cast<std::size_t>(rows) * cols);
     return out;
 }
 
@@ -220,14 +222,17 @@ struct TTally {
         const double at[4] = {static_cast<double>(f.left), static_cast<double>(f.top),
                               static_cast<double>(f.right), static_cast<double>(f.bottom)};
         double error = 0;
-        for (int e = 0; e < 4; ++e) error = std::max(error, std::abs(at[e] - std::round(t.truth[e])));
+        for (int e = 0; e < 4; ++e)
+            error = std::max(error, std::abs(at[e] - std::round(t.truth[e])));
         const bool right = error <= 2.0;
         found += right;
         if (r.status == match::TStatus::Matched) (right ? acceptedRight : acceptedWrong) += 1;
         if (right && r.status == match::TStatus::Matched) return;
-        char line[300];
-        std::snprintf(line, sizeof line, "  %s: off %.0f px, %s", t.what.c_str(), error,
-                      match::StatusText(r).c_str());
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "  %s: off %.0f px (%d,%d,%d,%d for %.0f,%.0f,%.0f,%.0f), %s", t.what.c_str(),
+                      error, f.left, f.top, f.right, f.bottom, t.truth[0], t.truth[1], t.truth[2],
+                      t.truth[3], match::StatusText(r).c_str());
         misses.push_back(line);
     }
 
@@ -276,8 +281,8 @@ std::optional<TTrial> TransformedTrial(const cv::Mat& photo, int w, int h, doubl
     if (t.truth[0] < 0 || t.truth[1] < 0 || t.truth[2] > sw - 1 || t.truth[3] > sh - 1)
         return std::nullopt;
     t.pic1 = std::make_shared<const raster::DibRecord>(ToDib(photo));
-    t.pic2 = std::make_shared<const raster::DibRecord>(ToDib(Transformed(photo, ex, ey, tx, ty, uniform(0.6, 1.5), uniform(-50, 50),
-                               uniform(2, 8), rng)));
+    t.pic2 = std::make_shared<const raster::DibRecord>(ToDib(Transformed(
+        photo, ex, ey, tx, ty, uniform(0.6, 1.5), uniform(-50, 50), uniform(2, 8), rng)));
     return t;
 }
 
@@ -299,45 +304,73 @@ cv::Mat LoadPhoto(const std::string& folder, const std::string& name) {
     return ToMat(dib);
 }
 
-// Small halves in large pictures: 24-40 pixels in the wallpapers, 48 in a 4K picture.
+// A width x height picture of distinct photos side by side at their own size, row by row:
+// sharp everywhere, with nothing repeated.
+cv::Mat Mosaic(const std::string& folder, const std::vector<std::string>& names, int width,
+               int height) {
+    cv::Mat out(height, width, CV_8UC3, cv::Scalar(0, 0, 0));
+    int x = 0, y = 0, rowHeight = 0;
+    for (const std::string& name : names) {
+        const cv::Mat photo = LoadPhoto(folder, name);
+        if (x > 0 && x + photo.cols / 2 > width) {
+            x = 0;
+            y += rowHeight;
+            rowHeight = 0;
+        }
+        if (y >= height) break;
+        const cv::Rect place =
+            cv::Rect(x, y, photo.cols, photo.rows) & cv::Rect(0, 0, width, height);
+        photo(cv::Rect(0, 0, place.width, place.height)).copyTo(out(place));
+        x += photo.cols;
+        rowHeight = std::max(rowHeight, photo.rows);
+    }
+    return out;
+}
+
+// Small halves in large pictures: 24-40 pixels in 1282 x 1110, 48 in 3840 x 2160.
 void SmallInLarge(const std::string& folder, int cases, std::mt19937& rng) {
-    const std::vector<std::string> names = {"mate-Storm.jpg", "mate-GreenMeadow.jpg",
-                                            "mate-Garden.jpg", "mate-RainDrops.jpg"};
     auto uniform = [&](double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(rng);
     };
     auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    TTally large{"small halves (24-40 px) in wallpapers of 1280-2560 px"};
+    const cv::Mat large = Mosaic(folder,
+                                 {"motorcycle_left.png", "astronaut.png", "coffee.png",
+                                  "rocket.jpg", "chelsea.png", "china.jpg", "flower.jpg"},
+                                 1282, 1110);
+    TTally tally{"small halves (24-40 px) in 1282 x 1110 photos"};
     for (int i = 0; i < cases; ++i) {
-        const std::string& name = names[static_cast<std::size_t>(i) % names.size()];
-        const cv::Mat photo = LoadPhoto(folder, name);
         const int w = integer(24, 40), h = integer(24, 40);
         const double sx = uniform(0.8, 1.25), sy = uniform(0.8, 1.25);
-        std::optional<TTrial> t = TransformedTrial(photo, w, h, sx, sy, rng);
+        std::optional<TTrial> t = TransformedTrial(large, w, h, sx, sy, rng);
         if (!t) {
             --i;
             continue;
         }
-        t->what = Describe(name.c_str(), t->half, sx, sy);
-        large.Add(*t);
+        t->what = Describe("1282 x 1110", t->half, sx, sy);
+        tally.Add(*t);
     }
-    large.Print(true);
+    tally.Print(true);
 
-    TTally huge{"48 x 48 halves in a 3840 x 2160 picture"};
-    cv::Mat photo;
-    cv::resize(LoadPhoto(folder, "mate-Garden.jpg"), photo, cv::Size(3840, 2160), 0, 0,
-               cv::INTER_CUBIC);
+    const cv::Mat huge = Mosaic(
+        folder,
+        {"bar55.jpg",          "grand_canyon_1.jpg", "jesper_2.jpg",        "new_wave_2.jpg",
+         "skagen.jpg",         "snow.jpg",           "sunset.jpg",          "wayne.jpg",
+         "grand_canyon_3.jpg", "skagen_2.jpg",       "motorcycle_left.png", "astronaut.png",
+         "coffee.png",         "rocket.jpg",         "china.jpg",           "flower.jpg",
+         "grace_hopper.jpg",   "chelsea.png",        "qt-logo.jpg",         "mate-LadyBird.jpg"},
+        3840, 2160);
+    TTally tally4k{"48 x 48 halves in 3840 x 2160 photos"};
     for (int i = 0; i < std::max(1, cases / 4); ++i) {
         const double sx = uniform(0.85, 1.15), sy = uniform(0.85, 1.15);
-        std::optional<TTrial> t = TransformedTrial(photo, 48, 48, sx, sy, rng);
+        std::optional<TTrial> t = TransformedTrial(huge, 48, 48, sx, sy, rng);
         if (!t) {
             --i;
             continue;
         }
-        t->what = Describe("mate-Garden.jpg at 4K", t->half, sx, sy);
-        huge.Add(*t);
+        t->what = Describe("3840 x 2160", t->half, sx, sy);
+        tally4k.Add(*t);
     }
-    huge.Print(true);
+    tally4k.Print(true);
 }
 
 // Long thin halves, lying and standing, in the photos of the main set.
@@ -462,7 +495,7 @@ void Stereo(const std::string& folder, int cases, std::mt19937& rng) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: match_accuracy PHOTO_FOLDER [CASES]\n");
+        std::fprintf(stderr, "usage: match_accuracy PHOTO_FOLDER [CASES [SET]]\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -471,6 +504,19 @@ int main(int argc, char** argv) {
     for (const std::string& name : kPhotos) photos.push_back(LoadPhoto(folder, name));
 
     std::mt19937 rng(20261208);
+    // One set alone, for trying changes: stereo, large, thin, repeated or time.
+    if (argc > 3) {
+        const std::string only = argv[3];
+        if (only == "stereo") Stereo(folder, cases / 3, rng);
+        if (only == "large") SmallInLarge(folder, cases / 6, rng);
+        if (only == "thin") Thin(photos, cases / 6, rng);
+        if (only == "repeated") Repeated(folder, cases / 6, rng);
+        if (only == "time") {
+            TimeLarge(photos[0], 1920, 1080);
+            TimeLarge(photos[0], 3840, 2160);
+        }
+        return 0;
+    }
     auto uniform = [&](double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(rng);
     };

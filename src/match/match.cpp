@@ -23,16 +23,26 @@ namespace {
 constexpr double kMinScale = 0.5;
 constexpr double kMaxScale = 2.0;
 // The shorter side of the half on the coarsest level: smaller loses the
-// content, larger multiplies the sizes to try.
+// content, larger multiplies the sizes to try. The search starts on the
+// coarsest pyramid level where the side is at least kCoarseSide, shrunk
+// further to about kCoarseTarget when it is much larger there.
 constexpr double kCoarseSide = 10.0;
+constexpr double kCoarseTarget = 12.0;
 // Sizes tried on the coarsest level grow by this factor: a step smaller than
 // the correlation peak's tolerance there, so no size falls between two.
 constexpr double kSizeStep = 1.25;
 // Work of the coarse search (sizes tried x pixels searched) on huge pictures
-// with small halves; past it the search starts on a coarser level.
+// with small halves; past it the coarse sizes are tried in bigger steps, and
+// only past kMostCoarseWork at those steps does the search start on a coarser
+// level, where the half would be too small to tell its place.
 constexpr double kCoarseWork = 4.0e6;
+constexpr double kMostCoarseWork = 16 * kCoarseWork;
+// The largest edge displacement, in coarse pixels, between two sizes tried.
+constexpr double kMostReach = 3.0;
 constexpr int kPeaksPerSize = 2;
+// More when the coarse sizes are far apart: the true place may rank lower.
 constexpr int kCandidates = 8;
+constexpr int kWideCandidates = 16;
 // Candidates kept while refining: the best few, and only near the leader.
 constexpr int kRefined = 3;
 constexpr double kRefineMargin = 0.15;
@@ -115,10 +125,12 @@ cv::Mat Template(std::span<const cv::Mat> model, int w, int h) {
 
 // Sides to try for a half side of `side` pixels on one level, from half to
 // twice, no larger than `limit`.
-std::vector<int> Sides(double side, int limit) {
-    // The step keeps an edge's displacement within about a pixel, where the
-    // correlation peak still holds: fine for a long side, coarse for a short one.
-    const double step = std::clamp(1.0 + 2.0 / side, 1.06, kSizeStep);
+std::vector<int> Sides(double side, int limit, double reach = 1.0) {
+    // The step keeps an edge's displacement within about `reach` pixels, where
+    // the correlation peak still holds at one pixel: fine for a long side,
+    // coarse for a short one.
+    const double step =
+        std::clamp(1.0 + 2.0 * reach / side, 1.06, 1.0 + (kSizeStep - 1.0) * (1.0 + reach) / 2.0);
     std::vector<int> out;
     const int lo = std::max(2, static_cast<int>(std::lround(side * kMinScale)));
     const int hi = std::min(limit, static_cast<int>(std::lround(side * kMaxScale)));
@@ -161,9 +173,10 @@ void Peaks(const cv::Mat& image, const cv::Mat& templ, std::vector<TCandidate>& 
 
 // Every size on the coarsest level; the best distinct candidates.
 std::vector<TCandidate> CoarseSearch(const cv::Mat& image, const std::vector<cv::Mat>& model,
-                                     double modelW, double modelH) {
-    const std::vector<int> widths = Sides(modelW, image.cols);
-    const std::vector<int> heights = Sides(modelH, image.rows);
+                                     double modelW, double modelH, double reach) {
+    const std::vector<int> widths = Sides(modelW, image.cols, reach);
+    const std::vector<int> heights = Sides(modelH, image.rows, reach);
+    const int wanted = reach > 1.0 ? kWideCandidates : kCandidates;
     const int count = static_cast<int>(widths.size() * heights.size());
     std::vector<std::vector<TCandidate>> found(static_cast<std::size_t>(count));
     cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& range) {
@@ -179,7 +192,7 @@ std::vector<TCandidate> CoarseSearch(const cv::Mat& image, const std::vector<cv:
               [](const TCandidate& a, const TCandidate& b) { return a.score > b.score; });
     std::vector<TCandidate> out;
     for (const TCandidate& c : all) {
-        if (static_cast<int>(out.size()) == kCandidates) break;
+        if (static_cast<int>(out.size()) == wanted) break;
         if (std::none_of(out.begin(), out.end(),
                          [&](const TCandidate& o) { return Overlap(o, c) > 0.5; }))
             out.push_back(c);
@@ -229,14 +242,14 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
     return best;
 }
 
-// One level finer: the candidate doubled, then its size moved one pixel at a
-// time while that improves the score, each size at its best place nearby.
-TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, int radius,
-                  cv::Size least, cv::Size most) {
-    c.x *= 2;
-    c.y *= 2;
-    c.w *= 2;
-    c.h *= 2;
+// One level finer: the candidate enlarged by `factor` (2 between levels), then its size moved one
+// pixel at a time while that improves the score, each size at its best place nearby.
+TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, double factor,
+                  int radius, cv::Size least, cv::Size most) {
+    c.x = static_cast<int>(std::lround(c.x * factor));
+    c.y = static_cast<int>(std::lround(c.y * factor));
+    c.w = static_cast<int>(std::lround(c.w * factor));
+    c.h = static_cast<int>(std::lround(c.h * factor));
     // Keyed by size and centre: a size tried around an older centre may have
     // missed the place a newer one finds.
     std::map<std::array<int, 4>, TCandidate> tried;
@@ -330,19 +343,29 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     }
 
     // Levels: the finest that keeps the template affordable; the coarsest
-    // where the half's shorter side is about kCoarseSide, or coarser on huge
-    // pictures so that the work of trying every size stays bounded.
+    // where the half's shorter side is still kCoarseSide. The work of trying
+    // every size there is bounded by trying fewer sizes.
     const int finest = LevelFor(static_cast<double>(mw) * mh / kFinestTemplatePixels);
     int coarse = finest;
     while (std::min(mw, mh) / std::ldexp(1.0, coarse + 1) >= kCoarseSide) ++coarse;
     const double otherPixels = static_cast<double>(other.Width()) * other.Height();
-    auto work = [&](int level) {
-        const double scale = std::ldexp(1.0, -level);
-        return static_cast<double>(Sides(mw * scale, INT32_MAX).size() *
-                                   Sides(mh * scale, INT32_MAX).size()) *
+    // The coarse search's own shrinking below `coarse`, and its work at size
+    // steps reaching `steps` pixels.
+    auto shrink = [&](int level) {
+        const double side = std::min(mw, mh) / std::ldexp(1.0, level);
+        return side > 1.2 * kCoarseTarget ? kCoarseTarget / side : 1.0;
+    };
+    auto work = [&](int level, double steps) {
+        const double scale = std::ldexp(shrink(level), -level);
+        return static_cast<double>(Sides(mw * scale, INT32_MAX, steps).size() *
+                                   Sides(mh * scale, INT32_MAX, steps).size()) *
                otherPixels * scale * scale;
     };
-    while (work(coarse) > kCoarseWork &&
+    // Coarser size steps first; a coarser level only for tiny halves in huge
+    // pictures.
+    double reach = 1.0;
+    while (work(coarse, reach) > kCoarseWork && reach < kMostReach) reach += 0.5;
+    while (work(coarse, reach) > kMostCoarseWork &&
            std::min(other.Width(), other.Height()) >> (coarse + 1) >= 2 * kMinSide)
         ++coarse;
 
@@ -351,9 +374,22 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     coarse = std::min(coarse, static_cast<int>(image.size()) - 1);
     const std::vector<cv::Mat> templ = Pyramid(std::move(modelGrey), coarse + 2);
 
-    const double scale = std::ldexp(1.0, -coarse);
-    std::vector<TCandidate> candidates =
-        CoarseSearch(image[static_cast<std::size_t>(coarse)], templ, mw * scale, mh * scale);
+    // The coarse search runs on `coarse` itself, or on a copy shrunk by
+    // shrink(coarse) and then refined on `coarse` first.
+    const cv::Mat& coarseLevel = image[static_cast<std::size_t>(coarse)];
+    cv::Mat shrunk = coarseLevel;
+    double factor = 2.0;
+    int first = coarse - 1;
+    if (const double s = shrink(coarse); s < 1.0) {
+        cv::resize(coarseLevel, shrunk,
+                   cv::Size(std::max(1, static_cast<int>(std::lround(coarseLevel.cols * s))),
+                            std::max(1, static_cast<int>(std::lround(coarseLevel.rows * s)))),
+                   0, 0, cv::INTER_AREA);
+        factor = static_cast<double>(coarseLevel.cols) / shrunk.cols;
+        first = coarse;
+    }
+    const double scale = std::ldexp(1.0, -coarse) / (first == coarse ? factor : 1.0);
+    std::vector<TCandidate> candidates = CoarseSearch(shrunk, templ, mw * scale, mh * scale, reach);
     if (candidates.empty()) {
         out.status = TStatus::NotConvincing;
         return out;
@@ -362,22 +398,26 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     // pyramid's half-pixel shift biases the edges.
     const std::span<const cv::Mat> coarserModel(templ);
     const std::span<const cv::Mat> finestModel(templ.data(), 1);
-    for (int level = coarse - 1; level >= finest; --level) {
+    for (int level = first; level >= finest; --level) {
         const cv::Mat& img = image[static_cast<std::size_t>(level)];
-        const int radius = 3;
+        // Wider on the first level when the coarse sizes were far apart: the
+        // place moves with the size.
+        const int radius =
+            level == first ? 3 + static_cast<int>(std::ceil(factor * (reach - 1))) : 3;
         const double f = std::ldexp(1.0, -level);
         const cv::Size least(static_cast<int>(std::floor(mw * f * kMinScale)),
                              static_cast<int>(std::floor(mh * f * kMinScale)));
         const cv::Size most(static_cast<int>(std::ceil(mw * f * kMaxScale)),
                             static_cast<int>(std::ceil(mh * f * kMaxScale)));
         std::vector<TCandidate> refined(candidates.size());
-        cv::parallel_for_(
-            cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
-                for (int i = range.start; i < range.end; ++i)
-                    refined[static_cast<std::size_t>(i)] =
-                        Refine(img, level == finest ? finestModel : coarserModel,
-                               candidates[static_cast<std::size_t>(i)], radius, least, most);
-            });
+        cv::parallel_for_(cv::Range(0, static_cast<int>(candidates.size())),
+                          [&](const cv::Range& range) {
+                              for (int i = range.start; i < range.end; ++i)
+                                  refined[static_cast<std::size_t>(i)] =
+                                      Refine(img, level == finest ? finestModel : coarserModel,
+                                             candidates[static_cast<std::size_t>(i)],
+                                             level == first ? factor : 2.0, radius, least, most);
+                          });
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
         if (std::min(mw, mh) >> level >= kPruneSide) Prune(candidates);
