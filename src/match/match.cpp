@@ -11,6 +11,7 @@
 #include <cmath>
 #include <map>
 #include <new>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <utility>
@@ -145,7 +146,19 @@ struct TCandidate {
     int w = 0;
     int h = 0;
     double score = -2.0;
+    // Ranked by score less this: sizes far from the half's own lose ties.
+    double penalty = 0.0;
+    double Rank() const { return score - penalty; }
 };
+
+// Correlation alone cannot tell a part of a pattern from the same part at
+// another size (bricks, blinds, a striped sleeve), so between places that fit
+// about equally the size nearer the half's own wins.
+constexpr double kSizePrior = 0.03;
+
+void SetPenalty(TCandidate& c, double w, double h) {
+    c.penalty = kSizePrior * (std::abs(std::log(c.w / w)) + std::abs(std::log(c.h / h)));
+}
 
 double Overlap(const TCandidate& a, const TCandidate& b) {
     const cv::Rect ra(a.x, a.y, a.w, a.h);
@@ -188,8 +201,9 @@ std::vector<TCandidate> CoarseSearch(const cv::Mat& image, const std::vector<cv:
     });
     std::vector<TCandidate> all;
     for (const auto& f : found) all.insert(all.end(), f.begin(), f.end());
+    for (TCandidate& c : all) SetPenalty(c, modelW, modelH);
     std::sort(all.begin(), all.end(),
-              [](const TCandidate& a, const TCandidate& b) { return a.score > b.score; });
+              [](const TCandidate& a, const TCandidate& b) { return a.Rank() > b.Rank(); });
     std::vector<TCandidate> out;
     for (const TCandidate& c : all) {
         if (static_cast<int>(out.size()) == wanted) break;
@@ -245,7 +259,7 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
 // One level finer: the candidate enlarged by `factor` (2 between levels), then its size moved one
 // pixel at a time while that improves the score, each size at its best place nearby.
 TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, double factor,
-                  int radius, cv::Size least, cv::Size most) {
+                  int radius, cv::Size least, cv::Size most, cv::Size2d nominal) {
     c.x = static_cast<int>(std::lround(c.x * factor));
     c.y = static_cast<int>(std::lround(c.y * factor));
     c.w = static_cast<int>(std::lround(c.w * factor));
@@ -259,40 +273,63 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
         if (w < least.width || h < least.height || w > most.width || h > most.height)
             return TCandidate{from.x, from.y, w, h, -2.0};
         auto [it, fresh] = tried.try_emplace({w, h, 2 * from.x + from.w, 2 * from.y + from.h});
-        if (fresh)
+        if (fresh) {
             it->second =
                 BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, w, h, radius);
+            SetPenalty(it->second, nominal.width, nominal.height);
+        }
         return it->second;
     };
     TCandidate best = at(c, c.w, c.h);
     // Big steps first, about 3 % of each side, then single pixels.
-    for (const bool fine : {false, true}) {
-        const int sw = fine ? 1 : std::max(1, c.w / 32);
-        const int sh = fine ? 1 : std::max(1, c.h / 32);
-        for (int step = 0; step < 8; ++step) {
+    // The size prior settles ties between sizes; the last pixel goes by the
+    // correlation alone, which the prior would bias on smooth content.
+    for (const int pass : {0, 1, 2}) {
+        const int sw = pass > 0 ? 1 : std::max(1, c.w / 32);
+        const int sh = pass > 0 ? 1 : std::max(1, c.h / 32);
+        auto key = [&](const TCandidate& t) { return pass == 2 ? t.score : t.Rank(); };
+        for (int step = 0; step < (pass == 2 ? 2 : 8); ++step) {
             TCandidate next = best;
             for (int dh = -1; dh <= 1; ++dh)
                 for (int dw = -1; dw <= 1; ++dw) {
                     if (dw == 0 && dh == 0) continue;
                     const TCandidate t = at(best, best.w + dw * sw, best.h + dh * sh);
-                    if (t.score > next.score) next = t;
+                    if (key(t) > key(next)) next = t;
                 }
-            if (next.score <= best.score) break;
+            if (key(next) <= key(best)) break;
             best = next;
         }
-        if (sw == 1 && sh == 1) break;
     }
     return best;
 }
 
-// The candidates worth refining further: the best few near the leader.
-void Prune(std::vector<TCandidate>& candidates) {
+double Distance(const TCandidate& c, cv::Point2d at) {
+    return std::hypot(c.x + c.w / 2.0 - at.x, c.y + c.h / 2.0 - at.y);
+}
+
+// Of the candidates that fit about as well as the best, the one nearest `at`.
+std::size_t NearestOfTheBest(const std::vector<TCandidate>& sorted, cv::Point2d at) {
+    std::size_t nearest = 0;
+    for (std::size_t i = 1; i < sorted.size(); ++i)
+        if (sorted[i].Rank() >= sorted.front().Rank() - kDistinctMargin &&
+            Distance(sorted[i], at) < Distance(sorted[nearest], at))
+            nearest = i;
+    return nearest;
+}
+
+// The candidates worth refining further: the best few near the leader, and
+// the one nearest the other half's present place among those about as good
+// as the leader.
+void Prune(std::vector<TCandidate>& candidates, std::optional<cv::Point2d> present) {
     std::sort(candidates.begin(), candidates.end(),
-              [](const TCandidate& a, const TCandidate& b) { return a.score > b.score; });
+              [](const TCandidate& a, const TCandidate& b) { return a.Rank() > b.Rank(); });
     if (candidates.empty()) return;
-    const double floor = candidates.front().score - kRefineMargin;
+    const double floor = candidates.front().Rank() - kRefineMargin;
     std::size_t keep = 1;
-    while (keep < candidates.size() && keep < kRefined && candidates[keep].score >= floor) ++keep;
+    while (keep < candidates.size() && keep < kRefined && candidates[keep].Rank() >= floor) ++keep;
+    if (present)
+        if (const std::size_t nearest = NearestOfTheBest(candidates, *present); nearest >= keep)
+            candidates[keep++] = candidates[nearest];
     candidates.resize(keep);
 }
 
@@ -394,6 +431,14 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         out.status = TStatus::NotConvincing;
         return out;
     }
+    // The centre of the other half's present place on a level.
+    auto presentAt = [&](int level) -> std::optional<cv::Point2d> {
+        if (!present) return std::nullopt;
+        const TRect p = Normalized(*present);
+        const double f = std::ldexp(1.0, -level);
+        return cv::Point2d((static_cast<double>(p.left) + p.right + 1) / 2 * f,
+                           (static_cast<double>(p.top) + p.bottom + 1) / 2 * f);
+    };
     // The finest level takes the template straight from the half, so that no
     // pyramid's half-pixel shift biases the edges.
     const std::span<const cv::Mat> coarserModel(templ);
@@ -410,20 +455,40 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         const cv::Size most(static_cast<int>(std::ceil(mw * f * kMaxScale)),
                             static_cast<int>(std::ceil(mh * f * kMaxScale)));
         std::vector<TCandidate> refined(candidates.size());
-        cv::parallel_for_(cv::Range(0, static_cast<int>(candidates.size())),
-                          [&](const cv::Range& range) {
-                              for (int i = range.start; i < range.end; ++i)
-                                  refined[static_cast<std::size_t>(i)] =
-                                      Refine(img, level == finest ? finestModel : coarserModel,
-                                             candidates[static_cast<std::size_t>(i)],
-                                             level == first ? factor : 2.0, radius, least, most);
-                          });
+        cv::parallel_for_(
+            cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
+                for (int i = range.start; i < range.end; ++i)
+                    refined[static_cast<std::size_t>(i)] = Refine(
+                        img, level == finest ? finestModel : coarserModel,
+                        candidates[static_cast<std::size_t>(i)], level == first ? factor : 2.0,
+                        radius, least, most, cv::Size2d(mw * f, mh * f));
+            });
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
-        if (std::min(mw, mh) >> level >= kPruneSide) Prune(candidates);
+        if (std::min(mw, mh) >> level >= kPruneSide) Prune(candidates, presentAt(level));
     }
-    Prune(candidates);
-    const TCandidate& c = candidates.front();
+    Prune(candidates, presentAt(finest));
+    // The best, unless other places fit about as well: then the one clearly
+    // nearest the other half's present place (half as far as the next), or
+    // none.
+    std::size_t chosen = 0;
+    bool distinct = true;
+    for (std::size_t i = 1; i < candidates.size(); ++i)
+        if (Overlap(candidates.front(), candidates[i]) < 0.25 &&
+            candidates[i].Rank() > candidates.front().Rank() - kDistinctMargin)
+            distinct = false;
+    if (!distinct && present) {
+        const cv::Point2d at = *presentAt(finest);
+        const std::size_t nearest = NearestOfTheBest(candidates, at);
+        distinct = true;
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            if (i != nearest && Overlap(candidates[nearest], candidates[i]) < 0.25 &&
+                candidates[i].Rank() >= candidates.front().Rank() - kDistinctMargin &&
+                Distance(candidates[i], at) < 2 * Distance(candidates[nearest], at))
+                distinct = false;
+        if (distinct) chosen = nearest;
+    }
+    const TCandidate& c = candidates[chosen];
 
     // Back to full resolution, then the half's parts outside its picture
     // added in proportion to the size found.
@@ -438,12 +503,11 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                      clamp32((c.x + c.w) * f - 1 + (half.right - right) * sx),
                      clamp32((c.y + c.h) * f - 1 + (half.bottom - bottom) * sy)};
     out.best.score = c.score;
-    for (std::size_t i = 1; i < candidates.size(); ++i)
-        if (Overlap(c, candidates[i]) < 0.25) {
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        if (i != chosen && Overlap(c, candidates[i]) < 0.25) {
             out.runnerUp = candidates[i].score;
             break;
         }
-    const bool distinct = out.runnerUp < 0 || c.score - out.runnerUp >= kDistinctMargin;
     out.status = c.score >= kMinSimilarity && distinct ? TStatus::Matched : TStatus::NotConvincing;
     return out;
 }
