@@ -504,8 +504,8 @@ int main(int argc, char** argv) {
     for (const std::string& name : kPhotos) photos.push_back(LoadPhoto(folder, name));
 
     std::mt19937 rng(20261208);
-    // One set alone, for trying changes: stereo, large, thin, repeated or time.
-    if (argc > 3) {
+    // One set alone, for trying changes: photos, stereo, large, thin, repeated or time.
+    if (argc > 3 && std::string(argv[3]) != "photos") {
         const std::string only = argv[3];
         if (only == "stereo") Stereo(folder, cases / 3, rng);
         if (only == "large") SmallInLarge(folder, cases / 6, rng);
@@ -618,7 +618,13 @@ int main(int argc, char** argv) {
         ++unrelated;
         unrelatedScores.push_back(r.best.score);
         unrelatedMax = std::max(unrelatedMax, r.best.score);
-        if (r.status == match::TStatus::Matched) ++unrelatedAccepted;
+        if (r.status == match::TStatus::Matched) {
+            ++unrelatedAccepted;
+            std::printf("  unrelated accepted: %s half %dx%d at (%d,%d) in %s: %s\n",
+                        kPhotos[static_cast<std::size_t>(i) % photos.size()].c_str(), w, h, left,
+                        top, kPhotos[(static_cast<std::size_t>(i) + 2) % photos.size()].c_str(),
+                        match::StatusText(r).c_str());
+        }
     }
 
     std::sort(hitScores.begin(), hitScores.end());
@@ -657,6 +663,7 @@ int main(int argc, char** argv) {
     std::printf("misses:\n");
     for (const std::string& m : misses) std::printf("%s\n", m.c_str());
 
+    if (argc > 3) return 0;
     std::printf("\n");
     Stereo(folder, cases / 3, rng);
     SmallInLarge(folder, cases / 6, rng);

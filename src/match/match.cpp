@@ -154,7 +154,7 @@ struct TCandidate {
 // Correlation alone cannot tell a part of a pattern from the same part at
 // another size (bricks, blinds, a striped sleeve), so between places that fit
 // about equally the size nearer the half's own wins.
-constexpr double kSizePrior = 0.03;
+constexpr double kSizePrior = 0.015;
 
 void SetPenalty(TCandidate& c, double w, double h) {
     c.penalty = kSizePrior * (std::abs(std::log(c.w / w)) + std::abs(std::log(c.h / h)));
@@ -288,7 +288,7 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
         const int sw = pass > 0 ? 1 : std::max(1, c.w / 32);
         const int sh = pass > 0 ? 1 : std::max(1, c.h / 32);
         auto key = [&](const TCandidate& t) { return pass == 2 ? t.score : t.Rank(); };
-        for (int step = 0; step < (pass == 2 ? 2 : 8); ++step) {
+        for (int step = 0; step < (pass == 2 ? 4 : 8); ++step) {
             TCandidate next = best;
             for (int dh = -1; dh <= 1; ++dh)
                 for (int dw = -1; dw <= 1; ++dw) {
@@ -424,6 +424,10 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                    0, 0, cv::INTER_AREA);
         factor = static_cast<double>(coarseLevel.cols) / shrunk.cols;
         first = coarse;
+    } else if (first < finest) {
+        // Searched on the finest level itself: its sizes still need refining.
+        factor = 1.0;
+        first = finest;
     }
     const double scale = std::ldexp(1.0, -coarse) / (first == coarse ? factor : 1.0);
     std::vector<TCandidate> candidates = CoarseSearch(shrunk, templ, mw * scale, mh * scale, reach);
