@@ -624,6 +624,9 @@ int main(int argc, char** argv) {
                         kPhotos[static_cast<std::size_t>(i) % photos.size()].c_str(), w, h, left,
                         top, kPhotos[(static_cast<std::size_t>(i) + 2) % photos.size()].c_str(),
                         match::StatusText(r).c_str());
+            std::printf("    found %d x %d, runner-up %.2f\n",
+                        r.best.rect.right - r.best.rect.left + 1,
+                        r.best.rect.bottom - r.best.rect.top + 1, r.runnerUp);
         }
     }
 

@@ -512,7 +512,11 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
             out.runnerUp = candidates[i].score;
             break;
         }
-    out.status = c.score >= kMinSimilarity && distinct ? TStatus::Matched : TStatus::NotConvincing;
+    out.ambiguous = !distinct;
+    // A smaller copy of the half has fewer pixels, so chance fits it better.
+    const double needed = kMinSimilarity + kShrunkSimilarity * (std::max(0.0, -std::log(sx)) +
+                                                                std::max(0.0, -std::log(sy)));
+    out.status = c.score >= needed && distinct ? TStatus::Matched : TStatus::NotConvincing;
     return out;
 }
 
@@ -547,7 +551,7 @@ std::string StatusText(const TResult& result) {
         case TStatus::Matched:
             return "matched with " + similarity + " similarity";
         case TStatus::NotConvincing:
-            if (result.best.score >= kMinSimilarity && result.runnerUp >= 0) {
+            if (result.ambiguous && result.runnerUp >= 0) {
                 char other[16];
                 const auto e = std::to_chars(other, other + sizeof other, result.runnerUp,
                                              std::chars_format::fixed, 2);
