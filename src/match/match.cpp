@@ -29,8 +29,9 @@ constexpr double kMaxScale = 2.0;
 // further to about kCoarseTarget when it is much larger there.
 constexpr double kCoarseSide = 10.0;
 constexpr double kCoarseTarget = 12.0;
-// Sizes tried on the coarsest level grow by this factor: a step smaller than
-// the correlation peak's tolerance there, so no size falls between two.
+// Sizes tried on the coarsest level grow by at most this factor (more when
+// the work bound widens the steps): a step smaller than the correlation
+// peak's tolerance there, so no size falls between two.
 constexpr double kSizeStep = 1.25;
 // Work of the coarse search (sizes tried x pixels searched) on huge pictures
 // with small halves; past it the coarse sizes are tried in bigger steps, and
@@ -130,8 +131,8 @@ std::vector<int> Sides(double side, int limit, double reach = 1.0) {
     // The step keeps an edge's displacement within about `reach` pixels, where
     // the correlation peak still holds at one pixel: fine for a long side,
     // coarse for a short one.
-    const double step =
-        std::clamp(1.0 + 2.0 * reach / side, 1.06, 1.0 + (kSizeStep - 1.0) * (1.0 + reach) / 2.0);
+    const double step = std::clamp(1.0 + 2.0 * reach / side, 1.0 + 0.03 * (1.0 + reach),
+                                   1.0 + (kSizeStep - 1.0) * (1.0 + reach) / 2.0);
     std::vector<int> out;
     const int lo = std::max(2, static_cast<int>(std::lround(side * kMinScale)));
     const int hi = std::min(limit, static_cast<int>(std::lround(side * kMaxScale)));
