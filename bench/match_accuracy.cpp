@@ -1,13 +1,20 @@
 // Accuracy of "Match object" on real photographs, and its time on large pictures.
 //
-//   match_accuracy PHOTO_FOLDER [CASES]
+//   match_accuracy PHOTO_FOLDER [CASES [SET]]
 //
 // Each case takes a random rectangle of a photo; picture 2 is the photo scaled by 0.6-1.6
 // independently per axis, shifted, with brightness and contrast changed and noise added, so the
 // true rectangle in picture 2 is known. A case is a hit when every edge of the match is within
 // 2 pixels of the truth. Misses are listed with why they miss; unrelated pairs (the rectangle
 // searched for in a different photo) show what the similarity threshold rejects.
+//
+// Further sets, each with its own figures: small halves (24-48 pixels) in large pictures (photos
+// side by side); long thin halves; repeated content (bricks, blinds) with and without the other
+// half's present place; and the motorcycle stereo pair, whose true places come from its
+// ground-truth disparity (motorcycle_disp.npz, as Debian's python3-skimage ships it).
 #include <QCoreApplication>
+
+#include <zlib.h>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -17,6 +24,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -131,28 +143,380 @@ void TimeLarge(const cv::Mat& photo, int width, int height) {
                 match::StatusText(r).c_str());
 }
 
+// The float32 array of a NumPy .npz (a zip holding one .npy), as rows x cols; empty when the file
+// is not one.
+cv::Mat ReadNpz(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string zip((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto u16 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(static_cast<std::uint8_t>(zip[at]) |
+                                          static_cast<std::uint8_t>(zip[at + 1]) << 8);
+    };
+    auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+    if (zip.size() < 30 || u32(0) != 0x04034b50u) return {};
+    const std::uint32_t method = u16(8), packed = u32(18), size = u32(22);
+    const std::size_t data = 30 + u16(26) + u16(28);
+    if (data + packed > zip.size()) return {};
+    std::string npy(size, '\0');
+    if (method == 0) {
+        npy = zip.substr(data, size);
+    } else {
+        z_stream z{};
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return {};
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.data() + data));
+        z.avail_in = packed;
+        z.next_out = reinterpret_cast<Bytef*>(npy.data());
+        z.avail_out = size;
+        const int status = inflate(&z, Z_FINISH);
+        inflateEnd(&z);
+        if (status != Z_STREAM_END) return {};
+    }
+    // "\x93NUMPY", version, header length, then a dict like
+    // {'descr': '<f4', 'fortran_order': False, 'shape': (500, 741), }
+    if (npy.size() < 10 || npy.compare(1, 5, "NUMPY") != 0) return {};
+    const std::size_t headerLength = static_cast<std::uint8_t>(npy[8]) |
+                                     static_cast<std::size_t>(static_cast<std::uint8_t>(npy[9]))
+                                         << 8;
+    const std::string header = npy.substr(10, headerLength);
+    if (header.find("'<f4'") == std::string::npos ||
+        header.find("'fortran_order': False") == std::string::npos)
+        return {};
+    int rows = 0, cols = 0;
+    const std::size_t shape = header.find("'shape': (");
+    if (shape == std::string::npos ||
+        std::sscanf(header.c_str() + shape + 10, "%d, %d", &rows, &cols) != 2 ||
+        10 + headerLength + 4 * static_cast<std::size_t>(rows) * cols > npy.size())
+        return {};
+    cv::Mat out(rows, cols, CV_32F);
+    std::memcpy(out.data, npy.data() + 10 + headerLength,
+                4 * static_cast<std::size_t>(rows) * cols);
+    return out;
+}
+
+// One set of cases: the half, the pictures and the true place in picture 2.
+struct TTrial {
+    std::shared_ptr<const raster::DibRecord> pic1, pic2;
+    match::TRect half;
+    double truth[4] = {};
+    std::optional<match::TRect> present;
+    std::string what;  // for the list of misses
+};
+
+struct TTally {
+    explicit TTally(std::string title) : name(std::move(title)) {}
+    std::string name;
+    int cases = 0, blank = 0, found = 0, acceptedRight = 0, acceptedWrong = 0;
+    double seconds = 0;
+    std::vector<std::string> misses;
+
+    void Add(const TTrial& t) {
+        const auto start = std::chrono::steady_clock::now();
+        const match::TResult r = match::Search(*t.pic1, t.half, *t.pic2, t.present);
+        seconds += Seconds(std::chrono::steady_clock::now() - start);
+        ++cases;
+        if (r.status != match::TStatus::Matched && r.status != match::TStatus::NotConvincing) {
+            ++blank;
+            return;
+        }
+        const match::TRect& f = r.best.rect;
+        const double at[4] = {static_cast<double>(f.left), static_cast<double>(f.top),
+                              static_cast<double>(f.right), static_cast<double>(f.bottom)};
+        double error = 0;
+        for (int e = 0; e < 4; ++e)
+            error = std::max(error, std::abs(at[e] - std::round(t.truth[e])));
+        const bool right = error <= 2.0;
+        found += right;
+        if (r.status == match::TStatus::Matched) (right ? acceptedRight : acceptedWrong) += 1;
+        if (right && r.status == match::TStatus::Matched) return;
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "  %s: off %.0f px (%d,%d,%d,%d for %.0f,%.0f,%.0f,%.0f), %s", t.what.c_str(),
+                      error, f.left, f.top, f.right, f.bottom, t.truth[0], t.truth[1], t.truth[2],
+                      t.truth[3], match::StatusText(r).c_str());
+        misses.push_back(line);
+    }
+
+    void Print(bool listMisses) const {
+        const int searched = cases - blank;
+        std::printf(
+            "%s: %d cases, %d blank; of the %d searched: %.1f %% within 2 px, %.1f %% accepted "
+            "and right, %.1f %% accepted and wrong; %.1f ms per case\n",
+            name.c_str(), cases, blank, searched, 100.0 * found / std::max(1, searched),
+            100.0 * acceptedRight / std::max(1, searched),
+            100.0 * acceptedWrong / std::max(1, searched), 1000 * seconds / std::max(1, cases));
+        if (listMisses)
+            for (const std::string& m : misses) std::printf("%s\n", m.c_str());
+    }
+};
+
+std::string Describe(const char* photo, const match::TRect& h, double sx, double sy) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%-22s half %3dx%-3d at (%4d,%4d) scale %.2f x %.2f", photo,
+                  h.right - h.left + 1, h.bottom - h.top + 1, h.left, h.top, sx, sy);
+    return line;
+}
+
+// A w x h half at a random place of `photo`, and picture 2 the photo scaled by sx x sy, shifted
+// and retouched; nullopt when the shift moved the half out of picture 2.
+std::optional<TTrial> TransformedTrial(const cv::Mat& photo, int w, int h, double sx, double sy,
+                                       std::mt19937& rng) {
+    auto uniform = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    TTrial t;
+    const int left = integer(0, photo.cols - w);
+    const int top = integer(0, photo.rows - h);
+    t.half = {left, top, left + w - 1, top + h - 1};
+    const int sw = static_cast<int>(std::lround(photo.cols * sx));
+    const int sh = static_cast<int>(std::lround(photo.rows * sy));
+    const double ex = static_cast<double>(sw) / photo.cols;
+    const double ey = static_cast<double>(sh) / photo.rows;
+    const int tx = integer(-sw * 15 / 100, sw * 15 / 100);
+    const int ty = integer(-sh * 15 / 100, sh * 15 / 100);
+    t.truth[0] = ex * left + tx;
+    t.truth[1] = ey * top + ty;
+    t.truth[2] = ex * (left + w) + tx - 1;
+    t.truth[3] = ey * (top + h) + ty - 1;
+    if (t.truth[0] < 0 || t.truth[1] < 0 || t.truth[2] > sw - 1 || t.truth[3] > sh - 1)
+        return std::nullopt;
+    t.pic1 = std::make_shared<const raster::DibRecord>(ToDib(photo));
+    t.pic2 = std::make_shared<const raster::DibRecord>(ToDib(Transformed(
+        photo, ex, ey, tx, ty, uniform(0.6, 1.5), uniform(-50, 50), uniform(2, 8), rng)));
+    return t;
+}
+
+// The truth rounded, moved by (dx, dy): where a user might have left the other half roughly.
+match::TRect Around(const double truth[4], int dx, int dy) {
+    return {static_cast<std::int32_t>(std::lround(truth[0])) + dx,
+            static_cast<std::int32_t>(std::lround(truth[1])) + dy,
+            static_cast<std::int32_t>(std::lround(truth[2])) + dx,
+            static_cast<std::int32_t>(std::lround(truth[3])) + dy};
+}
+
+cv::Mat LoadPhoto(const std::string& folder, const std::string& name) {
+    const raster::DibRecord dib = raster::OpenDib(folder + "/" + name);
+    if (!dib.HasPixels()) {
+        std::fprintf(stderr, "match_accuracy: cannot load %s/%s: %s\n", folder.c_str(),
+                     name.c_str(), dib.ErrorText().c_str());
+        std::exit(1);
+    }
+    return ToMat(dib);
+}
+
+// A width x height picture of distinct photos side by side at their own size, row by row:
+// sharp everywhere, with nothing repeated.
+cv::Mat Mosaic(const std::string& folder, const std::vector<std::string>& names, int width,
+               int height) {
+    cv::Mat out(height, width, CV_8UC3, cv::Scalar(0, 0, 0));
+    int x = 0, y = 0, rowHeight = 0;
+    for (const std::string& name : names) {
+        const cv::Mat photo = LoadPhoto(folder, name);
+        if (x > 0 && x + photo.cols / 2 > width) {
+            x = 0;
+            y += rowHeight;
+            rowHeight = 0;
+        }
+        if (y >= height) break;
+        const cv::Rect place =
+            cv::Rect(x, y, photo.cols, photo.rows) & cv::Rect(0, 0, width, height);
+        photo(cv::Rect(0, 0, place.width, place.height)).copyTo(out(place));
+        x += photo.cols;
+        rowHeight = std::max(rowHeight, photo.rows);
+    }
+    return out;
+}
+
+// Small halves in large pictures: 24-40 pixels in 1282 x 1110, 48 in 3840 x 2160.
+void SmallInLarge(const std::string& folder, int cases, std::mt19937& rng) {
+    auto uniform = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const cv::Mat large = Mosaic(folder,
+                                 {"motorcycle_left.png", "astronaut.png", "coffee.png",
+                                  "rocket.jpg", "chelsea.png", "china.jpg", "flower.jpg"},
+                                 1282, 1110);
+    TTally tally{"small halves (24-40 px) in 1282 x 1110 photos"};
+    for (int i = 0; i < cases; ++i) {
+        const int w = integer(24, 40), h = integer(24, 40);
+        const double sx = uniform(0.8, 1.25), sy = uniform(0.8, 1.25);
+        std::optional<TTrial> t = TransformedTrial(large, w, h, sx, sy, rng);
+        if (!t) {
+            --i;
+            continue;
+        }
+        t->what = Describe("1282 x 1110", t->half, sx, sy);
+        tally.Add(*t);
+    }
+    tally.Print(true);
+
+    const cv::Mat huge = Mosaic(
+        folder,
+        {"bar55.jpg",          "grand_canyon_1.jpg", "jesper_2.jpg",        "new_wave_2.jpg",
+         "skagen.jpg",         "snow.jpg",           "sunset.jpg",          "wayne.jpg",
+         "grand_canyon_3.jpg", "skagen_2.jpg",       "motorcycle_left.png", "astronaut.png",
+         "coffee.png",         "rocket.jpg",         "china.jpg",           "flower.jpg",
+         "grace_hopper.jpg",   "chelsea.png",        "qt-logo.jpg",         "mate-LadyBird.jpg"},
+        3840, 2160);
+    TTally tally4k{"48 x 48 halves in 3840 x 2160 photos"};
+    for (int i = 0; i < std::max(1, cases / 4); ++i) {
+        const double sx = uniform(0.85, 1.15), sy = uniform(0.85, 1.15);
+        std::optional<TTrial> t = TransformedTrial(huge, 48, 48, sx, sy, rng);
+        if (!t) {
+            --i;
+            continue;
+        }
+        t->what = Describe("3840 x 2160", t->half, sx, sy);
+        tally4k.Add(*t);
+    }
+    tally4k.Print(true);
+}
+
+// Long thin halves, lying and standing, in the photos of the main set.
+void Thin(const std::vector<cv::Mat>& photos, int cases, std::mt19937& rng) {
+    auto uniform = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    TTally tally{"thin halves (80-200 x 10-16 px)"};
+    for (int i = 0; i < cases; ++i) {
+        const std::size_t p = static_cast<std::size_t>(i) % photos.size();
+        int w = integer(80, 200), h = integer(10, 16);
+        if (i % 2) std::swap(w, h);
+        w = std::min(w, photos[p].cols);
+        h = std::min(h, photos[p].rows);
+        const double sx = uniform(0.7, 1.4), sy = uniform(0.7, 1.4);
+        std::optional<TTrial> t = TransformedTrial(photos[p], w, h, sx, sy, rng);
+        if (!t) {
+            --i;
+            continue;
+        }
+        t->what = Describe(kPhotos[p].c_str(), t->half, sx, sy);
+        tally.Add(*t);
+    }
+    tally.Print(true);
+}
+
+// Repeated content: a half of bricks or blinds, searched with the other half left roughly at its
+// true place (a quarter of its size off at most), left far from it, and with no present place.
+void Repeated(const std::string& folder, int cases, std::mt19937& rng) {
+    const std::vector<std::string> names = {"brick.png", "mate-Blinds.jpg"};
+    std::vector<cv::Mat> photos;
+    for (const std::string& n : names) photos.push_back(LoadPhoto(folder, n));
+    auto uniform = [&](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    TTally near{"repeated content, other half roughly in place"};
+    TTally far{"repeated content, other half elsewhere"};
+    TTally none{"repeated content, no present place"};
+    for (int i = 0; i < cases; ++i) {
+        const std::size_t p = static_cast<std::size_t>(i) % photos.size();
+        const int w = integer(24, 80), h = integer(24, 80);
+        const double sx = uniform(0.8, 1.25), sy = uniform(0.8, 1.25);
+        std::optional<TTrial> t = TransformedTrial(photos[p], w, h, sx, sy, rng);
+        if (!t) {
+            --i;
+            continue;
+        }
+        t->what = Describe(names[p].c_str(), t->half, sx, sy);
+        t->present = Around(t->truth, integer(-w / 4, w / 4), integer(-h / 4, h / 4));
+        near.Add(*t);
+        const int farX = (photos[p].cols / 3) * (t->half.left < photos[p].cols / 2 ? 1 : -1);
+        t->present = Around(t->truth, farX, 0);
+        far.Add(*t);
+        t->present.reset();
+        none.Add(*t);
+    }
+    near.Print(true);
+    far.Print(false);
+    none.Print(false);
+}
+
+// The motorcycle stereo pair: halves of the left view found in the right one. A half is used when
+// its ground truth moves it nearly rigidly (disparities known for 90 % of it, spread <= 3 px);
+// its left and right edges move by the median disparity of its left and right quarters.
+void Stereo(const std::string& folder, int cases, std::mt19937& rng) {
+    const cv::Mat disparity = ReadNpz(folder + "/motorcycle_disp.npz");
+    if (disparity.empty()) {
+        std::printf("stereo pair skipped: cannot read %s/motorcycle_disp.npz\n", folder.c_str());
+        return;
+    }
+    const cv::Mat left = LoadPhoto(folder, "motorcycle_left.png");
+    const cv::Mat right = LoadPhoto(folder, "motorcycle_right.png");
+    const auto pic1 = std::make_shared<const raster::DibRecord>(ToDib(left));
+    const auto pic2 = std::make_shared<const raster::DibRecord>(ToDib(right));
+    auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto median = [&](int x0, int x1, int y0, int y1, int& known) {
+        std::vector<float> v;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const float d = disparity.at<float>(y, x);
+                if (std::isfinite(d)) v.push_back(d);
+            }
+        known += static_cast<int>(v.size());
+        if (v.empty()) return std::make_pair(0.0f, 1e9f);
+        std::sort(v.begin(), v.end());
+        return std::make_pair(v[v.size() / 2], v.back() - v.front());
+    };
+    TTally all{"stereo pair, halves of 24-160 px"};
+    TTally small{"stereo pair, halves of 24-40 px"};
+    for (int i = 0, tries = 0; i < cases && tries < 200 * cases; ++tries) {
+        const bool isSmall = i % 2 == 0;
+        const int w = isSmall ? integer(24, 40) : integer(24, 160);
+        const int h = isSmall ? integer(24, 40) : integer(24, 160);
+        const int x = integer(0, left.cols - w), y = integer(0, left.rows - h);
+        int known = 0, ignored = 0;
+        const auto whole = median(x, x + w - 1, y, y + h - 1, known);
+        if (known < 0.9 * w * h || whole.second > 3.0f) continue;
+        const float dl = median(x, x + w / 4, y, y + h - 1, ignored).first;
+        const float dr = median(x + w - 1 - w / 4, x + w - 1, y, y + h - 1, ignored).first;
+        TTrial t;
+        t.pic1 = pic1;
+        t.pic2 = pic2;
+        t.half = {x, y, x + w - 1, y + h - 1};
+        t.truth[0] = x - dl;
+        t.truth[1] = y;
+        t.truth[2] = x + w - 1 - dr;
+        t.truth[3] = y + h - 1;
+        if (t.truth[0] < 0) continue;
+        t.what = Describe("motorcycle_left.png", t.half, 1, 1);
+        all.Add(t);
+        if (isSmall) small.Add(t);
+        ++i;
+    }
+    all.Print(true);
+    small.Print(true);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: match_accuracy PHOTO_FOLDER [CASES]\n");
+        std::fprintf(stderr, "usage: match_accuracy PHOTO_FOLDER [CASES [SET]]\n");
         return 2;
     }
     const std::string folder = argv[1];
     const int cases = argc > 2 ? std::atoi(argv[2]) : 600;
     std::vector<cv::Mat> photos;
-    for (const std::string& name : kPhotos) {
-        const raster::DibRecord dib = raster::OpenDib(folder + "/" + name);
-        if (!dib.HasPixels()) {
-            std::fprintf(stderr, "match_accuracy: cannot load %s/%s: %s\n", folder.c_str(),
-                         name.c_str(), dib.ErrorText().c_str());
-            return 1;
-        }
-        photos.push_back(ToMat(dib));
-    }
+    for (const std::string& name : kPhotos) photos.push_back(LoadPhoto(folder, name));
 
     std::mt19937 rng(20261208);
+    // One set alone, for trying changes: photos, stereo, large, thin, repeated or time.
+    if (argc > 3 && std::string(argv[3]) != "photos") {
+        const std::string only = argv[3];
+        if (only == "stereo") Stereo(folder, cases / 3, rng);
+        if (only == "large") SmallInLarge(folder, cases / 6, rng);
+        if (only == "thin") Thin(photos, cases / 6, rng);
+        if (only == "repeated") Repeated(folder, cases / 6, rng);
+        if (only == "time") {
+            TimeLarge(photos[0], 1920, 1080);
+            TimeLarge(photos[0], 3840, 2160);
+        }
+        return 0;
+    }
     auto uniform = [&](double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(rng);
     };
@@ -254,7 +618,16 @@ int main(int argc, char** argv) {
         ++unrelated;
         unrelatedScores.push_back(r.best.score);
         unrelatedMax = std::max(unrelatedMax, r.best.score);
-        if (r.status == match::TStatus::Matched) ++unrelatedAccepted;
+        if (r.status == match::TStatus::Matched) {
+            ++unrelatedAccepted;
+            std::printf("  unrelated accepted: %s half %dx%d at (%d,%d) in %s: %s\n",
+                        kPhotos[static_cast<std::size_t>(i) % photos.size()].c_str(), w, h, left,
+                        top, kPhotos[(static_cast<std::size_t>(i) + 2) % photos.size()].c_str(),
+                        match::StatusText(r).c_str());
+            std::printf("    found %d x %d, runner-up %.2f\n",
+                        r.best.rect.right - r.best.rect.left + 1,
+                        r.best.rect.bottom - r.best.rect.top + 1, r.runnerUp);
+        }
     }
 
     std::sort(hitScores.begin(), hitScores.end());
@@ -277,9 +650,9 @@ int main(int argc, char** argv) {
                 match::kMinSimilarity, rejectedHits, hits, acceptedMisses, misses.size());
     std::printf(
         "unrelated pairs: %d, best similarity median %.2f, 95 %% %.2f, max %.2f; threshold "
-        "accepts %d\n",
+        "accepts %d (%.1f %%)\n",
         unrelated, quantile(unrelatedScores, 0.5), quantile(unrelatedScores, 0.95), unrelatedMax,
-        unrelatedAccepted);
+        unrelatedAccepted, 100.0 * unrelatedAccepted / std::max(1, unrelated));
     std::printf("threshold  rejects hits  accepts unrelated\n");
     for (double t = 0.5; t < 0.96; t += 0.05) {
         const auto below = [t](const std::vector<double>& v) {
@@ -293,6 +666,12 @@ int main(int argc, char** argv) {
     std::printf("misses:\n");
     for (const std::string& m : misses) std::printf("%s\n", m.c_str());
 
+    if (argc > 3) return 0;
+    std::printf("\n");
+    Stereo(folder, cases / 3, rng);
+    SmallInLarge(folder, cases / 6, rng);
+    Thin(photos, cases / 6, rng);
+    Repeated(folder, cases / 6, rng);
     TimeLarge(photos[0], 1920, 1080);
     TimeLarge(photos[0], 3840, 2160);
     return 0;

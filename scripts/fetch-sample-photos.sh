@@ -8,7 +8,8 @@
 # downloaded; without, all of them:
 #
 #   python3-skimage         public-domain samples: astronaut.png, coffee.png, rocket.jpg, the
-#                           motorcycle stereo pair, textures (BSD/public domain)
+#                           motorcycle stereo pair and its true disparities (motorcycle_disp.npz),
+#                           textures (BSD/public domain)
 #   python-matplotlib-data  grace_hopper.jpg (a U.S. Navy portrait, public domain)
 #   kphotoalbum             the demo album's portraits and places (GPL-2+)
 #   fotoxx-common           two portraits from its user guide's pictures (GPL-3+)
@@ -34,6 +35,7 @@ sources=(
     "python3-skimage */skimage/data coffee.png"
     "python3-skimage */skimage/data motorcycle_left.png"
     "python3-skimage */skimage/data motorcycle_right.png"
+    "python3-skimage */skimage/data motorcycle_disp.npz"
     "python3-skimage */skimage/data rocket.jpg"
     "python3-skimage */skimage/data brick.png"
     "python3-skimage */skimage/data grass.png"

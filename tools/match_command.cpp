@@ -139,7 +139,8 @@ std::optional<TFailure> Execute(const TOptions& options) {
         if (interruption::Requested()) return interrupted();
         TAreaPair& a = data.areas[i];
         const match::TResult r =
-            matcher.module->search(pic1, {a.Left1, a.Top1, a.Right1, a.Bottom1}, pic2);
+            matcher.module->search(pic1, {a.Left1, a.Top1, a.Right1, a.Bottom1}, pic2,
+                                   match::TRect{a.Left2, a.Top2, a.Right2, a.Bottom2});
         if (r.status == match::TStatus::Matched) {
             a.Left2 = r.best.rect.left;
             a.Top2 = r.best.rect.top;

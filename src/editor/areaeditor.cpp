@@ -391,13 +391,17 @@ QString TAreaEditor::MatchCurrent() {
     const TAreaPair before = Record(current);
     TAreaPair after = before;
     const TAreaHalf from = HalfOf(after, model);
+    const TAreaHalf present = HalfOf(after, 1 - model);
     const vision::TLoaded& matcher = vision::Load();
     if (!matcher.module) return QString::fromStdString(matcher.message);
     match::TResult result;
     try {
-        result = matcher.module->search(host_.Picture(model),
-                                        {from.left, from.top, from.right, from.bottom},
-                                        host_.Picture(1 - model));
+        // Where the other half lies now decides between copies of repeated
+        // content.
+        result = matcher.module->search(
+            host_.Picture(model), {from.left, from.top, from.right, from.bottom},
+            host_.Picture(1 - model),
+            match::TRect{present.left, present.top, present.right, present.bottom});
     } catch (const std::bad_alloc&) {
         return QStringLiteral("not enough memory to match the area");
     }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <map>
 #include <new>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <utility>
@@ -23,16 +24,27 @@ namespace {
 constexpr double kMinScale = 0.5;
 constexpr double kMaxScale = 2.0;
 // The shorter side of the half on the coarsest level: smaller loses the
-// content, larger multiplies the sizes to try.
+// content, larger multiplies the sizes to try. The search starts on the
+// coarsest pyramid level where the side is at least kCoarseSide, shrunk
+// further to about kCoarseTarget when it is much larger there.
 constexpr double kCoarseSide = 10.0;
-// Sizes tried on the coarsest level grow by this factor: a step smaller than
-// the correlation peak's tolerance there, so no size falls between two.
+constexpr double kCoarseTarget = 12.0;
+// Sizes tried on the coarsest level grow by at most this factor (more when
+// the work bound widens the steps): a step smaller than the correlation
+// peak's tolerance there, so no size falls between two.
 constexpr double kSizeStep = 1.25;
 // Work of the coarse search (sizes tried x pixels searched) on huge pictures
-// with small halves; past it the search starts on a coarser level.
+// with small halves; past it the coarse sizes are tried in bigger steps, and
+// only past kMostCoarseWork at those steps does the search start on a coarser
+// level, where the half would be too small to tell its place.
 constexpr double kCoarseWork = 4.0e6;
+constexpr double kMostCoarseWork = 16 * kCoarseWork;
+// The largest edge displacement, in coarse pixels, between two sizes tried.
+constexpr double kMostReach = 3.0;
 constexpr int kPeaksPerSize = 2;
+// More when the coarse sizes are far apart: the true place may rank lower.
 constexpr int kCandidates = 8;
+constexpr int kWideCandidates = 16;
 // Candidates kept while refining: the best few, and only near the leader.
 constexpr int kRefined = 3;
 constexpr double kRefineMargin = 0.15;
@@ -115,10 +127,12 @@ cv::Mat Template(std::span<const cv::Mat> model, int w, int h) {
 
 // Sides to try for a half side of `side` pixels on one level, from half to
 // twice, no larger than `limit`.
-std::vector<int> Sides(double side, int limit) {
-    // The step keeps an edge's displacement within about a pixel, where the
-    // correlation peak still holds: fine for a long side, coarse for a short one.
-    const double step = std::clamp(1.0 + 2.0 / side, 1.06, kSizeStep);
+std::vector<int> Sides(double side, int limit, double reach = 1.0) {
+    // The step keeps an edge's displacement within about `reach` pixels, where
+    // the correlation peak still holds at one pixel: fine for a long side,
+    // coarse for a short one.
+    const double step = std::clamp(1.0 + 2.0 * reach / side, 1.0 + 0.03 * (1.0 + reach),
+                                   1.0 + (kSizeStep - 1.0) * (1.0 + reach) / 2.0);
     std::vector<int> out;
     const int lo = std::max(2, static_cast<int>(std::lround(side * kMinScale)));
     const int hi = std::min(limit, static_cast<int>(std::lround(side * kMaxScale)));
@@ -133,7 +147,19 @@ struct TCandidate {
     int w = 0;
     int h = 0;
     double score = -2.0;
+    // Ranked by score less this: sizes far from the half's own lose ties.
+    double penalty = 0.0;
+    double Rank() const { return score - penalty; }
 };
+
+// Correlation alone cannot tell a part of a pattern from the same part at
+// another size (bricks, blinds, a striped sleeve), so between places that fit
+// about equally the size nearer the half's own wins.
+constexpr double kSizePrior = 0.015;
+
+void SetPenalty(TCandidate& c, double w, double h) {
+    c.penalty = kSizePrior * (std::abs(std::log(c.w / w)) + std::abs(std::log(c.h / h)));
+}
 
 double Overlap(const TCandidate& a, const TCandidate& b) {
     const cv::Rect ra(a.x, a.y, a.w, a.h);
@@ -161,9 +187,10 @@ void Peaks(const cv::Mat& image, const cv::Mat& templ, std::vector<TCandidate>& 
 
 // Every size on the coarsest level; the best distinct candidates.
 std::vector<TCandidate> CoarseSearch(const cv::Mat& image, const std::vector<cv::Mat>& model,
-                                     double modelW, double modelH) {
-    const std::vector<int> widths = Sides(modelW, image.cols);
-    const std::vector<int> heights = Sides(modelH, image.rows);
+                                     double modelW, double modelH, double reach) {
+    const std::vector<int> widths = Sides(modelW, image.cols, reach);
+    const std::vector<int> heights = Sides(modelH, image.rows, reach);
+    const int wanted = reach > 1.0 ? kWideCandidates : kCandidates;
     const int count = static_cast<int>(widths.size() * heights.size());
     std::vector<std::vector<TCandidate>> found(static_cast<std::size_t>(count));
     cv::parallel_for_(cv::Range(0, count), [&](const cv::Range& range) {
@@ -175,11 +202,12 @@ std::vector<TCandidate> CoarseSearch(const cv::Mat& image, const std::vector<cv:
     });
     std::vector<TCandidate> all;
     for (const auto& f : found) all.insert(all.end(), f.begin(), f.end());
+    for (TCandidate& c : all) SetPenalty(c, modelW, modelH);
     std::sort(all.begin(), all.end(),
-              [](const TCandidate& a, const TCandidate& b) { return a.score > b.score; });
+              [](const TCandidate& a, const TCandidate& b) { return a.Rank() > b.Rank(); });
     std::vector<TCandidate> out;
     for (const TCandidate& c : all) {
-        if (static_cast<int>(out.size()) == kCandidates) break;
+        if (static_cast<int>(out.size()) == wanted) break;
         if (std::none_of(out.begin(), out.end(),
                          [&](const TCandidate& o) { return Overlap(o, c) > 0.5; }))
             out.push_back(c);
@@ -229,14 +257,14 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
     return best;
 }
 
-// One level finer: the candidate doubled, then its size moved one pixel at a
-// time while that improves the score, each size at its best place nearby.
-TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, int radius,
-                  cv::Size least, cv::Size most) {
-    c.x *= 2;
-    c.y *= 2;
-    c.w *= 2;
-    c.h *= 2;
+// One level finer: the candidate enlarged by `factor` (2 between levels), then its size moved one
+// pixel at a time while that improves the score, each size at its best place nearby.
+TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, double factor,
+                  int radius, cv::Size least, cv::Size most, cv::Size2d nominal) {
+    c.x = static_cast<int>(std::lround(c.x * factor));
+    c.y = static_cast<int>(std::lround(c.y * factor));
+    c.w = static_cast<int>(std::lround(c.w * factor));
+    c.h = static_cast<int>(std::lround(c.h * factor));
     // Keyed by size and centre: a size tried around an older centre may have
     // missed the place a newer one finds.
     std::map<std::array<int, 4>, TCandidate> tried;
@@ -246,40 +274,63 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
         if (w < least.width || h < least.height || w > most.width || h > most.height)
             return TCandidate{from.x, from.y, w, h, -2.0};
         auto [it, fresh] = tried.try_emplace({w, h, 2 * from.x + from.w, 2 * from.y + from.h});
-        if (fresh)
+        if (fresh) {
             it->second =
                 BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, w, h, radius);
+            SetPenalty(it->second, nominal.width, nominal.height);
+        }
         return it->second;
     };
     TCandidate best = at(c, c.w, c.h);
     // Big steps first, about 3 % of each side, then single pixels.
-    for (const bool fine : {false, true}) {
-        const int sw = fine ? 1 : std::max(1, c.w / 32);
-        const int sh = fine ? 1 : std::max(1, c.h / 32);
-        for (int step = 0; step < 8; ++step) {
+    // The size prior settles ties between sizes; the last pixel goes by the
+    // correlation alone, which the prior would bias on smooth content.
+    for (const int pass : {0, 1, 2}) {
+        const int sw = pass > 0 ? 1 : std::max(1, c.w / 32);
+        const int sh = pass > 0 ? 1 : std::max(1, c.h / 32);
+        auto key = [&](const TCandidate& t) { return pass == 2 ? t.score : t.Rank(); };
+        for (int step = 0; step < (pass == 2 ? 4 : 8); ++step) {
             TCandidate next = best;
             for (int dh = -1; dh <= 1; ++dh)
                 for (int dw = -1; dw <= 1; ++dw) {
                     if (dw == 0 && dh == 0) continue;
                     const TCandidate t = at(best, best.w + dw * sw, best.h + dh * sh);
-                    if (t.score > next.score) next = t;
+                    if (key(t) > key(next)) next = t;
                 }
-            if (next.score <= best.score) break;
+            if (key(next) <= key(best)) break;
             best = next;
         }
-        if (sw == 1 && sh == 1) break;
     }
     return best;
 }
 
-// The candidates worth refining further: the best few near the leader.
-void Prune(std::vector<TCandidate>& candidates) {
+double Distance(const TCandidate& c, cv::Point2d at) {
+    return std::hypot(c.x + c.w / 2.0 - at.x, c.y + c.h / 2.0 - at.y);
+}
+
+// Of the candidates that fit about as well as the best, the one nearest `at`.
+std::size_t NearestOfTheBest(const std::vector<TCandidate>& sorted, cv::Point2d at) {
+    std::size_t nearest = 0;
+    for (std::size_t i = 1; i < sorted.size(); ++i)
+        if (sorted[i].Rank() >= sorted.front().Rank() - kDistinctMargin &&
+            Distance(sorted[i], at) < Distance(sorted[nearest], at))
+            nearest = i;
+    return nearest;
+}
+
+// The candidates worth refining further: the best few near the leader, and
+// the one nearest the other half's present place among those about as good
+// as the leader.
+void Prune(std::vector<TCandidate>& candidates, std::optional<cv::Point2d> present) {
     std::sort(candidates.begin(), candidates.end(),
-              [](const TCandidate& a, const TCandidate& b) { return a.score > b.score; });
+              [](const TCandidate& a, const TCandidate& b) { return a.Rank() > b.Rank(); });
     if (candidates.empty()) return;
-    const double floor = candidates.front().score - kRefineMargin;
+    const double floor = candidates.front().Rank() - kRefineMargin;
     std::size_t keep = 1;
-    while (keep < candidates.size() && keep < kRefined && candidates[keep].score >= floor) ++keep;
+    while (keep < candidates.size() && keep < kRefined && candidates[keep].Rank() >= floor) ++keep;
+    if (present)
+        if (const std::size_t nearest = NearestOfTheBest(candidates, *present); nearest >= keep)
+            candidates[keep++] = candidates[nearest];
     candidates.resize(keep);
 }
 
@@ -297,7 +348,8 @@ int LevelFor(double ratio) {
 
 namespace {
 
-TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
+TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster::DibRecord& other,
+                       std::optional<TRect> present) {
     TResult out;
     half = Normalized(half);
     // The half's part inside its picture, in 64 bits: corners may be far out.
@@ -329,19 +381,29 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     }
 
     // Levels: the finest that keeps the template affordable; the coarsest
-    // where the half's shorter side is about kCoarseSide, or coarser on huge
-    // pictures so that the work of trying every size stays bounded.
+    // where the half's shorter side is still kCoarseSide. The work of trying
+    // every size there is bounded by trying fewer sizes.
     const int finest = LevelFor(static_cast<double>(mw) * mh / kFinestTemplatePixels);
     int coarse = finest;
     while (std::min(mw, mh) / std::ldexp(1.0, coarse + 1) >= kCoarseSide) ++coarse;
     const double otherPixels = static_cast<double>(other.Width()) * other.Height();
-    auto work = [&](int level) {
-        const double scale = std::ldexp(1.0, -level);
-        return static_cast<double>(Sides(mw * scale, INT32_MAX).size() *
-                                   Sides(mh * scale, INT32_MAX).size()) *
+    // The coarse search's own shrinking below `coarse`, and its work at size
+    // steps reaching `steps` pixels.
+    auto shrink = [&](int level) {
+        const double side = std::min(mw, mh) / std::ldexp(1.0, level);
+        return side > 1.2 * kCoarseTarget ? kCoarseTarget / side : 1.0;
+    };
+    auto work = [&](int level, double steps) {
+        const double scale = std::ldexp(shrink(level), -level);
+        return static_cast<double>(Sides(mw * scale, INT32_MAX, steps).size() *
+                                   Sides(mh * scale, INT32_MAX, steps).size()) *
                otherPixels * scale * scale;
     };
-    while (work(coarse) > kCoarseWork &&
+    // Coarser size steps first; a coarser level only for tiny halves in huge
+    // pictures.
+    double reach = 1.0;
+    while (work(coarse, reach) > kCoarseWork && reach < kMostReach) reach += 0.5;
+    while (work(coarse, reach) > kMostCoarseWork &&
            std::min(other.Width(), other.Height()) >> (coarse + 1) >= 2 * kMinSide)
         ++coarse;
 
@@ -350,20 +412,48 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     coarse = std::min(coarse, static_cast<int>(image.size()) - 1);
     const std::vector<cv::Mat> templ = Pyramid(std::move(modelGrey), coarse + 2);
 
-    const double scale = std::ldexp(1.0, -coarse);
-    std::vector<TCandidate> candidates =
-        CoarseSearch(image[static_cast<std::size_t>(coarse)], templ, mw * scale, mh * scale);
+    // The coarse search runs on `coarse` itself, or on a copy shrunk by
+    // shrink(coarse) and then refined on `coarse` first.
+    const cv::Mat& coarseLevel = image[static_cast<std::size_t>(coarse)];
+    cv::Mat shrunk = coarseLevel;
+    double factor = 2.0;
+    int first = coarse - 1;
+    if (const double s = shrink(coarse); s < 1.0) {
+        cv::resize(coarseLevel, shrunk,
+                   cv::Size(std::max(1, static_cast<int>(std::lround(coarseLevel.cols * s))),
+                            std::max(1, static_cast<int>(std::lround(coarseLevel.rows * s)))),
+                   0, 0, cv::INTER_AREA);
+        factor = static_cast<double>(coarseLevel.cols) / shrunk.cols;
+        first = coarse;
+    } else if (first < finest) {
+        // Searched on the finest level itself: its sizes still need refining.
+        factor = 1.0;
+        first = finest;
+    }
+    const double scale = std::ldexp(1.0, -coarse) / (first == coarse ? factor : 1.0);
+    std::vector<TCandidate> candidates = CoarseSearch(shrunk, templ, mw * scale, mh * scale, reach);
     if (candidates.empty()) {
         out.status = TStatus::NotConvincing;
         return out;
     }
+    // The centre of the other half's present place on a level.
+    auto presentAt = [&](int level) -> std::optional<cv::Point2d> {
+        if (!present) return std::nullopt;
+        const TRect p = Normalized(*present);
+        const double f = std::ldexp(1.0, -level);
+        return cv::Point2d((static_cast<double>(p.left) + p.right + 1) / 2 * f,
+                           (static_cast<double>(p.top) + p.bottom + 1) / 2 * f);
+    };
     // The finest level takes the template straight from the half, so that no
     // pyramid's half-pixel shift biases the edges.
     const std::span<const cv::Mat> coarserModel(templ);
     const std::span<const cv::Mat> finestModel(templ.data(), 1);
-    for (int level = coarse - 1; level >= finest; --level) {
+    for (int level = first; level >= finest; --level) {
         const cv::Mat& img = image[static_cast<std::size_t>(level)];
-        const int radius = 3;
+        // Wider on the first level when the coarse sizes were far apart: the
+        // place moves with the size.
+        const int radius =
+            level == first ? 3 + static_cast<int>(std::ceil(factor * (reach - 1))) : 3;
         const double f = std::ldexp(1.0, -level);
         const cv::Size least(static_cast<int>(std::floor(mw * f * kMinScale)),
                              static_cast<int>(std::floor(mh * f * kMinScale)));
@@ -373,16 +463,37 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         cv::parallel_for_(
             cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
                 for (int i = range.start; i < range.end; ++i)
-                    refined[static_cast<std::size_t>(i)] =
-                        Refine(img, level == finest ? finestModel : coarserModel,
-                               candidates[static_cast<std::size_t>(i)], radius, least, most);
+                    refined[static_cast<std::size_t>(i)] = Refine(
+                        img, level == finest ? finestModel : coarserModel,
+                        candidates[static_cast<std::size_t>(i)], level == first ? factor : 2.0,
+                        radius, least, most, cv::Size2d(mw * f, mh * f));
             });
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
-        if (std::min(mw, mh) >> level >= kPruneSide) Prune(candidates);
+        if (std::min(mw, mh) >> level >= kPruneSide) Prune(candidates, presentAt(level));
     }
-    Prune(candidates);
-    const TCandidate& c = candidates.front();
+    Prune(candidates, presentAt(finest));
+    // The best, unless other places fit about as well: then the one clearly
+    // nearest the other half's present place (half as far as the next), or
+    // none.
+    std::size_t chosen = 0;
+    bool distinct = true;
+    for (std::size_t i = 1; i < candidates.size(); ++i)
+        if (Overlap(candidates.front(), candidates[i]) < 0.25 &&
+            candidates[i].Rank() > candidates.front().Rank() - kDistinctMargin)
+            distinct = false;
+    if (!distinct && present) {
+        const cv::Point2d at = *presentAt(finest);
+        const std::size_t nearest = NearestOfTheBest(candidates, at);
+        distinct = true;
+        for (std::size_t i = 0; i < candidates.size(); ++i)
+            if (i != nearest && Overlap(candidates[nearest], candidates[i]) < 0.25 &&
+                candidates[i].Rank() >= candidates.front().Rank() - kDistinctMargin &&
+                Distance(candidates[i], at) < 2 * Distance(candidates[nearest], at))
+                distinct = false;
+        if (distinct) chosen = nearest;
+    }
+    const TCandidate& c = candidates[chosen];
 
     // Back to full resolution, then the half's parts outside its picture
     // added in proportion to the size found.
@@ -397,23 +508,27 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                      clamp32((c.x + c.w) * f - 1 + (half.right - right) * sx),
                      clamp32((c.y + c.h) * f - 1 + (half.bottom - bottom) * sy)};
     out.best.score = c.score;
-    for (std::size_t i = 1; i < candidates.size(); ++i)
-        if (Overlap(c, candidates[i]) < 0.25) {
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        if (i != chosen && Overlap(c, candidates[i]) < 0.25) {
             out.runnerUp = candidates[i].score;
             break;
         }
-    const bool distinct = out.runnerUp < 0 || c.score - out.runnerUp >= kDistinctMargin;
-    out.status = c.score >= kMinSimilarity && distinct ? TStatus::Matched : TStatus::NotConvincing;
+    out.ambiguous = !distinct;
+    // A smaller copy of the half has fewer pixels, so chance fits it better.
+    const double needed = kMinSimilarity + kShrunkSimilarity * (std::max(0.0, -std::log(sx)) +
+                                                                std::max(0.0, -std::log(sy)));
+    out.status = c.score >= needed && distinct ? TStatus::Matched : TStatus::NotConvincing;
     return out;
 }
 
 }  // namespace
 
-TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other) {
+TResult Search(const raster::DibRecord& model, TRect half, const raster::DibRecord& other,
+               std::optional<TRect> present) {
     // OpenCV reports running out of memory with its own exception; callers
     // handle that as everywhere else in the program.
     try {
-        return SearchPictures(model, half, other);
+        return SearchPictures(model, half, other, present);
     } catch (const cv::Exception& e) {
         if (e.code == cv::Error::StsNoMem) throw std::bad_alloc();
         throw std::runtime_error(e.what());
@@ -437,7 +552,7 @@ std::string StatusText(const TResult& result) {
         case TStatus::Matched:
             return "matched with " + similarity + " similarity";
         case TStatus::NotConvincing:
-            if (result.best.score >= kMinSimilarity && result.runnerUp >= 0) {
+            if (result.ambiguous && result.runnerUp >= 0) {
                 char other[16];
                 const auto e = std::to_chars(other, other + sizeof other, result.runnerUp,
                                              std::chars_format::fixed, 2);

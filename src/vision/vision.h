@@ -5,6 +5,7 @@
 // OpenCV nor loads it at start-up. Header-only contract plus the loader.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "match/match.h"
@@ -19,7 +20,7 @@ struct TVisionModule {
     int version;
     // match::Search and match::StatusText (match/match.h).
     match::TResult (*search)(const raster::DibRecord& model, match::TRect half,
-                             const raster::DibRecord& other);
+                             const raster::DibRecord& other, std::optional<match::TRect> present);
     std::string (*statusText)(const match::TResult& result);
     // The largest face in the picture with the eyes and smile inside it,
     // found with the cascade files in `folder`; when one of them cannot be
@@ -27,7 +28,7 @@ struct TVisionModule {
     TFaceFound (*findFace)(const raster::DibRecord& picture, const std::string& folder,
                            std::string& error);
 };
-inline constexpr int kVisionModuleVersion = 3;
+inline constexpr int kVisionModuleVersion = 4;
 inline constexpr const char* kVisionModuleEntry = "vellora_vision_module";
 
 struct TLoaded {

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "support/texture.h"
 
@@ -194,3 +196,98 @@ TEST(Match, ContentThatFitsTwoPlacesIsNotTaken) {
         0u)
         << match::StatusText(r);
 }
+
+namespace {
+
+// Fine random texture without repeats, cheap enough for large pictures:
+// grey levels on a grid `cell` pixels apart, interpolated.
+class TNoiseField {
+public:
+    TNoiseField(unsigned seed, int width, int height, double cell)
+        : cols_(static_cast<int>(width / cell) + 2), cell_(cell) {
+        std::mt19937 rng(seed);
+        values_.resize(static_cast<std::size_t>(cols_) * (static_cast<int>(height / cell) + 2));
+        for (double& v : values_) v = 20.0 + static_cast<double>(rng() % 216);
+    }
+    double At(double x, double y) const {
+        const double gx = std::max(0.0, x / cell_), gy = std::max(0.0, y / cell_);
+        const int ix = static_cast<int>(gx), iy = static_cast<int>(gy);
+        const double fx = gx - ix, fy = gy - iy;
+        auto v = [&](int cx, int cy) {
+            const std::size_t i = static_cast<std::size_t>(cy) * cols_ + cx;
+            return i < values_.size() ? values_[i] : 128.0;
+        };
+        return (v(ix, iy) * (1 - fx) + v(ix + 1, iy) * fx) * (1 - fy) +
+               (v(ix, iy + 1) * (1 - fx) + v(ix + 1, iy + 1) * fx) * fy;
+    }
+
+private:
+    int cols_;
+    double cell_;
+    std::vector<double> values_;
+};
+
+// As DrawField: pixel (X, Y) shows the field at ((X - tx) / sx, (Y - ty) / sy).
+raster::DibRecord DrawNoise(const TNoiseField& field, int width, int height, double sx = 1,
+                            double sy = 1, double tx = 0, double ty = 0) {
+    raster::DibRecord dib = raster::newdib(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto g =
+                static_cast<std::uint32_t>(std::lround(field.At((x - tx) / sx, (y - ty) / sy)));
+            raster::setpixel(dib, x, y, g | (g << 8) | (g << 16));
+        }
+    return dib;
+}
+
+// A 30 x 30 half is about 1/40 of a 1282 x 1110 picture's side: the search
+// must not shrink it to a few pixels before looking.
+TEST(Match, SmallHalvesInALargePictureAreFound) {
+    const TNoiseField field(21, 1300, 1120, 4.0);
+    const raster::DibRecord a = DrawNoise(field, 1282, 1110);
+    const raster::DibRecord b = DrawNoise(field, 1282, 1110, 1.1, 0.92, -37, 25);
+    for (const TRect half :
+         {TRect{600, 500, 629, 529}, TRect{100, 900, 127, 935}, TRect{1100, 80, 1139, 111}}) {
+        const match::TResult r = match::Search(a, half, b);
+        ASSERT_EQ(r.status, TStatus::Matched) << half.left << ": " << match::StatusText(r);
+        ExpectNear(r.best.rect, Truth(half, 1.1, 0.92, -37, 25), 2);
+    }
+}
+
+// A long thin half: the size along its length is found too, not only its place.
+TEST(Match, ThinHalvesGetTheirSize) {
+    const TNoiseField field(22, 400, 300, 3.0);
+    const raster::DibRecord a = DrawNoise(field, 400, 300);
+    const raster::DibRecord b = DrawNoise(field, 420, 320, 1.3, 0.8, -20, 30);
+    for (const TRect half : {TRect{60, 100, 229, 111}, TRect{250, 40, 261, 200}}) {
+        const match::TResult r = match::Search(a, half, b);
+        ASSERT_EQ(r.status, TStatus::Matched) << half.left << ": " << match::StatusText(r);
+        ExpectNear(r.best.rect, Truth(half, 1.3, 0.8, -20, 30), 2);
+    }
+}
+
+// Repeated content: of two copies that fit equally, the one near where the
+// other half lies now is taken; when it lies about as near both, neither.
+TEST(Match, RepeatedContentTakesTheCopyNearTheOtherHalf) {
+    const TBlobField field(11, 140, 110);
+    const raster::DibRecord a = DrawField(field, 140, 110);
+    raster::DibRecord twice = raster::newdib(300, 110, 24);
+    for (int y = 0; y < 110; ++y)
+        for (int x = 0; x < 300; ++x)
+            raster::setpixel(twice, x, y,
+                             raster::getpixel(a, x < 150 ? x % 140 : (x - 150) % 140, y));
+    const TRect half{40, 30, 79, 69};
+    // Roughly over the second copy, then over the first.
+    match::TResult r = match::Search(a, half, twice, TRect{185, 38, 230, 80});
+    ASSERT_EQ(r.status, TStatus::Matched) << match::StatusText(r);
+    ExpectNear(r.best.rect, {190, 30, 229, 69}, 1);
+    EXPECT_GT(r.runnerUp, 0.95);
+    r = match::Search(a, half, twice, TRect{30, 25, 70, 60});
+    ASSERT_EQ(r.status, TStatus::Matched) << match::StatusText(r);
+    ExpectNear(r.best.rect, half, 1);
+    // Midway between the copies.
+    r = match::Search(a, half, twice, TRect{115, 30, 154, 69});
+    EXPECT_EQ(r.status, TStatus::NotConvincing) << match::StatusText(r);
+}
+
+}  // namespace

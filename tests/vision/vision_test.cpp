@@ -17,7 +17,7 @@ TEST(Vision, LoadsTheBuiltModuleAndMatchesThroughIt) {
     const testing_support::TBlobField field(5, 120, 90);
     const raster::DibRecord one = testing_support::DrawField(field, 120, 90);
     const raster::DibRecord two = testing_support::DrawField(field, 140, 100, 1.0, 1.0, 17, 9);
-    const match::TResult r = loaded.module->search(one, {25, 15, 64, 49}, two);
+    const match::TResult r = loaded.module->search(one, {25, 15, 64, 49}, two, std::nullopt);
     ASSERT_EQ(r.status, match::TStatus::Matched) << loaded.module->statusText(r);
     EXPECT_EQ(match::Normalized(r.best.rect), (match::TRect{42, 24, 81, 58}));
 }
