@@ -29,6 +29,10 @@ constexpr double kMaxScale = 2.0;
 // further to about kCoarseTarget when it is much larger there.
 constexpr double kCoarseSide = 10.0;
 constexpr double kCoarseTarget = 12.0;
+// A long side is shrunk on its own down to this many pixels on the coarse
+// level: a thin half keeps its short side, but the long one need not cost
+// full resolution across the whole picture.
+constexpr double kCoarseLongSide = 32.0;
 // Sizes tried on the coarsest level grow by at most this factor (more when
 // the work bound widens the steps): a step smaller than the correlation
 // peak's tolerance there, so no size falls between two.
@@ -215,19 +219,40 @@ std::vector<TCandidate> CoarseSearch(const cv::Mat& image, const std::vector<cv:
     return out;
 }
 
+// The sum of the template's pixels times those of `area` under it at (x, y);
+// both 32-bit float. Row by row: cv::Mat::dot walks a narrow part slowly.
+double Dot(const cv::Mat& templ, const cv::Mat& area, int x, int y) {
+    double total = 0.0;
+    for (int r = 0; r < templ.rows; ++r) {
+        const float* t = templ.ptr<float>(r);
+        const float* a = area.ptr<float>(y + r) + x;
+        float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        int c = 0;
+        for (; c + 4 <= templ.cols; c += 4) {
+            s0 += t[c] * a[c];
+            s1 += t[c + 1] * a[c + 1];
+            s2 += t[c + 2] * a[c + 2];
+            s3 += t[c + 3] * a[c + 3];
+        }
+        for (; c < templ.cols; ++c) s0 += t[c] * a[c];
+        total += static_cast<double>(s0) + s1 + s2 + s3;
+    }
+    return total;
+}
+
 // The best place of a w x h template near (cx, cy), the centre, within
 // `radius` pixels. Only a few places are scored, so the correlation is summed
 // directly: matchTemplate's transform would cost far more for a large half.
 TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double cx, double cy,
-                    int w, int h, int radius) {
+                    int w, int h, cv::Size radius) {
     const TCandidate none{0, 0, w, h, -2.0};
     if (w < 2 || h < 2 || w > image.cols || h > image.rows) return none;
-    const int x0 = static_cast<int>(std::lround(cx - w / 2.0)) - radius;
-    const int y0 = static_cast<int>(std::lround(cy - h / 2.0)) - radius;
+    const int x0 = static_cast<int>(std::lround(cx - w / 2.0)) - radius.width;
+    const int y0 = static_cast<int>(std::lround(cy - h / 2.0)) - radius.height;
     const int left = std::clamp(x0, 0, image.cols - w);
     const int top = std::clamp(y0, 0, image.rows - h);
-    const int right = std::clamp(x0 + w + 2 * radius, left + w, image.cols);
-    const int bottom = std::clamp(y0 + h + 2 * radius, top + h, image.rows);
+    const int right = std::clamp(x0 + w + 2 * radius.width, left + w, image.cols);
+    const int bottom = std::clamp(y0 + h + 2 * radius.height, top + h, image.rows);
     cv::Mat templ;
     Template(model, w, h).convertTo(templ, CV_32F);
     templ -= cv::mean(templ)[0];
@@ -249,22 +274,28 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
             const double variance = box(squares) - s1 * s1 / n;
             // The template's mean is 0, so it correlates with the window's
             // deviations by correlating with the window itself.
-            const double score = variance > 1e-6 ? templ.dot(area(cv::Rect(x, y, w, h))) /
-                                                       std::sqrt(templNorm * variance)
-                                                 : 0.0;
+            const double score =
+                variance > 1e-6 ? Dot(templ, area, x, y) / std::sqrt(templNorm * variance) : 0.0;
             if (score > best.score) best = {left + x, top + y, w, h, score};
         }
     return best;
 }
 
+// A coarser candidate on a finer level, enlarged by `factor` on each axis.
+TCandidate Enlarged(TCandidate c, cv::Point2d factor) {
+    c.x = static_cast<int>(std::lround(c.x * factor.x));
+    c.y = static_cast<int>(std::lround(c.y * factor.y));
+    c.w = static_cast<int>(std::lround(c.w * factor.x));
+    c.h = static_cast<int>(std::lround(c.h * factor.y));
+    return c;
+}
+
 // One level finer: the candidate enlarged by `factor` (2 between levels), then its size moved one
 // pixel at a time while that improves the score, each size at its best place nearby.
-TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c, double factor,
-                  int radius, cv::Size least, cv::Size most, cv::Size2d nominal) {
-    c.x = static_cast<int>(std::lround(c.x * factor));
-    c.y = static_cast<int>(std::lround(c.y * factor));
-    c.w = static_cast<int>(std::lround(c.w * factor));
-    c.h = static_cast<int>(std::lround(c.h * factor));
+TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c,
+                  cv::Point2d factor, cv::Size radius, cv::Size least, cv::Size most,
+                  cv::Size2d nominal) {
+    c = Enlarged(c, factor);
     // Keyed by size and centre: a size tried around an older centre may have
     // missed the place a newer one finds.
     std::map<std::array<int, 4>, TCandidate> tried;
@@ -389,15 +420,22 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     const double otherPixels = static_cast<double>(other.Width()) * other.Height();
     // The coarse search's own shrinking below `coarse`, and its work at size
     // steps reaching `steps` pixels.
+    // Both sides by the shorter one's factor, and the long side further
+    // down to kCoarseLongSide.
     auto shrink = [&](int level) {
         const double side = std::min(mw, mh) / std::ldexp(1.0, level);
-        return side > 1.2 * kCoarseTarget ? kCoarseTarget / side : 1.0;
+        const double both = side > 1.2 * kCoarseTarget ? kCoarseTarget / side : 1.0;
+        auto own = [&](int length) {
+            const double l = length / std::ldexp(1.0, level);
+            return std::min(both, l > 1.2 * kCoarseLongSide ? kCoarseLongSide / l : 1.0);
+        };
+        return cv::Point2d(own(mw), own(mh));
     };
     auto work = [&](int level, double steps) {
-        const double scale = std::ldexp(shrink(level), -level);
-        return static_cast<double>(Sides(mw * scale, INT32_MAX, steps).size() *
-                                   Sides(mh * scale, INT32_MAX, steps).size()) *
-               otherPixels * scale * scale;
+        const cv::Point2d s = shrink(level) * std::ldexp(1.0, -level);
+        return static_cast<double>(Sides(mw * s.x, INT32_MAX, steps).size() *
+                                   Sides(mh * s.y, INT32_MAX, steps).size()) *
+               otherPixels * s.x * s.y;
     };
     // Coarser size steps first; a coarser level only for tiny halves in huge
     // pictures.
@@ -416,22 +454,25 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     // shrink(coarse) and then refined on `coarse` first.
     const cv::Mat& coarseLevel = image[static_cast<std::size_t>(coarse)];
     cv::Mat shrunk = coarseLevel;
-    double factor = 2.0;
+    cv::Point2d factor(2.0, 2.0);
     int first = coarse - 1;
-    if (const double s = shrink(coarse); s < 1.0) {
+    if (const cv::Point2d s = shrink(coarse); s.x < 1.0 || s.y < 1.0) {
         cv::resize(coarseLevel, shrunk,
-                   cv::Size(std::max(1, static_cast<int>(std::lround(coarseLevel.cols * s))),
-                            std::max(1, static_cast<int>(std::lround(coarseLevel.rows * s)))),
+                   cv::Size(std::max(1, static_cast<int>(std::lround(coarseLevel.cols * s.x))),
+                            std::max(1, static_cast<int>(std::lround(coarseLevel.rows * s.y)))),
                    0, 0, cv::INTER_AREA);
-        factor = static_cast<double>(coarseLevel.cols) / shrunk.cols;
+        factor = {static_cast<double>(coarseLevel.cols) / shrunk.cols,
+                  static_cast<double>(coarseLevel.rows) / shrunk.rows};
         first = coarse;
     } else if (first < finest) {
         // Searched on the finest level itself: its sizes still need refining.
-        factor = 1.0;
+        factor = {1.0, 1.0};
         first = finest;
     }
-    const double scale = std::ldexp(1.0, -coarse) / (first == coarse ? factor : 1.0);
-    std::vector<TCandidate> candidates = CoarseSearch(shrunk, templ, mw * scale, mh * scale, reach);
+    const double scale = std::ldexp(1.0, -coarse);
+    const cv::Point2d own = first == coarse ? factor : cv::Point2d(1.0, 1.0);
+    std::vector<TCandidate> candidates =
+        CoarseSearch(shrunk, templ, mw * scale / own.x, mh * scale / own.y, reach);
     if (candidates.empty()) {
         out.status = TStatus::NotConvincing;
         return out;
@@ -450,23 +491,28 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     const std::span<const cv::Mat> finestModel(templ.data(), 1);
     for (int level = first; level >= finest; --level) {
         const cv::Mat& img = image[static_cast<std::size_t>(level)];
-        // Wider on the first level when the coarse sizes were far apart: the
-        // place moves with the size.
-        const int radius =
-            level == first ? 3 + static_cast<int>(std::ceil(factor * (reach - 1))) : 3;
+        // Wider on the first level when the coarse sizes were far apart (the
+        // place moves with the size) or its pixels much coarser.
+        auto radius = [&](double by) {
+            return level == first ? 3 + static_cast<int>(std::ceil(by * (reach - 1))) +
+                                        std::max(0, static_cast<int>(std::ceil(by / 2)) - 1)
+                                  : 3;
+        };
+        const cv::Size near(radius(factor.x), radius(factor.y));
+        const cv::Point2d by = level == first ? factor : cv::Point2d(2.0, 2.0);
         const double f = std::ldexp(1.0, -level);
         const cv::Size least(static_cast<int>(std::floor(mw * f * kMinScale)),
                              static_cast<int>(std::floor(mh * f * kMinScale)));
         const cv::Size most(static_cast<int>(std::ceil(mw * f * kMaxScale)),
                             static_cast<int>(std::ceil(mh * f * kMaxScale)));
+        const std::span<const cv::Mat> levelModel = level == finest ? finestModel : coarserModel;
         std::vector<TCandidate> refined(candidates.size());
         cv::parallel_for_(
             cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
                 for (int i = range.start; i < range.end; ++i)
-                    refined[static_cast<std::size_t>(i)] = Refine(
-                        img, level == finest ? finestModel : coarserModel,
-                        candidates[static_cast<std::size_t>(i)], level == first ? factor : 2.0,
-                        radius, least, most, cv::Size2d(mw * f, mh * f));
+                    refined[static_cast<std::size_t>(i)] =
+                        Refine(img, levelModel, candidates[static_cast<std::size_t>(i)], by, near,
+                               least, most, cv::Size2d(mw * f, mh * f));
             });
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
