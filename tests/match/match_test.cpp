@@ -254,12 +254,14 @@ TEST(Match, SmallHalvesInALargePictureAreFound) {
     }
 }
 
-// A long thin half: the size along its length is found too, not only its place.
+// A long thin half: the size along its length is found too, not only its place,
+// also when the long side is searched far more coarsely than the short one.
 TEST(Match, ThinHalvesGetTheirSize) {
     const TNoiseField field(22, 400, 300, 3.0);
     const raster::DibRecord a = DrawNoise(field, 400, 300);
     const raster::DibRecord b = DrawNoise(field, 420, 320, 1.3, 0.8, -20, 30);
-    for (const TRect half : {TRect{60, 100, 229, 111}, TRect{250, 40, 261, 200}}) {
+    for (const TRect half :
+         {TRect{60, 100, 229, 111}, TRect{250, 40, 261, 200}, TRect{20, 270, 209, 279}}) {
         const match::TResult r = match::Search(a, half, b);
         ASSERT_EQ(r.status, TStatus::Matched) << half.left << ": " << match::StatusText(r);
         ExpectNear(r.best.rect, Truth(half, 1.3, 0.8, -20, 30), 2);
