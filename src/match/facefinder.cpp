@@ -271,6 +271,8 @@ vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string&
     if (faces.empty()) faces = ConfirmedByEyes(detect(d.faceDefault, 8), small, d.eye);
     if (faces.empty()) faces = ConfirmedByEyes(detect(d.profile, 5), small, d.eye);
     if (faces.empty()) faces = ConfirmedByEyes(detect(d.faceLbp, 5), small, d.eye);
+    // Last, the first cascade again with less evidence, an eye confirming.
+    if (faces.empty()) faces = ConfirmedByEyes(detect(d.face, 3), small, d.eye);
     if (faces.empty()) {
         faces = detect(d.cat, 5);
         found.kind = vision::TFaceFound::Kind::Cat;
