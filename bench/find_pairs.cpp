@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "opencv_pictures.h"
 #include "raster/dib.h"
 #include "raster/opendib.h"
 #include "vision/facepairs.h"
@@ -34,24 +35,8 @@
 
 namespace {
 
-cv::Mat ToMat(const raster::DibRecord& dib) {
-    cv::Mat out(dib.Height(), dib.Width(), CV_8UC3);
-    for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) {
-            const std::uint32_t c = raster::PixelColor(dib, x, y);
-            out.at<cv::Vec3b>(y, x) = {static_cast<std::uint8_t>(c >> 16),
-                                       static_cast<std::uint8_t>(c >> 8),
-                                       static_cast<std::uint8_t>(c)};
-        }
-    return out;
-}
-
-raster::DibRecord ToDib(const cv::Mat& bgr) {
-    raster::DibRecord dib = raster::newdib(bgr.cols, bgr.rows, 24);
-    for (int y = 0; y < bgr.rows; ++y)
-        std::copy_n(bgr.ptr<std::uint8_t>(y), 3 * bgr.cols, dib.Row(y));
-    return dib;
-}
+using bench_support::ToDib;
+using bench_support::ToMat;
 
 const vision::TVisionModule& Module() {
     const vision::TLoaded& loaded = vision::Load();

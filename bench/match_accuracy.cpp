@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "match/match.h"
+#include "opencv_pictures.h"
 #include "raster/dib.h"
 
 namespace {
@@ -42,24 +43,8 @@ const std::vector<std::string> kPhotos = {"astronaut.png",        "chelsea.png",
                                           "coffee.png",           "motorcycle_left.png",
                                           "motorcycle_right.png", "rocket.jpg"};
 
-cv::Mat ToMat(const raster::DibRecord& dib) {
-    cv::Mat out(dib.Height(), dib.Width(), CV_8UC3);
-    for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) {
-            const std::uint32_t c = raster::PixelColor(dib, x, y);
-            out.at<cv::Vec3b>(y, x) = {static_cast<std::uint8_t>(c >> 16),
-                                       static_cast<std::uint8_t>(c >> 8),
-                                       static_cast<std::uint8_t>(c)};
-        }
-    return out;
-}
-
-raster::DibRecord ToDib(const cv::Mat& bgr) {
-    raster::DibRecord dib = raster::newdib(bgr.cols, bgr.rows, 24);
-    for (int y = 0; y < bgr.rows; ++y)
-        std::copy_n(bgr.ptr<std::uint8_t>(y), 3 * bgr.cols, dib.Row(y));
-    return dib;
-}
+using bench_support::ToDib;
+using bench_support::ToMat;
 
 struct TCase {
     std::size_t photo = 0;
@@ -257,32 +242,44 @@ std::string Describe(const char* photo, const match::TRect& h, double sx, double
 }
 
 // A w x h half at a random place of `photo`, and picture 2 the photo scaled by sx x sy, shifted
-// and retouched; nullopt when the shift moved the half out of picture 2.
-std::optional<TTrial> TransformedTrial(const cv::Mat& photo, int w, int h, double sx, double sy,
-                                       std::mt19937& rng) {
+// and retouched; nullopt when the shift moved the half out of picture 2. The case's sx and sy
+// are the scales applied to whole pixels.
+std::optional<TCase> TransformedCase(const cv::Mat& photo, int w, int h, double sx, double sy,
+                                     std::mt19937& rng) {
     auto uniform = [&](double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(rng);
     };
     auto integer = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    TTrial t;
+    TCase c;
     const int left = integer(0, photo.cols - w);
     const int top = integer(0, photo.rows - h);
-    t.half = {left, top, left + w - 1, top + h - 1};
+    c.half = {left, top, left + w - 1, top + h - 1};
     const int sw = static_cast<int>(std::lround(photo.cols * sx));
     const int sh = static_cast<int>(std::lround(photo.rows * sy));
-    const double ex = static_cast<double>(sw) / photo.cols;
-    const double ey = static_cast<double>(sh) / photo.rows;
+    c.sx = static_cast<double>(sw) / photo.cols;
+    c.sy = static_cast<double>(sh) / photo.rows;
     const int tx = integer(-sw * 15 / 100, sw * 15 / 100);
     const int ty = integer(-sh * 15 / 100, sh * 15 / 100);
-    t.truth[0] = ex * left + tx;
-    t.truth[1] = ey * top + ty;
-    t.truth[2] = ex * (left + w) + tx - 1;
-    t.truth[3] = ey * (top + h) + ty - 1;
-    if (t.truth[0] < 0 || t.truth[1] < 0 || t.truth[2] > sw - 1 || t.truth[3] > sh - 1)
+    c.truth[0] = c.sx * left + tx;
+    c.truth[1] = c.sy * top + ty;
+    c.truth[2] = c.sx * (left + w) + tx - 1;
+    c.truth[3] = c.sy * (top + h) + ty - 1;
+    if (c.truth[0] < 0 || c.truth[1] < 0 || c.truth[2] > sw - 1 || c.truth[3] > sh - 1)
         return std::nullopt;
+    c.picture2 = Transformed(photo, c.sx, c.sy, tx, ty, uniform(0.6, 1.5), uniform(-50, 50),
+                             uniform(2, 8), rng);
+    return c;
+}
+
+std::optional<TTrial> TransformedTrial(const cv::Mat& photo, int w, int h, double sx, double sy,
+                                       std::mt19937& rng) {
+    const std::optional<TCase> c = TransformedCase(photo, w, h, sx, sy, rng);
+    if (!c) return std::nullopt;
+    TTrial t;
+    t.half = c->half;
+    std::copy_n(c->truth, 4, t.truth);
     t.pic1 = std::make_shared<const raster::DibRecord>(ToDib(photo));
-    t.pic2 = std::make_shared<const raster::DibRecord>(ToDib(Transformed(
-        photo, ex, ey, tx, ty, uniform(0.6, 1.5), uniform(-50, 50), uniform(2, 8), rng)));
+    t.pic2 = std::make_shared<const raster::DibRecord>(ToDib(c->picture2));
     return t;
 }
 
@@ -528,32 +525,19 @@ int main(int argc, char** argv) {
     std::vector<std::string> misses;
     double totalTime = 0;
     for (int i = 0; i < cases; ++i) {
-        TCase c;
-        c.photo = static_cast<std::size_t>(i) % photos.size();
-        const cv::Mat& photo = photos[c.photo];
-        c.sx = uniform(0.6, 1.6);
-        c.sy = uniform(0.6, 1.6);
+        const std::size_t p = static_cast<std::size_t>(i) % photos.size();
+        const cv::Mat& photo = photos[p];
+        const double sx = uniform(0.6, 1.6);
+        const double sy = uniform(0.6, 1.6);
         const int w = integer(24, 160);
         const int h = integer(24, 160);
-        const int left = integer(0, photo.cols - w);
-        const int top = integer(0, photo.rows - h);
-        c.half = {left, top, left + w - 1, top + h - 1};
-        const int sw = static_cast<int>(std::lround(photo.cols * c.sx));
-        const int sh = static_cast<int>(std::lround(photo.rows * c.sy));
-        const double ex = static_cast<double>(sw) / photo.cols;
-        const double ey = static_cast<double>(sh) / photo.rows;
-        const int tx = integer(-sw * 15 / 100, sw * 15 / 100);
-        const int ty = integer(-sh * 15 / 100, sh * 15 / 100);
-        c.truth[0] = ex * left + tx;
-        c.truth[1] = ey * top + ty;
-        c.truth[2] = ex * (left + w) + tx - 1;
-        c.truth[3] = ey * (top + h) + ty - 1;
-        if (c.truth[0] < 0 || c.truth[1] < 0 || c.truth[2] > sw - 1 || c.truth[3] > sh - 1) {
+        std::optional<TCase> drawn = TransformedCase(photo, w, h, sx, sy, rng);
+        if (!drawn) {
             --i;  // the shift moved the rectangle out of picture 2: draw again
             continue;
         }
-        c.picture2 = Transformed(photo, ex, ey, tx, ty, uniform(0.6, 1.5), uniform(-50, 50),
-                                 uniform(2, 8), rng);
+        TCase c = std::move(*drawn);
+        c.photo = p;
         const raster::DibRecord pic1 = ToDib(photo);
         const raster::DibRecord pic2 = ToDib(c.picture2);
         const auto start = std::chrono::steady_clock::now();
@@ -595,8 +579,8 @@ int main(int argc, char** argv) {
         std::snprintf(line, sizeof line,
                       "  %-20s half %3dx%-3d at (%3d,%3d) scale %.2f x %.2f: off %.0f px, "
                       "score %.2f (truth %.2f), grey deviation %.0f, %s: %s",
-                      kPhotos[c.photo].c_str(), w, h, left, top, ex, ey, error, r.best.score,
-                      truthScore, deviation, match::StatusText(r).c_str(), why);
+                      kPhotos[c.photo].c_str(), w, h, c.half.left, c.half.top, c.sx, c.sy, error,
+                      r.best.score, truthScore, deviation, match::StatusText(r).c_str(), why);
         misses.push_back(line);
     }
 

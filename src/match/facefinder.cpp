@@ -104,6 +104,27 @@ std::vector<cv::Rect> ConfirmedByEyes(const std::vector<cv::Rect>& faces, const 
     return confirmed;
 }
 
+cv::Point2d Centre(const vision::TRect& r) {
+    return {(r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0};
+}
+
+// From the halves placed so far: the eyes' middle and distance, and the
+// centre of one feature's half; none without both eyes and that feature.
+struct TPlaced {
+    cv::Point2d eyes;
+    double d;
+    cv::Point2d at;
+};
+std::optional<TPlaced> Placed(const vision::TFeatureHalves& halves, vision::TFeature feature) {
+    using vision::TFeature;
+    const auto& le = halves[static_cast<int>(TFeature::LeftEye)];
+    const auto& re = halves[static_cast<int>(TFeature::RightEye)];
+    const auto& half = halves[static_cast<int>(feature)];
+    if (!le || !re || !half) return std::nullopt;
+    return TPlaced{(Centre(*le) + Centre(*re)) / 2, cv::norm(Centre(*re) - Centre(*le)),
+                   Centre(*half)};
+}
+
 }  // namespace
 
 // Where the skin ends left and right of the nose, at the height of the
@@ -111,18 +132,12 @@ std::vector<cv::Rect> ConfirmedByEyes(const std::vector<cv::Rect>& faces, const 
 // colour is taken from the nose; a grey picture has no skin colour to follow.
 std::optional<vision::TFaceFound::TSides> SkinSides(const raster::DibRecord& picture,
                                                     const vision::TFeatureHalves& halves) {
-    using vision::TFeature;
-    const auto& le = halves[static_cast<int>(TFeature::LeftEye)];
-    const auto& re = halves[static_cast<int>(TFeature::RightEye)];
-    const auto& no = halves[static_cast<int>(TFeature::Nose)];
-    if (!le || !re || !no) return std::nullopt;
-    auto centre = [](const vision::TRect& r) {
-        return cv::Point2d((r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0);
-    };
-    const cv::Point2d mid = (centre(*le) + centre(*re)) / 2;
-    const cv::Point2d nose = centre(*no);
-    const double d = cv::norm(centre(*re) - centre(*le));
-    if (d < 8) return std::nullopt;
+    const std::optional<TPlaced> placed = Placed(halves, vision::TFeature::Nose);
+    if (!placed || placed->d < 8) return std::nullopt;
+    const auto& no = halves[static_cast<int>(vision::TFeature::Nose)];
+    const cv::Point2d mid = placed->eyes;
+    const cv::Point2d nose = placed->at;
+    const double d = placed->d;
     const int width = raster::DibWidth(picture);
     const int height = raster::DibHeight(picture);
     // About 24 samples per eye distance.
@@ -190,15 +205,12 @@ std::optional<vision::TFaceFound::TSides> SkinSides(const raster::DibRecord& pic
 // within a third of the eyes' distance of where the mouth was placed.
 std::optional<vision::TRect> LipLine(const raster::DibRecord& picture,
                                      const vision::TFeatureHalves& halves) {
-    using vision::TFeature;
-    const auto& le = halves[static_cast<int>(TFeature::LeftEye)];
-    const auto& re = halves[static_cast<int>(TFeature::RightEye)];
-    const auto& mo = halves[static_cast<int>(TFeature::Mouth)];
-    if (!le || !re || !mo) return std::nullopt;
-    const double d = std::hypot((re->left + re->right - le->left - le->right) / 2.0,
-                                (re->top + re->bottom - le->top - le->bottom) / 2.0);
-    const double cx = (mo->left + mo->right) / 2.0;
-    const double cy = (mo->top + mo->bottom) / 2.0;
+    const std::optional<TPlaced> placed = Placed(halves, vision::TFeature::Mouth);
+    if (!placed) return std::nullopt;
+    const auto& mo = halves[static_cast<int>(vision::TFeature::Mouth)];
+    const double d = placed->d;
+    const double cx = placed->at.x;
+    const double cy = placed->at.y;
     const cv::Rect around =
         cv::Rect(cv::Point(static_cast<int>(cx - 0.25 * d), static_cast<int>(cy - kLipReach * d)),
                  cv::Point(static_cast<int>(cx + 0.25 * d) + 1,
@@ -252,14 +264,14 @@ vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string&
     }
     cv::equalizeHist(small, small);
     const int minSide = std::max(24, std::min(small.cols, small.rows) / 10);
-    cv::Mat mirrored;
-    cv::flip(small, mirrored, 1);
+    cv::Mat mirrored;  // made when first needed
     // The cascades are not quite symmetric: a face turned a little one way is
     // found in the mirrored picture when it is missed in the picture itself.
     auto detect = [&](cv::CascadeClassifier& cascade, int neighbours) {
         std::vector<cv::Rect> found;
         cascade.detectMultiScale(small, found, 1.15, neighbours, 0, cv::Size(minSide, minSide));
         if (found.empty()) {
+            if (mirrored.empty()) cv::flip(small, mirrored, 1);
             cascade.detectMultiScale(mirrored, found, 1.15, neighbours, 0,
                                      cv::Size(minSide, minSide));
             for (cv::Rect& r : found) r.x = small.cols - r.x - r.width;

@@ -37,9 +37,10 @@ double Height(const TRect& r) {
 struct TLayout {
     double eyeX;     // left eye's centre from the box's left; the right eye mirrored
     double eyeY;     // eyes' centre from the box's top
-    double grow[4];  // the face half: left, top, right, bottom beyond the box
+    double grow[4];  // a cat's face half: left, top, right, bottom beyond the box
 };
-constexpr TLayout kPerson{0.30, 0.38, {0.02, -0.08, 0.02, 0.18}};
+// A person's face half is set from the eyes instead (below).
+constexpr TLayout kPerson{0.30, 0.38, {}};
 // A cat's box leaves out the ears.
 constexpr TLayout kCat{0.30, 0.42, {0.05, 0.18, 0.05, 0.05}};
 
@@ -158,6 +159,10 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
         const TPoint smile = Centre(*found.mouth);
         if (std::hypot(smile.x - mouth.x, smile.y - mouth.y) < 0.4 * d) mouth = smile;
     }
+    // How long the face is, as an eye distance would be for usual
+    // proportions: from the eyes-to-mouth distance, within limits.
+    const double along = (mouth.x - mid.x) * down.x + (mouth.y - mid.y) * down.y;
+    const double tall = std::clamp(along / 1.05, 0.8 * d, 1.3 * d);
     if (cat) {
         halves[static_cast<int>(TFeature::Face)] =
             TRect{static_cast<std::int32_t>(std::lround(f.left - layout.grow[0] * w)),
@@ -168,8 +173,6 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
         // A face is about as wide as 2.3 times the eyes' distance, its
         // hairline 0.8 of it above the eyes and its chin 1.75 below; a longer
         // face shows in the eyes-to-mouth distance.
-        const double along = (mouth.x - mid.x) * down.x + (mouth.y - mid.y) * down.y;
-        const double tall = std::clamp(along / 1.05, 0.8 * d, 1.3 * d);
         // The skin's edges, where they are a face's.
         double left = mid.x - kFaceSide * d;
         double right = mid.x + kFaceSide * d;
@@ -202,8 +205,6 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
         halves[static_cast<int>(side == 0 ? TFeature::LeftEye : TFeature::RightEye)] =
             Around(eye[side], 0.62 * d, 0.6 * d);
     if (cat) return halves;
-    const double along = (mouth.x - mid.x) * down.x + (mouth.y - mid.y) * down.y;
-    const double tall = std::clamp(along / 1.05, 0.8 * d, 1.3 * d);
     halves[static_cast<int>(TFeature::Nose)] = Around(below(0.58 * tall / d), 0.6 * d, 0.5 * d);
     halves[static_cast<int>(TFeature::Mouth)] = Around(mouth, 0.85 * d, 0.42 * d);
     return halves;

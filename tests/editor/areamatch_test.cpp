@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "editor/areaeditor.h"
+#include "support/picture_host.h"
 #include "support/texture.h"
 
 namespace {
@@ -12,29 +13,7 @@ namespace {
 using testing_support::DrawField;
 using testing_support::TBlobField;
 
-class TPictureHost : public TAreaEditorHost {
-public:
-    TDynaArray<TAreaPair>& AreaList() override { return list; }
-    int CurrentArea() const override { return current; }
-    void SetCurrentArea(int index) override { current = index; }
-    QSize PictureSize(int pane) const override {
-        return {picture[pane].Width(), picture[pane].Height()};
-    }
-    const raster::DibRecord& Picture(int pane) const override { return picture[pane]; }
-    int Zoom(int) const override { return 100; }
-    void ZoomAt(int, QPoint, int) override {}
-    void ScrollBy(int, int, int) override {}
-    void RepaintPane(int) override {}
-    void ShowCursorSlot(int) override {}
-    void ShowMousePoint(int, QPoint) override {}
-    void AreasChanged() override { ++changes; }
-
-    TAreaPair* ptr = nullptr;
-    TDynaArray<TAreaPair> list{&ptr};
-    int current = -1;
-    raster::DibRecord picture[2];
-    int changes = 0;
-};
+using testing_support::TPictureHost;
 
 // Picture 2 shows picture 1's field moved by (20, 10): an area of picture 1
 // at (l, t) is found at (l + 20, t + 10) with the same size.

@@ -12,32 +12,11 @@
 
 #include "editor/areaeditor.h"
 #include "raster/opendib.h"
+#include "support/picture_host.h"
 
 namespace {
 
-class TPictureHost : public TAreaEditorHost {
-public:
-    TDynaArray<TAreaPair>& AreaList() override { return list; }
-    int CurrentArea() const override { return current; }
-    void SetCurrentArea(int index) override { current = index; }
-    QSize PictureSize(int pane) const override {
-        return {picture[pane].Width(), picture[pane].Height()};
-    }
-    const raster::DibRecord& Picture(int pane) const override { return picture[pane]; }
-    int Zoom(int) const override { return 100; }
-    void ZoomAt(int, QPoint, int) override {}
-    void ScrollBy(int, int, int) override {}
-    void RepaintPane(int) override {}
-    void ShowCursorSlot(int) override {}
-    void ShowMousePoint(int, QPoint) override {}
-    void ShowStatus(const QString& text) override { status = text; }
-
-    TAreaPair* ptr = nullptr;
-    TDynaArray<TAreaPair> list{&ptr};
-    int current = -1;
-    raster::DibRecord picture[2];
-    QString status;
-};
+using testing_support::TPictureHost;
 
 raster::DibRecord Plain(int width, int height) {
     raster::DibRecord dib = raster::newdib(width, height, 24);

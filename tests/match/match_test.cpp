@@ -240,18 +240,24 @@ raster::DibRecord DrawNoise(const TNoiseField& field, int width, int height, dou
     return dib;
 }
 
+// Each half of `a` found within 2 pixels of where the transform puts it in `b`.
+void ExpectFound(const raster::DibRecord& a, const raster::DibRecord& b,
+                 std::initializer_list<TRect> halves, const TTransform& t) {
+    for (const TRect half : halves) {
+        const match::TResult r = match::Search(a, half, b);
+        ASSERT_EQ(r.status, TStatus::Matched) << half.left << ": " << match::StatusText(r);
+        ExpectNear(r.best.rect, Truth(half, t.sx, t.sy, t.tx, t.ty), 2);
+    }
+}
+
 // A 30 x 30 half is about 1/40 of a 1282 x 1110 picture's side: the search
 // must not shrink it to a few pixels before looking.
 TEST(Match, SmallHalvesInALargePictureAreFound) {
     const TNoiseField field(21, 1300, 1120, 4.0);
     const raster::DibRecord a = DrawNoise(field, 1282, 1110);
     const raster::DibRecord b = DrawNoise(field, 1282, 1110, 1.1, 0.92, -37, 25);
-    for (const TRect half :
-         {TRect{600, 500, 629, 529}, TRect{100, 900, 127, 935}, TRect{1100, 80, 1139, 111}}) {
-        const match::TResult r = match::Search(a, half, b);
-        ASSERT_EQ(r.status, TStatus::Matched) << half.left << ": " << match::StatusText(r);
-        ExpectNear(r.best.rect, Truth(half, 1.1, 0.92, -37, 25), 2);
-    }
+    ExpectFound(a, b, {{600, 500, 629, 529}, {100, 900, 127, 935}, {1100, 80, 1139, 111}},
+                {1.1, 0.92, -37, 25});
 }
 
 // A long thin half: the size along its length is found too, not only its place,
@@ -260,12 +266,8 @@ TEST(Match, ThinHalvesGetTheirSize) {
     const TNoiseField field(22, 400, 300, 3.0);
     const raster::DibRecord a = DrawNoise(field, 400, 300);
     const raster::DibRecord b = DrawNoise(field, 420, 320, 1.3, 0.8, -20, 30);
-    for (const TRect half :
-         {TRect{60, 100, 229, 111}, TRect{250, 40, 261, 200}, TRect{20, 270, 209, 279}}) {
-        const match::TResult r = match::Search(a, half, b);
-        ASSERT_EQ(r.status, TStatus::Matched) << half.left << ": " << match::StatusText(r);
-        ExpectNear(r.best.rect, Truth(half, 1.3, 0.8, -20, 30), 2);
-    }
+    ExpectFound(a, b, {{60, 100, 229, 111}, {250, 40, 261, 200}, {20, 270, 209, 279}},
+                {1.3, 0.8, -20, 30});
 }
 
 // Repeated content: of two copies that fit equally, the one near where the
