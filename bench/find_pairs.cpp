@@ -253,11 +253,12 @@ int Accuracy(const std::string& truthFile, const std::string& folder,
                                           int(std::lround(m.face.x + m.face.width)) - 1,
                                           int(std::lround(m.face.y + m.face.height)) - 1});
             if (iou >= 0.7) ++faceHits;
+            const vision::TRect half = h[0].value_or(vision::TRect{});
             std::printf(
-                "%-30s x%.1f,%.1f %+4d,%+4d %s  face IoU %.2f (detector %d,%d-%d,%d; "
+                "%-30s x%.1f,%.1f %+4d,%+4d %s  face IoU %.2f (half %d,%d-%d,%d; "
                 "truth %.0f,%.0f-%.0f,%.0f)%s%s\n",
                 t.name.c_str(), v.sx, v.sy, v.tx, v.ty, v.mirror ? "mirrored" : "        ", iou,
-                f.face.left, f.face.top, f.face.right, f.face.bottom, m.face.x, m.face.y,
+                half.left, half.top, half.right, half.bottom, m.face.x, m.face.y,
                 m.face.x + m.face.width - 1, m.face.y + m.face.height - 1,
                 misses.empty() ? "" : "  off (of the eye distance):", misses.c_str());
         }

@@ -28,6 +28,9 @@ constexpr int kFaceWidth = 180;
 // How far from where the mouth was placed its lips' line is looked for, in
 // eye distances.
 constexpr double kLipReach = 0.3;
+// Where the chin's lower edge is looked for below the mouth, in eye distances.
+constexpr double kChinNear = 0.35;
+constexpr double kChinFar = 1.2;
 // How far a pixel's colour may be from the skin's and still be skin, in
 // chroma levels.
 constexpr double kSkinTolerance = 12.0;
@@ -227,6 +230,37 @@ std::optional<vision::TRect> LipLine(const raster::DibRecord& picture,
     return vision::TRect{mo->left, y - half, mo->right, y + half};
 }
 
+// The chin's lower edge: across the mouth's middle, the row below the mouth
+// where the picture turns darkest fastest, from the lit chin into the
+// shadow it casts on the neck.
+std::optional<std::int32_t> ChinLine(const raster::DibRecord& picture,
+                                     const vision::TFeatureHalves& halves) {
+    const std::optional<TPlaced> placed = Placed(halves, vision::TFeature::Mouth);
+    if (!placed) return std::nullopt;
+    const double d = placed->d;
+    const cv::Point2d mouth = placed->at;
+    const cv::Rect band = cv::Rect(cv::Point(static_cast<int>(mouth.x - 0.3 * d),
+                                             static_cast<int>(mouth.y + kChinNear * d)),
+                                   cv::Point(static_cast<int>(mouth.x + 0.3 * d) + 1,
+                                             static_cast<int>(mouth.y + kChinFar * d) + 1)) &
+                          cv::Rect(0, 0, raster::DibWidth(picture), raster::DibHeight(picture));
+    if (band.width < 4 || band.height < 8) return std::nullopt;
+    cv::Mat rows;
+    cv::reduce(GreyPart(picture, band), rows, 1, cv::REDUCE_AVG, CV_32F);
+    cv::GaussianBlur(rows, rows, cv::Size(1, 5), 0);
+    int best = -1;
+    float fall = 0;
+    for (int y = 2; y + 2 < rows.rows; ++y) {
+        const float f = rows.at<float>(y - 2) - rows.at<float>(y + 2);
+        if (f > fall) {
+            fall = f;
+            best = y;
+        }
+    }
+    if (best < 0) return std::nullopt;  // no row darker than the one above it
+    return band.y + best;
+}
+
 vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string& folder,
                             std::string& error) {
     vision::TFaceFound found;
@@ -348,6 +382,7 @@ vision::TFaceFound FindFace(const raster::DibRecord& picture, const std::string&
     // A smile found is the mouth; else the lips' line near where it was placed.
     if (!found.mouth)
         if (const auto lips = LipLine(picture, placed)) found.mouth = lips;
+    found.chin = ChinLine(picture, vision::PlaceFeatures(found));
     return found;
 }
 

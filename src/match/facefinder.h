@@ -29,4 +29,9 @@ std::optional<vision::TFaceFound::TSides> SkinSides(const raster::DibRecord& pic
 std::optional<vision::TRect> LipLine(const raster::DibRecord& picture,
                                      const vision::TFeatureHalves& halves);
 
+// The row of the chin's lower edge below the placed mouth: where the picture
+// darkens most steeply. None without both eyes and the mouth.
+std::optional<std::int32_t> ChinLine(const raster::DibRecord& picture,
+                                     const vision::TFeatureHalves& halves);
+
 }  // namespace match

@@ -49,11 +49,15 @@ constexpr TLayout kCat{0.30, 0.42, {0.05, 0.18, 0.05, 0.05}};
 // edges measured in the picture move a side when they lie between kSkinMin
 // and kSkinMax (plus kSkinGrow for the ear's rim).
 constexpr double kFaceSide = 1.15;
-constexpr double kFaceTop = 0.8;
+constexpr double kFaceTop = 0.7;
 constexpr double kFaceBottom = 1.75;
 constexpr double kSkinMin = 0.6;
 constexpr double kSkinMax = 2.1;
 constexpr double kSkinGrow = 0.05;
+// The chin measured in the picture moves the face's bottom when it lies
+// within this many eye distances of where the proportions put it; further
+// off, it is a collar or a beard's edge.
+constexpr double kChinReach = 0.25;
 
 }  // namespace
 
@@ -171,7 +175,7 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
                   static_cast<std::int32_t>(std::lround(f.bottom + layout.grow[3] * h))};
     } else {
         // A face is about as wide as 2.3 times the eyes' distance, its
-        // hairline 0.8 of it above the eyes and its chin 1.75 below; a longer
+        // hairline 0.7 of it above the eyes and its chin 1.75 below; a longer
         // face shows in the eyes-to-mouth distance.
         // The skin's edges, where they are a face's.
         double left = mid.x - kFaceSide * d;
@@ -193,11 +197,13 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
                     left = found.sides->left - kSkinGrow * d;
             }
         }
+        std::int32_t bottom =
+            static_cast<std::int32_t>(std::lround(mid.y + kFaceBottom * tall)) - 1;
+        if (found.chin && std::abs(*found.chin - bottom) <= kChinReach * d) bottom = *found.chin;
         halves[static_cast<int>(TFeature::Face)] =
             TRect{static_cast<std::int32_t>(std::lround(left)),
                   static_cast<std::int32_t>(std::lround(mid.y - kFaceTop * tall)),
-                  static_cast<std::int32_t>(std::lround(right)) - 1,
-                  static_cast<std::int32_t>(std::lround(mid.y + kFaceBottom * tall)) - 1};
+                  static_cast<std::int32_t>(std::lround(right)) - 1, bottom};
     }
     // Each eye with its brow above it: the half reaches 0.3 eye distances
     // above and below the eye.

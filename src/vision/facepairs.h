@@ -33,6 +33,10 @@ struct TFaceFound {
         std::int32_t right;
     };
     std::optional<TSides> sides;
+    // The chin's lower edge, where the lit chin meets the shadow below it,
+    // measured in the picture; trusted only near where the face's
+    // proportions put the chin.
+    std::optional<std::int32_t> chin;
 };
 
 // The features a pair is made for, in the order the pairs are added.

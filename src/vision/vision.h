@@ -28,7 +28,7 @@ struct TVisionModule {
     TFaceFound (*findFace)(const raster::DibRecord& picture, const std::string& folder,
                            std::string& error);
 };
-inline constexpr int kVisionModuleVersion = 4;
+inline constexpr int kVisionModuleVersion = 5;
 inline constexpr const char* kVisionModuleEntry = "vellora_vision_module";
 
 struct TLoaded {

@@ -1,5 +1,6 @@
 // What the face finder measures in the picture itself once the eyes, nose and
-// mouth are placed: where the skin ends and where the lips meet.
+// mouth are placed: where the skin ends, where the lips meet and where the
+// chin ends.
 #include "match/facefinder.h"
 
 #include <gtest/gtest.h>
@@ -89,4 +90,22 @@ TEST(FaceFinder, TheLipsLineIsTheDarkestRowNearThePlacedMouth) {
     lips = match::LipLine(face, Placed());
     ASSERT_TRUE(lips);
     EXPECT_NEAR((lips->top + lips->bottom) / 2.0, 151, 1.5);
+}
+
+TEST(FaceFinder, TheChinEndsWhereThePictureDarkensBelowTheMouth) {
+    // Lit skin down to row 185, the neck in shadow below it.
+    raster::DibRecord face = Band(320, 220, kLeaves, kSkin, 40, 260);
+    for (int y = 185; y < 220; ++y) Row(face, y, {110, 70, 60});
+    // The lips' dark line just under the mouth's centre is not the chin.
+    Row(face, 150, {90, 40, 40});
+    auto chin = match::ChinLine(face, Placed());
+    ASSERT_TRUE(chin);
+    EXPECT_NEAR(*chin, 184.5, 1.5);
+
+    // Skin of one tone has no such edge; without the
+    // mouth there is nothing to look below.
+    EXPECT_FALSE(match::ChinLine(Band(320, 220, kLeaves, kSkin, 40, 260), Placed()));
+    vision::TFeatureHalves noMouth = Placed();
+    noMouth[static_cast<int>(TFeature::Mouth)].reset();
+    EXPECT_FALSE(match::ChinLine(face, noMouth));
 }

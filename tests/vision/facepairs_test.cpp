@@ -116,6 +116,15 @@ TEST(FacePairs, TheFaceHalfFollowsTheSkinOfATurnedFaceAndTheLengthOfALongOne) {
         return vision::PlaceFeatures(f);
     }();
     EXPECT_GT(CentreY(Half(longer, TFeature::Nose)), CentreY(Half(usual, TFeature::Nose)) + 5);
+
+    // The chin's edge seen in the picture ends the half when it is near where
+    // the proportions put the chin; far below it is a collar.
+    found.mouth = TRect{170, 254, 229, 273};
+    found.chin = plain.bottom - 15;
+    EXPECT_EQ(Half(vision::PlaceFeatures(found), TFeature::Face).bottom, plain.bottom - 15);
+    EXPECT_EQ(Half(vision::PlaceFeatures(found), TFeature::Face).top, plain.top);
+    found.chin = plain.bottom + 40;
+    EXPECT_EQ(Half(vision::PlaceFeatures(found), TFeature::Face), plain);
 }
 
 TEST(FacePairs, EyesAreThePicturesLeftAndRightAndOnlyInTheUpperFace) {
