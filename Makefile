@@ -68,7 +68,8 @@ sequence-example: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target vellora-render
 	scripts/sequence-example.sh $(BUILD)/tools/vellora-render $(BUILD)/demo
 
-# The example made from Debian's sample photographs, its pairs placed by "Match object".
+# The examples made from Debian's sample photographs: two portraits paired by "Find pairs",
+# two views of a motorcycle paired by "Match object".
 photo-example: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target photo-example
 
