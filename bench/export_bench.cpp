@@ -25,35 +25,19 @@
 #include "core/process.h"
 #include "core/renderer.h"
 #include "export/videoexport.h"
+#include "export_scene.h"
 
 namespace {
 
-constexpr int kW = 1920;
-constexpr int kH = 1080;
+constexpr int kW = export_scene::kWidth;
+constexpr int kH = export_scene::kHeight;
 constexpr int kPictures = 100;
+using export_scene::EightPairs;
 
 raster::DibRecord Picture(int seed) {
     raster::DibRecord dib = raster::newdib(kW, kH, 24);
-    for (int y = 0; y < kH; ++y) {
-        std::uint8_t* row = dib.Row(y);
-        for (int x = 0; x < kW; ++x) {
-            row[3 * x] = static_cast<std::uint8_t>(x / 8 + seed * 50);
-            row[3 * x + 1] = static_cast<std::uint8_t>(y / 5 + ((x / 64 + y / 64) & 1) * 60);
-            row[3 * x + 2] = static_cast<std::uint8_t>((x + y) / 12 + seed * 90);
-        }
-    }
+    for (int y = 0; y < kH; ++y) export_scene::FillRow(dib.Row(y), y, seed);
     return dib;
-}
-
-std::vector<TAreaPair> EightPairs() {
-    std::vector<TAreaPair> pairs;
-    for (int i = 0; i < 8; ++i) {
-        const int x = 100 + (i % 4) * 430;
-        const int y = 150 + (i / 4) * 450;
-        pairs.push_back(
-            {x, y, x + 300, y + 280, x + 40 - i * 10, y + 30, x + 360 - i * 5, y + 330});
-    }
-    return pairs;
 }
 
 struct Scene {
