@@ -335,6 +335,77 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
     return best;
 }
 
+// The last look, on the finest level: the width, then the height, moved
+// pixel by pixel up to kPolishReach either way and further in growing steps
+// (up to a quarter of the side), each size at its best place nearby, then
+// both together a pixel at a time. The walk of Refine stops where one pixel
+// more brings no gain; on smooth content the score over sizes is flat with
+// small bumps, and the true size may lie beyond one.
+constexpr int kPolishReach = 8;
+constexpr int kPolishFarthest = 16;
+// While polishing, a size smaller than the half's pays this per factor e of
+// shrinking on each axis: a smaller copy of smooth content (a wall, a
+// gradient) fits about as well as the true size, and a little better by
+// chance as it has fewer pixels. Scaled-down content still wins where it
+// fits clearly better.
+constexpr double kShrunkPrior = 0.04;
+
+TCandidate Polish(const cv::Mat& image, std::span<const cv::Mat> model, const TCandidate& c,
+                  cv::Size least, cv::Size most, cv::Size2d nominal) {
+    auto key = [&](const TCandidate& t) {
+        return t.score - kShrunkPrior * (std::max(0.0, std::log(nominal.width / t.w)) +
+                                         std::max(0.0, std::log(nominal.height / t.h)));
+    };
+    TCandidate best = c;
+    // Sizes around `from`'s centre, scored in parallel, each within `near` of it.
+    auto tryAll = [&](const TCandidate& from, const std::vector<cv::Size>& sizes,
+                      const std::vector<cv::Size>& near) {
+        std::vector<TCandidate> scored(sizes.size());
+        cv::parallel_for_(cv::Range(0, static_cast<int>(sizes.size())), [&](const cv::Range& r) {
+            for (int i = r.start; i < r.end; ++i) {
+                const cv::Size s = sizes[static_cast<std::size_t>(i)];
+                if (s.width < least.width || s.height < least.height || s.width > most.width ||
+                    s.height > most.height)
+                    continue;
+                scored[static_cast<std::size_t>(i)] =
+                    BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, s.width,
+                             s.height, near[static_cast<std::size_t>(i)]);
+            }
+        });
+        for (const TCandidate& t : scored)
+            if (key(t) > key(best)) best = t;
+    };
+    std::vector<int> offsets;
+    for (int v = 1; v <= kPolishReach; ++v) offsets.push_back(v);
+    for (int v = kPolishReach + 2; v <= kPolishFarthest; v += 1 + v / 6) offsets.push_back(v);
+    // One axis; the place may move by half the change of the side.
+    auto line = [&](const TCandidate& from, bool horizontal) {
+        const int side = horizontal ? from.w : from.h;
+        std::vector<cv::Size> sizes, near;
+        for (const int v : offsets)
+            for (const int sign : {-1, 1}) {
+                if (v > std::max(2, side / 4)) continue;
+                const int n = side + sign * v;
+                const int r = 3 + v / 2;
+                sizes.push_back(horizontal ? cv::Size(n, from.h) : cv::Size(from.w, n));
+                near.push_back(horizontal ? cv::Size(r, 1) : cv::Size(1, r));
+            }
+        tryAll(from, sizes, near);
+    };
+    line(c, true);
+    line(best, false);
+    for (int step = 0; step < 4; ++step) {
+        const TCandidate from = best;
+        std::vector<cv::Size> sizes;
+        for (int dh = -1; dh <= 1; ++dh)
+            for (int dw = -1; dw <= 1; ++dw) sizes.emplace_back(from.w + dw, from.h + dh);
+        tryAll(from, sizes, std::vector<cv::Size>(sizes.size(), cv::Size(2, 2)));
+        if (best.w == from.w && best.h == from.h && best.x == from.x && best.y == from.y) break;
+    }
+    SetPenalty(best, nominal.width, nominal.height);
+    return best;
+}
+
 double Distance(const TCandidate& c, cv::Point2d at) {
     return std::hypot(c.x + c.w / 2.0 - at.x, c.y + c.h / 2.0 - at.y);
 }
@@ -538,6 +609,16 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                 Distance(candidates[i], at) < 2 * Distance(candidates[nearest], at))
                 distinct = false;
         if (distinct) chosen = nearest;
+    }
+    {
+        const double f = std::ldexp(1.0, -finest);
+        candidates[chosen] =
+            Polish(image[static_cast<std::size_t>(finest)], finestModel, candidates[chosen],
+                   cv::Size(static_cast<int>(std::floor(mw * f * kMinScale)),
+                            static_cast<int>(std::floor(mh * f * kMinScale))),
+                   cv::Size(static_cast<int>(std::ceil(mw * f * kMaxScale)),
+                            static_cast<int>(std::ceil(mh * f * kMaxScale))),
+                   cv::Size2d(mw * f, mh * f));
     }
     const TCandidate& c = candidates[chosen];
 
