@@ -240,11 +240,24 @@ double Dot(const cv::Mat& templ, const cv::Mat& area, int x, int y) {
     return total;
 }
 
+// Places and sizes near each other are compared with both the template and
+// the picture smoothed by this (a Gaussian's sigma in pixels): a template
+// resized by a few per cent is interpolated, which averages its noise away,
+// so that on smooth content (a wall, the sky's gradient) any size but the
+// half's own fits a little better. Smoothed alike, every size carries about
+// as little noise. The score the threshold judges is taken unsmoothed.
+constexpr double kPlaceBlur = 0.7;
+// Halves with a shorter side below this are neither smoothed nor polished:
+// smoothing takes much of a narrow side's detail, and a pixel more or less
+// of it changes the fit too much for a nudge towards the half's size.
+constexpr int kSmoothSide = 20;
+
 // The best place of a w x h template near (cx, cy), the centre, within
-// `radius` pixels. Only a few places are scored, so the correlation is summed
-// directly: matchTemplate's transform would cost far more for a large half.
+// `radius` pixels, both smoothed by `blur` when it is positive. Only a few
+// places are scored, so the correlation is summed directly: matchTemplate's
+// transform would cost far more for a large half.
 TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double cx, double cy,
-                    int w, int h, cv::Size radius) {
+                    int w, int h, cv::Size radius, double blur) {
     const TCandidate none{0, 0, w, h, -2.0};
     if (w < 2 || h < 2 || w > image.cols || h > image.rows) return none;
     const int x0 = static_cast<int>(std::lround(cx - w / 2.0)) - radius.width;
@@ -255,11 +268,13 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
     const int bottom = std::clamp(y0 + h + 2 * radius.height, top + h, image.rows);
     cv::Mat templ;
     Template(model, w, h).convertTo(templ, CV_32F);
+    if (blur > 0) cv::GaussianBlur(templ, templ, cv::Size(0, 0), blur, blur, cv::BORDER_REPLICATE);
     templ -= cv::mean(templ)[0];
     const double templNorm = templ.dot(templ);
     if (templNorm <= 0) return none;
     cv::Mat area;
     image(cv::Rect(left, top, right - left, bottom - top)).convertTo(area, CV_32F);
+    if (blur > 0) cv::GaussianBlur(area, area, cv::Size(0, 0), blur, blur, cv::BORDER_REPLICATE);
     cv::Mat sum, squares;
     cv::integral(area, sum, squares, CV_64F, CV_64F);
     const double n = static_cast<double>(w) * h;
@@ -294,7 +309,7 @@ TCandidate Enlarged(TCandidate c, cv::Point2d factor) {
 // pixel at a time while that improves the score, each size at its best place nearby.
 TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c,
                   cv::Point2d factor, cv::Size radius, cv::Size least, cv::Size most,
-                  cv::Size2d nominal) {
+                  cv::Size2d nominal, double blur) {
     c = Enlarged(c, factor);
     // Keyed by size and centre: a size tried around an older centre may have
     // missed the place a newer one finds.
@@ -306,8 +321,8 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
             return TCandidate{from.x, from.y, w, h, -2.0};
         auto [it, fresh] = tried.try_emplace({w, h, 2 * from.x + from.w, 2 * from.y + from.h});
         if (fresh) {
-            it->second =
-                BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, w, h, radius);
+            it->second = BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, w, h,
+                                  radius, blur);
             SetPenalty(it->second, nominal.width, nominal.height);
         }
         return it->second;
@@ -356,7 +371,8 @@ TCandidate Polish(const cv::Mat& image, std::span<const cv::Mat> model, const TC
         return t.score - kShrunkPrior * (std::max(0.0, std::log(nominal.width / t.w)) +
                                          std::max(0.0, std::log(nominal.height / t.h)));
     };
-    TCandidate best = c;
+    TCandidate best =
+        BestNear(image, model, c.x + c.w / 2.0, c.y + c.h / 2.0, c.w, c.h, {0, 0}, kPlaceBlur);
     // Sizes around `from`'s centre, scored in parallel, each within `near` of it.
     auto tryAll = [&](const TCandidate& from, const std::vector<cv::Size>& sizes,
                       const std::vector<cv::Size>& near) {
@@ -369,7 +385,7 @@ TCandidate Polish(const cv::Mat& image, std::span<const cv::Mat> model, const TC
                     continue;
                 scored[static_cast<std::size_t>(i)] =
                     BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, s.width,
-                             s.height, near[static_cast<std::size_t>(i)]);
+                             s.height, near[static_cast<std::size_t>(i)], kPlaceBlur);
             }
         });
         for (const TCandidate& t : scored)
@@ -392,7 +408,7 @@ TCandidate Polish(const cv::Mat& image, std::span<const cv::Mat> model, const TC
             }
         tryAll(from, sizes, near);
     };
-    line(c, true);
+    line(best, true);
     line(best, false);
     for (int step = 0; step < 4; ++step) {
         const TCandidate from = best;
@@ -402,6 +418,9 @@ TCandidate Polish(const cv::Mat& image, std::span<const cv::Mat> model, const TC
         tryAll(from, sizes, std::vector<cv::Size>(sizes.size(), cv::Size(2, 2)));
         if (best.w == from.w && best.h == from.h && best.x == from.x && best.y == from.y) break;
     }
+    // The score as everywhere else, without the smoothing.
+    best = BestNear(image, model, best.x + best.w / 2.0, best.y + best.h / 2.0, best.w, best.h,
+                    {0, 0}, 0.0);
     SetPenalty(best, nominal.width, nominal.height);
     return best;
 }
@@ -556,6 +575,8 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         return cv::Point2d((static_cast<double>(p.left) + p.right + 1) / 2 * f,
                            (static_cast<double>(p.top) + p.bottom + 1) / 2 * f);
     };
+    const bool smooth = std::min(mw, mh) >= kSmoothSide;
+    const double blur = smooth ? kPlaceBlur : 0.0;
     // The finest level takes the template straight from the half, so that no
     // pyramid's half-pixel shift biases the edges.
     const std::span<const cv::Mat> coarserModel(templ);
@@ -583,7 +604,7 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                 for (int i = range.start; i < range.end; ++i)
                     refined[static_cast<std::size_t>(i)] =
                         Refine(img, levelModel, candidates[static_cast<std::size_t>(i)], by, near,
-                               least, most, cv::Size2d(mw * f, mh * f));
+                               least, most, cv::Size2d(mw * f, mh * f), blur);
             });
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
@@ -610,7 +631,7 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                 distinct = false;
         if (distinct) chosen = nearest;
     }
-    {
+    if (smooth) {
         const double f = std::ldexp(1.0, -finest);
         candidates[chosen] =
             Polish(image[static_cast<std::size_t>(finest)], finestModel, candidates[chosen],
