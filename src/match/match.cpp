@@ -251,6 +251,9 @@ constexpr double kPlaceBlur = 0.7;
 // smoothing takes much of a narrow side's detail, and a pixel more or less
 // of it changes the fit too much for a nudge towards the half's size.
 constexpr int kSmoothSide = 20;
+// Nor are halves of more pixels than this: each size tried costs much, and
+// many pixels leave a size less to chance.
+constexpr double kSmoothPixels = 160.0 * 160.0;
 
 // The best place of a w x h template near (cx, cy), the centre, within
 // `radius` pixels, both smoothed by `blur` when it is positive. Only a few
@@ -268,13 +271,13 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
     const int bottom = std::clamp(y0 + h + 2 * radius.height, top + h, image.rows);
     cv::Mat templ;
     Template(model, w, h).convertTo(templ, CV_32F);
-    if (blur > 0) cv::GaussianBlur(templ, templ, cv::Size(0, 0), blur, blur, cv::BORDER_REPLICATE);
+    if (blur > 0) cv::GaussianBlur(templ, templ, cv::Size(3, 3), blur, blur, cv::BORDER_REPLICATE);
     templ -= cv::mean(templ)[0];
     const double templNorm = templ.dot(templ);
     if (templNorm <= 0) return none;
     cv::Mat area;
     image(cv::Rect(left, top, right - left, bottom - top)).convertTo(area, CV_32F);
-    if (blur > 0) cv::GaussianBlur(area, area, cv::Size(0, 0), blur, blur, cv::BORDER_REPLICATE);
+    if (blur > 0) cv::GaussianBlur(area, area, cv::Size(3, 3), blur, blur, cv::BORDER_REPLICATE);
     cv::Mat sum, squares;
     cv::integral(area, sum, squares, CV_64F, CV_64F);
     const double n = static_cast<double>(w) * h;
@@ -575,7 +578,8 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         return cv::Point2d((static_cast<double>(p.left) + p.right + 1) / 2 * f,
                            (static_cast<double>(p.top) + p.bottom + 1) / 2 * f);
     };
-    const bool smooth = std::min(mw, mh) >= kSmoothSide;
+    const bool smooth =
+        std::min(mw, mh) >= kSmoothSide && static_cast<double>(mw) * mh <= kSmoothPixels;
     const double blur = smooth ? kPlaceBlur : 0.0;
     // The finest level takes the template straight from the half, so that no
     // pyramid's half-pixel shift biases the edges.
