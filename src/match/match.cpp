@@ -245,7 +245,8 @@ double Dot(const cv::Mat& templ, const cv::Mat& area, int x, int y) {
 // resized by a few per cent is interpolated, which averages its noise away,
 // so that on smooth content (a wall, the sky's gradient) any size but the
 // half's own fits a little better. Smoothed alike, every size carries about
-// as little noise. The score the threshold judges is taken unsmoothed.
+// as little noise. Only the finest level is smoothed, where sizes are told
+// apart to the pixel; the score the threshold judges is taken unsmoothed.
 constexpr double kPlaceBlur = 0.7;
 // Halves with a shorter side below this are neither smoothed nor polished:
 // smoothing takes much of a narrow side's detail, and a pixel more or less
@@ -606,9 +607,9 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         cv::parallel_for_(
             cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
                 for (int i = range.start; i < range.end; ++i)
-                    refined[static_cast<std::size_t>(i)] =
-                        Refine(img, levelModel, candidates[static_cast<std::size_t>(i)], by, near,
-                               least, most, cv::Size2d(mw * f, mh * f), blur);
+                    refined[static_cast<std::size_t>(i)] = Refine(
+                        img, levelModel, candidates[static_cast<std::size_t>(i)], by, near, least,
+                        most, cv::Size2d(mw * f, mh * f), level == finest ? blur : 0.0);
             });
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
