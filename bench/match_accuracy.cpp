@@ -213,11 +213,15 @@ struct TTally {
         found += right;
         if (r.status == match::TStatus::Matched) (right ? acceptedRight : acceptedWrong) += 1;
         if (right && r.status == match::TStatus::Matched) return;
+        // What the truth itself scores: higher than the match means the search missed it.
+        const double truthScore = ScoreAt(ToMat(*t.pic1), t.half, ToMat(*t.pic2), t.truth);
         char line[400];
         std::snprintf(line, sizeof line,
-                      "  %s: off %.0f px (%d,%d,%d,%d for %.0f,%.0f,%.0f,%.0f), %s", t.what.c_str(),
-                      error, f.left, f.top, f.right, f.bottom, t.truth[0], t.truth[1], t.truth[2],
-                      t.truth[3], match::StatusText(r).c_str());
+                      "  %s: off %.0f px (%d,%d,%d,%d for %.0f,%.0f,%.0f,%.0f; truth scores %.3f, "
+                      "found %.3f), %s",
+                      t.what.c_str(), error, f.left, f.top, f.right, f.bottom, t.truth[0],
+                      t.truth[1], t.truth[2], t.truth[3], truthScore, r.best.score,
+                      match::StatusText(r).c_str());
         misses.push_back(line);
     }
 

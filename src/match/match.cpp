@@ -240,11 +240,28 @@ double Dot(const cv::Mat& templ, const cv::Mat& area, int x, int y) {
     return total;
 }
 
+// Places and sizes near each other are compared with both the template and
+// the picture smoothed by this (a Gaussian's sigma in pixels): a template
+// resized by a few per cent is interpolated, which averages its noise away,
+// so that on smooth content (a wall, the sky's gradient) any size but the
+// half's own fits a little better. Smoothed alike, every size carries about
+// as little noise. Only the finest level is smoothed, where sizes are told
+// apart to the pixel; the score the threshold judges is taken unsmoothed.
+constexpr double kPlaceBlur = 0.7;
+// Halves with a shorter side below this are neither smoothed nor polished:
+// smoothing takes much of a narrow side's detail, and a pixel more or less
+// of it changes the fit too much for a nudge towards the half's size.
+constexpr int kSmoothSide = 20;
+// Nor are halves of more pixels than this: each size tried costs much, and
+// many pixels leave a size less to chance.
+constexpr double kSmoothPixels = 160.0 * 160.0;
+
 // The best place of a w x h template near (cx, cy), the centre, within
-// `radius` pixels. Only a few places are scored, so the correlation is summed
-// directly: matchTemplate's transform would cost far more for a large half.
+// `radius` pixels, both smoothed by `blur` when it is positive. Only a few
+// places are scored, so the correlation is summed directly: matchTemplate's
+// transform would cost far more for a large half.
 TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double cx, double cy,
-                    int w, int h, cv::Size radius) {
+                    int w, int h, cv::Size radius, double blur) {
     const TCandidate none{0, 0, w, h, -2.0};
     if (w < 2 || h < 2 || w > image.cols || h > image.rows) return none;
     const int x0 = static_cast<int>(std::lround(cx - w / 2.0)) - radius.width;
@@ -255,11 +272,13 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
     const int bottom = std::clamp(y0 + h + 2 * radius.height, top + h, image.rows);
     cv::Mat templ;
     Template(model, w, h).convertTo(templ, CV_32F);
+    if (blur > 0) cv::GaussianBlur(templ, templ, cv::Size(3, 3), blur, blur, cv::BORDER_REPLICATE);
     templ -= cv::mean(templ)[0];
     const double templNorm = templ.dot(templ);
     if (templNorm <= 0) return none;
     cv::Mat area;
     image(cv::Rect(left, top, right - left, bottom - top)).convertTo(area, CV_32F);
+    if (blur > 0) cv::GaussianBlur(area, area, cv::Size(3, 3), blur, blur, cv::BORDER_REPLICATE);
     cv::Mat sum, squares;
     cv::integral(area, sum, squares, CV_64F, CV_64F);
     const double n = static_cast<double>(w) * h;
@@ -294,7 +313,7 @@ TCandidate Enlarged(TCandidate c, cv::Point2d factor) {
 // pixel at a time while that improves the score, each size at its best place nearby.
 TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandidate c,
                   cv::Point2d factor, cv::Size radius, cv::Size least, cv::Size most,
-                  cv::Size2d nominal) {
+                  cv::Size2d nominal, double blur) {
     c = Enlarged(c, factor);
     // Keyed by size and centre: a size tried around an older centre may have
     // missed the place a newer one finds.
@@ -306,8 +325,8 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
             return TCandidate{from.x, from.y, w, h, -2.0};
         auto [it, fresh] = tried.try_emplace({w, h, 2 * from.x + from.w, 2 * from.y + from.h});
         if (fresh) {
-            it->second =
-                BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, w, h, radius);
+            it->second = BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, w, h,
+                                  radius, blur);
             SetPenalty(it->second, nominal.width, nominal.height);
         }
         return it->second;
@@ -332,6 +351,81 @@ TCandidate Refine(const cv::Mat& image, std::span<const cv::Mat> model, TCandida
             best = next;
         }
     }
+    return best;
+}
+
+// The last look, on the finest level: the width, then the height, moved
+// pixel by pixel up to kPolishReach either way and further in growing steps
+// (up to a quarter of the side), each size at its best place nearby, then
+// both together a pixel at a time. The walk of Refine stops where one pixel
+// more brings no gain; on smooth content the score over sizes is flat with
+// small bumps, and the true size may lie beyond one.
+constexpr int kPolishReach = 8;
+constexpr int kPolishFarthest = 16;
+// While polishing, a size smaller than the half's pays this per factor e of
+// shrinking on each axis: a smaller copy of smooth content (a wall, a
+// gradient) fits about as well as the true size, and a little better by
+// chance as it has fewer pixels. Scaled-down content still wins where it
+// fits clearly better.
+constexpr double kShrunkPrior = 0.04;
+
+TCandidate Polish(const cv::Mat& image, std::span<const cv::Mat> model, const TCandidate& c,
+                  cv::Size least, cv::Size most, cv::Size2d nominal) {
+    auto key = [&](const TCandidate& t) {
+        return t.score - kShrunkPrior * (std::max(0.0, std::log(nominal.width / t.w)) +
+                                         std::max(0.0, std::log(nominal.height / t.h)));
+    };
+    TCandidate best =
+        BestNear(image, model, c.x + c.w / 2.0, c.y + c.h / 2.0, c.w, c.h, {0, 0}, kPlaceBlur);
+    // Sizes around `from`'s centre, scored in parallel, each within `near` of it.
+    auto tryAll = [&](const TCandidate& from, const std::vector<cv::Size>& sizes,
+                      const std::vector<cv::Size>& near) {
+        std::vector<TCandidate> scored(sizes.size());
+        cv::parallel_for_(cv::Range(0, static_cast<int>(sizes.size())), [&](const cv::Range& r) {
+            for (int i = r.start; i < r.end; ++i) {
+                const cv::Size s = sizes[static_cast<std::size_t>(i)];
+                if (s.width < least.width || s.height < least.height || s.width > most.width ||
+                    s.height > most.height)
+                    continue;
+                scored[static_cast<std::size_t>(i)] =
+                    BestNear(image, model, from.x + from.w / 2.0, from.y + from.h / 2.0, s.width,
+                             s.height, near[static_cast<std::size_t>(i)], kPlaceBlur);
+            }
+        });
+        for (const TCandidate& t : scored)
+            if (key(t) > key(best)) best = t;
+    };
+    std::vector<int> offsets;
+    for (int v = 1; v <= kPolishReach; ++v) offsets.push_back(v);
+    for (int v = kPolishReach + 2; v <= kPolishFarthest; v += 1 + v / 6) offsets.push_back(v);
+    // One axis; the place may move by half the change of the side.
+    auto line = [&](const TCandidate& from, bool horizontal) {
+        const int side = horizontal ? from.w : from.h;
+        std::vector<cv::Size> sizes, near;
+        for (const int v : offsets)
+            for (const int sign : {-1, 1}) {
+                if (v > std::max(2, side / 4)) continue;
+                const int n = side + sign * v;
+                const int r = 3 + v / 2;
+                sizes.push_back(horizontal ? cv::Size(n, from.h) : cv::Size(from.w, n));
+                near.push_back(horizontal ? cv::Size(r, 1) : cv::Size(1, r));
+            }
+        tryAll(from, sizes, near);
+    };
+    line(best, true);
+    line(best, false);
+    for (int step = 0; step < 4; ++step) {
+        const TCandidate from = best;
+        std::vector<cv::Size> sizes;
+        for (int dh = -1; dh <= 1; ++dh)
+            for (int dw = -1; dw <= 1; ++dw) sizes.emplace_back(from.w + dw, from.h + dh);
+        tryAll(from, sizes, std::vector<cv::Size>(sizes.size(), cv::Size(2, 2)));
+        if (best.w == from.w && best.h == from.h && best.x == from.x && best.y == from.y) break;
+    }
+    // The score as everywhere else, without the smoothing.
+    best = BestNear(image, model, best.x + best.w / 2.0, best.y + best.h / 2.0, best.w, best.h,
+                    {0, 0}, 0.0);
+    SetPenalty(best, nominal.width, nominal.height);
     return best;
 }
 
@@ -485,6 +579,9 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         return cv::Point2d((static_cast<double>(p.left) + p.right + 1) / 2 * f,
                            (static_cast<double>(p.top) + p.bottom + 1) / 2 * f);
     };
+    const bool smooth =
+        std::min(mw, mh) >= kSmoothSide && static_cast<double>(mw) * mh <= kSmoothPixels;
+    const double blur = smooth ? kPlaceBlur : 0.0;
     // The finest level takes the template straight from the half, so that no
     // pyramid's half-pixel shift biases the edges.
     const std::span<const cv::Mat> coarserModel(templ);
@@ -510,9 +607,9 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         cv::parallel_for_(
             cv::Range(0, static_cast<int>(candidates.size())), [&](const cv::Range& range) {
                 for (int i = range.start; i < range.end; ++i)
-                    refined[static_cast<std::size_t>(i)] =
-                        Refine(img, levelModel, candidates[static_cast<std::size_t>(i)], by, near,
-                               least, most, cv::Size2d(mw * f, mh * f));
+                    refined[static_cast<std::size_t>(i)] = Refine(
+                        img, levelModel, candidates[static_cast<std::size_t>(i)], by, near, least,
+                        most, cv::Size2d(mw * f, mh * f), level == finest ? blur : 0.0);
             });
         candidates = std::move(refined);
         // On coarse levels the scores tell little apart and refining is cheap.
@@ -538,6 +635,16 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
                 Distance(candidates[i], at) < 2 * Distance(candidates[nearest], at))
                 distinct = false;
         if (distinct) chosen = nearest;
+    }
+    if (smooth) {
+        const double f = std::ldexp(1.0, -finest);
+        candidates[chosen] =
+            Polish(image[static_cast<std::size_t>(finest)], finestModel, candidates[chosen],
+                   cv::Size(static_cast<int>(std::floor(mw * f * kMinScale)),
+                            static_cast<int>(std::floor(mh * f * kMinScale))),
+                   cv::Size(static_cast<int>(std::ceil(mw * f * kMaxScale)),
+                            static_cast<int>(std::ceil(mh * f * kMaxScale))),
+                   cv::Size2d(mw * f, mh * f));
     }
     const TCandidate& c = candidates[chosen];
 
