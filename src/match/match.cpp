@@ -663,7 +663,13 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     out.best.score = c.score;
     for (std::size_t i = 0; i < candidates.size(); ++i)
         if (i != chosen && Overlap(c, candidates[i]) < 0.25) {
-            out.runnerUp = candidates[i].score;
+            // Scored as the best is: unsmoothed.
+            const TCandidate& o = candidates[i];
+            out.runnerUp = smooth
+                               ? BestNear(image[static_cast<std::size_t>(finest)], finestModel,
+                                          o.x + o.w / 2.0, o.y + o.h / 2.0, o.w, o.h, {0, 0}, 0.0)
+                                     .score
+                               : o.score;
             break;
         }
     out.ambiguous = !distinct;
