@@ -232,6 +232,18 @@ std::optional<vision::TFaceFound::TSides> SkinSides(const raster::DibRecord& pic
                                       static_cast<std::int32_t>(std::lround(median(rights)))};
 }
 
+// The picture's grey levels in `part` (clipped to the picture) averaged
+// across each row and lightly smoothed down the rows; empty when too little
+// of it lies in the picture.
+cv::Mat RowProfile(const raster::DibRecord& picture, cv::Rect& part) {
+    part &= cv::Rect(0, 0, raster::DibWidth(picture), raster::DibHeight(picture));
+    if (part.width < 4 || part.height < 8) return {};
+    cv::Mat rows;
+    cv::reduce(GreyPart(picture, part), rows, 1, cv::REDUCE_AVG, CV_32F);
+    cv::GaussianBlur(rows, rows, cv::Size(1, 5), 0);
+    return rows;
+}
+
 // The line between the lips: the darkest row across the middle of the mouth
 // within a third of the eyes' distance of where the mouth was placed.
 std::optional<vision::TRect> LipLine(const raster::DibRecord& picture,
@@ -242,15 +254,11 @@ std::optional<vision::TRect> LipLine(const raster::DibRecord& picture,
     const double d = placed->d;
     const double cx = placed->at.x;
     const double cy = placed->at.y;
-    const cv::Rect around =
-        cv::Rect(cv::Point(static_cast<int>(cx - 0.25 * d), static_cast<int>(cy - kLipReach * d)),
-                 cv::Point(static_cast<int>(cx + 0.25 * d) + 1,
-                           static_cast<int>(cy + kLipReach * d) + 1)) &
-        cv::Rect(0, 0, raster::DibWidth(picture), raster::DibHeight(picture));
-    if (around.width < 4 || around.height < 8) return std::nullopt;
-    cv::Mat rows;
-    cv::reduce(GreyPart(picture, around), rows, 1, cv::REDUCE_AVG, CV_32F);
-    cv::GaussianBlur(rows, rows, cv::Size(1, 5), 0);
+    cv::Rect around(
+        cv::Point(static_cast<int>(cx - 0.25 * d), static_cast<int>(cy - kLipReach * d)),
+        cv::Point(static_cast<int>(cx + 0.25 * d) + 1, static_cast<int>(cy + kLipReach * d) + 1));
+    const cv::Mat rows = RowProfile(picture, around);
+    if (rows.empty()) return std::nullopt;
     cv::Point darkest;
     cv::minMaxLoc(rows, nullptr, nullptr, &darkest, nullptr);
     const int y = around.y + darkest.y;
@@ -267,15 +275,12 @@ std::optional<std::int32_t> ChinLine(const raster::DibRecord& picture,
     if (!placed) return std::nullopt;
     const double d = placed->d;
     const cv::Point2d mouth = placed->at;
-    const cv::Rect band = cv::Rect(cv::Point(static_cast<int>(mouth.x - 0.3 * d),
-                                             static_cast<int>(mouth.y + kChinNear * d)),
-                                   cv::Point(static_cast<int>(mouth.x + 0.3 * d) + 1,
-                                             static_cast<int>(mouth.y + kChinFar * d) + 1)) &
-                          cv::Rect(0, 0, raster::DibWidth(picture), raster::DibHeight(picture));
-    if (band.width < 4 || band.height < 8) return std::nullopt;
-    cv::Mat rows;
-    cv::reduce(GreyPart(picture, band), rows, 1, cv::REDUCE_AVG, CV_32F);
-    cv::GaussianBlur(rows, rows, cv::Size(1, 5), 0);
+    cv::Rect band(
+        cv::Point(static_cast<int>(mouth.x - 0.3 * d), static_cast<int>(mouth.y + kChinNear * d)),
+        cv::Point(static_cast<int>(mouth.x + 0.3 * d) + 1,
+                  static_cast<int>(mouth.y + kChinFar * d) + 1));
+    const cv::Mat rows = RowProfile(picture, band);
+    if (rows.empty()) return std::nullopt;
     int best = -1;
     float fall = 0;
     for (int y = 2; y + 2 < rows.rows; ++y) {

@@ -300,6 +300,12 @@ TCandidate BestNear(const cv::Mat& image, std::span<const cv::Mat> model, double
     return best;
 }
 
+// The candidate's own place and size scored as the threshold judges it:
+// unsmoothed, no place nearby.
+TCandidate Rescored(const cv::Mat& image, std::span<const cv::Mat> model, const TCandidate& c) {
+    return BestNear(image, model, c.x + c.w / 2.0, c.y + c.h / 2.0, c.w, c.h, {0, 0}, 0.0);
+}
+
 // A coarser candidate on a finer level, enlarged by `factor` on each axis.
 TCandidate Enlarged(TCandidate c, cv::Point2d factor) {
     c.x = static_cast<int>(std::lround(c.x * factor.x));
@@ -422,9 +428,7 @@ TCandidate Polish(const cv::Mat& image, std::span<const cv::Mat> model, const TC
         tryAll(from, sizes, std::vector<cv::Size>(sizes.size(), cv::Size(2, 2)));
         if (best.w == from.w && best.h == from.h && best.x == from.x && best.y == from.y) break;
     }
-    // The score as everywhere else, without the smoothing.
-    best = BestNear(image, model, best.x + best.w / 2.0, best.y + best.h / 2.0, best.w, best.h,
-                    {0, 0}, 0.0);
+    best = Rescored(image, model, best);
     SetPenalty(best, nominal.width, nominal.height);
     return best;
 }
@@ -512,10 +516,9 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     int coarse = finest;
     while (std::min(mw, mh) / std::ldexp(1.0, coarse + 1) >= kCoarseSide) ++coarse;
     const double otherPixels = static_cast<double>(other.Width()) * other.Height();
-    // The coarse search's own shrinking below `coarse`, and its work at size
-    // steps reaching `steps` pixels.
-    // Both sides by the shorter one's factor, and the long side further
-    // down to kCoarseLongSide.
+    // The coarse search's own shrinking below `coarse`: both sides by the
+    // shorter one's factor, and the long side further down to
+    // kCoarseLongSide; then its work at size steps reaching `steps` pixels.
     auto shrink = [&](int level) {
         const double side = std::min(mw, mh) / std::ldexp(1.0, level);
         const double both = side > 1.2 * kCoarseTarget ? kCoarseTarget / side : 1.0;
@@ -579,6 +582,14 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         return cv::Point2d((static_cast<double>(p.left) + p.right + 1) / 2 * f,
                            (static_cast<double>(p.top) + p.bottom + 1) / 2 * f);
     };
+    // The smallest and largest sizes of the half on a level.
+    auto sizesAt = [&](int level) {
+        const double f = std::ldexp(1.0, -level);
+        return std::pair(cv::Size(static_cast<int>(std::floor(mw * f * kMinScale)),
+                                  static_cast<int>(std::floor(mh * f * kMinScale))),
+                         cv::Size(static_cast<int>(std::ceil(mw * f * kMaxScale)),
+                                  static_cast<int>(std::ceil(mh * f * kMaxScale))));
+    };
     const bool smooth =
         std::min(mw, mh) >= kSmoothSide && static_cast<double>(mw) * mh <= kSmoothPixels;
     const double blur = smooth ? kPlaceBlur : 0.0;
@@ -598,10 +609,7 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
         const cv::Size near(radius(factor.x), radius(factor.y));
         const cv::Point2d by = level == first ? factor : cv::Point2d(2.0, 2.0);
         const double f = std::ldexp(1.0, -level);
-        const cv::Size least(static_cast<int>(std::floor(mw * f * kMinScale)),
-                             static_cast<int>(std::floor(mh * f * kMinScale)));
-        const cv::Size most(static_cast<int>(std::ceil(mw * f * kMaxScale)),
-                            static_cast<int>(std::ceil(mh * f * kMaxScale)));
+        const auto [least, most] = sizesAt(level);
         const std::span<const cv::Mat> levelModel = level == finest ? finestModel : coarserModel;
         std::vector<TCandidate> refined(candidates.size());
         cv::parallel_for_(
@@ -638,13 +646,9 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     }
     if (smooth) {
         const double f = std::ldexp(1.0, -finest);
-        candidates[chosen] =
-            Polish(image[static_cast<std::size_t>(finest)], finestModel, candidates[chosen],
-                   cv::Size(static_cast<int>(std::floor(mw * f * kMinScale)),
-                            static_cast<int>(std::floor(mh * f * kMinScale))),
-                   cv::Size(static_cast<int>(std::ceil(mw * f * kMaxScale)),
-                            static_cast<int>(std::ceil(mh * f * kMaxScale))),
-                   cv::Size2d(mw * f, mh * f));
+        const auto [least, most] = sizesAt(finest);
+        candidates[chosen] = Polish(image[static_cast<std::size_t>(finest)], finestModel,
+                                    candidates[chosen], least, most, cv::Size2d(mw * f, mh * f));
     }
     const TCandidate& c = candidates[chosen];
 
@@ -664,12 +668,10 @@ TResult SearchPictures(const raster::DibRecord& model, TRect half, const raster:
     for (std::size_t i = 0; i < candidates.size(); ++i)
         if (i != chosen && Overlap(c, candidates[i]) < 0.25) {
             // Scored as the best is: unsmoothed.
-            const TCandidate& o = candidates[i];
-            out.runnerUp = smooth
-                               ? BestNear(image[static_cast<std::size_t>(finest)], finestModel,
-                                          o.x + o.w / 2.0, o.y + o.h / 2.0, o.w, o.h, {0, 0}, 0.0)
-                                     .score
-                               : o.score;
+            out.runnerUp = smooth ? Rescored(image[static_cast<std::size_t>(finest)], finestModel,
+                                             candidates[i])
+                                        .score
+                                  : candidates[i].score;
             break;
         }
     out.ambiguous = !distinct;

@@ -111,7 +111,7 @@ void SortEyes(const TRect& face, std::span<const TRect> candidates, TFaceFound& 
                 found.rightEye = b.box;
             }
         }
-    if (best > -1e9 && best >= 10.0 - 5.0) return;  // at least one confident eye
+    if (best >= 10.0 - 5.0) return;  // a pair with at least one confident eye
     // No pair: the largest confident find on each side of the face's middle.
     const TPoint mid = Centre(face);
     std::optional<TRect> side[2];
@@ -177,7 +177,6 @@ TFeatureHalves PlaceFeatures(const TFaceFound& found) {
         // A face is about as wide as 2.3 times the eyes' distance, its
         // hairline 0.7 of it above the eyes and its chin 1.75 below; a longer
         // face shows in the eyes-to-mouth distance.
-        // The skin's edges, where they are a face's.
         double left = mid.x - kFaceSide * d;
         double right = mid.x + kFaceSide * d;
         if (found.sides) {
